@@ -1,0 +1,108 @@
+#include "platform/AtomicFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <vector>
+
+namespace tola {
+
+namespace {
+
+std::string FolderPart(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+std::string NamePart(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+AtomicFile::~AtomicFile() { Abandon(); }
+
+ResultCode AtomicFile::Create(const std::string& path) {
+  Abandon();
+  if (path.empty() || path.back() == '/') return kErrorInvalidName;
+  m_path = path;
+  std::string pattern = FolderPart(path) + "/." + NamePart(path) + ".tmp-XXXXXX";
+  std::vector<char> buffer(pattern.begin(), pattern.end());
+  buffer.push_back('\0');
+  const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
+  if (fd < 0) return ResultFromErrno(errno);
+  // mkostemp makes the file 0600; a configuration or firmware file is an ordinary user file.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  ::fchmod(fd, 0666 & ~mask);
+  m_fd = fd;
+  m_tempPath.assign(buffer.data());
+  return kErrorSuccess;
+}
+
+ResultCode AtomicFile::Write(const void* data, std::size_t size) {
+  if (m_fd < 0) return kErrorInvalidHandle;
+  const char* p = static_cast<const char*>(data);
+  while (size > 0) {
+    const ssize_t n = m_write ? m_write(m_fd, p, size) : ::write(m_fd, p, size);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return ResultFromErrno(errno);
+    }
+    if (n == 0) return kErrorDiskFull;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return kErrorSuccess;
+}
+
+ResultCode AtomicFile::Commit() {
+  if (m_fd < 0) return kErrorInvalidHandle;
+  ResultCode result = kErrorSuccess;
+  if (::fsync(m_fd) != 0) result = ResultFromErrno(errno);
+  if (::close(m_fd) != 0 && result == kErrorSuccess) result = ResultFromErrno(errno);
+  m_fd = -1;
+  if (result == kErrorSuccess && ::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
+    result = ResultFromErrno(errno);
+  }
+  if (result != kErrorSuccess) {
+    ::unlink(m_tempPath.c_str());
+    m_tempPath.clear();
+    return result;
+  }
+  m_tempPath.clear();
+  const int dirFd = ::open(FolderPart(m_path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dirFd >= 0) {
+    ::fsync(dirFd);  // best effort: the file itself is complete either way
+    ::close(dirFd);
+  }
+  return kErrorSuccess;
+}
+
+void AtomicFile::Abandon() {
+  if (m_fd >= 0) {
+    ::close(m_fd);
+    m_fd = -1;
+  }
+  if (!m_tempPath.empty()) {
+    ::unlink(m_tempPath.c_str());
+    m_tempPath.clear();
+  }
+}
+
+ResultCode WriteFileAtomically(const std::string& path, std::string_view bytes) {
+  AtomicFile file;
+  ResultCode r = file.Create(path);
+  if (r != kErrorSuccess) return r;
+  r = file.Write(bytes);
+  if (r != kErrorSuccess) return r;
+  return file.Commit();
+}
+
+}  // namespace tola

@@ -1,0 +1,51 @@
+#pragma once
+// Writes a file so that a crash, a full disk or a failed write never leaves a half-written file in
+// place of a good one: the bytes go to a temporary file in the same folder, which is flushed to disk
+// and then renamed over the target; the folder is synced so the rename itself survives a crash.
+
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include <sys/types.h>
+
+#include "platform/ResultCode.h"
+
+namespace tola {
+
+class AtomicFile {
+ public:
+  // The write call, replaceable so tests can make a write fail part-way.
+  using WriteFn = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
+
+  AtomicFile() = default;
+  ~AtomicFile();  // abandons an uncommitted file
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+
+  // Opens a new temporary file beside `path`. The target is untouched until Commit.
+  ResultCode Create(const std::string& path);
+  ResultCode Write(const void* data, std::size_t size);
+  ResultCode Write(std::string_view text) { return Write(text.data(), text.size()); }
+  // Flushes, closes and renames the temporary over the target. On failure the temporary is removed.
+  ResultCode Commit();
+  // Removes the temporary file; the target keeps what it had.
+  void Abandon();
+
+  bool IsOpen() const { return m_fd >= 0; }
+  const std::string& TemporaryPath() const { return m_tempPath; }
+
+  void SetWriteFn(WriteFn fn) { m_write = std::move(fn); }
+
+ private:
+  int m_fd = -1;
+  std::string m_path;
+  std::string m_tempPath;
+  WriteFn m_write;
+};
+
+// The whole of `bytes` as the new content of `path`, atomically.
+ResultCode WriteFileAtomically(const std::string& path, std::string_view bytes);
+
+}  // namespace tola

@@ -1,0 +1,73 @@
+#pragma once
+// A real-time Host for the command line, the simulator and end-to-end tests: one thread running a
+// poll() loop, an eventfd that wakes it for posted work, a heap of timers, and file descriptors to
+// watch. Questions go to an answerer the program provides.
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <string>
+
+#include "platform/Host.h"
+
+namespace tola {
+
+class PollHost : public Host {
+ public:
+  using Answerer = std::function<BoxAnswer(const std::string& text, const std::string& caption,
+                                           BoxButtons buttons, BoxIcon icon)>;
+
+  PollHost();
+  ~PollHost() override;
+  PollHost(const PollHost&) = delete;
+  PollHost& operator=(const PollHost&) = delete;
+
+  void SetTimer(unsigned id, std::uint32_t ms) override;
+  void KillTimer(unsigned id) override;
+  std::uint32_t TickCount() const override;
+  void Sleep(std::uint32_t ms) override;
+  void Post(std::function<void()> work) override;
+  LocalTime Now() const override;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
+                       BoxIcon icon) override;
+
+  void SetAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
+
+  // Calls `onReady(revents)` on the loop thread whenever poll() reports `events` on `fd`.
+  void WatchFd(int fd, short events, std::function<void(short revents)> onReady);
+  void UnwatchFd(int fd);
+
+  // Runs the loop until Quit (from any thread) or until `limitMs` passes (0 = no limit).
+  // Returns false when the limit ended it.
+  bool Run(std::uint32_t limitMs = 0);
+  // Runs until `done` holds, checking after every wake-up; false on the limit.
+  bool RunUntil(const std::function<bool()>& done, std::uint32_t limitMs);
+  void Quit();
+
+ private:
+  using Clock = std::chrono::steady_clock;
+  struct Timer {
+    std::uint32_t periodMs;
+    Clock::time_point due;
+  };
+
+  bool Loop(const std::function<bool()>& done, std::uint32_t limitMs);
+  void RunPosted();
+  void RunDueTimers();
+  int NextTimeoutMs(Clock::time_point limit, bool hasLimit) const;
+
+  int m_wakeFd = -1;
+  std::atomic<bool> m_quit{false};
+  Clock::time_point m_start;
+  std::map<unsigned, Timer> m_timers;
+  std::map<int, std::pair<short, std::function<void(short)>>> m_fds;
+  std::mutex m_postMutex;
+  std::deque<std::function<void()>> m_posted;
+  Answerer m_answerer;
+};
+
+}  // namespace tola
