@@ -1,0 +1,184 @@
+#include "app/AppState.h"
+
+#include "app/ErrorText.h"
+#include "platform/FileSystem.h"
+#include "platform/RegistryStore.h"
+
+namespace tola {
+
+AppState::AppState(Host& host, std::unique_ptr<CSerialPort> serialPort, std::unique_ptr<RegistryStore> store)
+    : m_host(host), m_port(std::move(serialPort)), m_store(std::move(store)),
+      m_uiThread(std::this_thread::get_id()) {
+  m_port->SetSink(this);
+  // Opening the key: the hive is read so the values can be queried, but no value is taken yet.
+  if (m_store) {
+    m_keyOpen = m_store->Load() == kErrorSuccess && m_store->CreateKey(kSettingsKey) == kErrorSuccess;
+  }
+}
+
+AppState::~AppState() {
+  *m_alive = false;
+  m_operationMachine.reset();
+  m_connectionMachine.reset();
+  m_port->Close();
+  m_port->SetSink(nullptr);
+}
+
+std::vector<PersistedValue*> AppState::PersistedValues() {
+  return {&activePage, &advancedMode,           &commandCaptions, &commandTexts,
+          &configurationFolder, &firmwareFolder, &firmwareLoadRetryLimit, &loaderFlags,
+          &port,       &trace,                  &verboseLogging,  &operatePollInterval};
+}
+
+void AppState::SetConnectionState(std::uint32_t state) {
+  if (portOpen.Get() == 0) state = kConnectionNone;
+  m_connectionState.Update(state);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Settings
+
+void AppState::LoadSettings() {
+  if (m_keyOpen) {
+    for (PersistedValue* value : PersistedValues()) value->Load(*m_store, kSettingsKey);
+  }
+  for (std::size_t i = 0; i < kMacroCount; ++i) {
+    if (commandCaptions.At(i).empty()) {
+      commandCaptions.ChangeAt(i, FormatText(LoadString(kIdsMacroCaption), static_cast<unsigned>(i + 1)));
+    }
+  }
+  const std::string firmware = DefaultFolder("TOLA Firmware");
+  if (firmwareFolder.Get().empty()) firmwareFolder.Change(firmware);
+  const std::string configuration = DefaultFolder("TOLA Configuration");
+  if (configurationFolder.Get().empty()) configurationFolder.Change(configuration);
+}
+
+void AppState::SaveSettings() {
+  if (!m_keyOpen) return;
+  for (PersistedValue* value : PersistedValues()) value->Save(*m_store, kSettingsKey);
+}
+
+std::string AppState::DefaultFolder(const std::string& subFolder) {
+  std::string base = AppDataFolder();
+  if (base.empty() || CreateFolderPath(base) != kErrorSuccess) base = DocumentsFolder();
+  if (base.empty()) return std::string();
+  const std::string ostravel = JoinPath(base, "Ostravel");
+  CreateFolder(ostravel);
+  const std::string folder = JoinPath(ostravel, subFolder);
+  CreateFolder(folder);
+  return folder;
+}
+
+bool AppState::EnsureFolderExists(const std::string& path) {
+  if (IsDirectory(path)) return true;
+  const std::string question = FormatText(LoadString(kIdsCreateFolderQuestion), path);
+  if (MessageBox(question, LoadString(kIdsCreateFolderCaption), BoxButtons::YesNo, BoxIcon::Information) !=
+      BoxAnswer::Yes) {
+    return false;
+  }
+  CreateFolderPath(path);
+  return IsDirectory(path);
+}
+
+bool AppState::SavePlacement(const WindowPlacement& placement) {
+  return m_keyOpen && tola::SavePlacement(*m_store, placement);
+}
+
+bool AppState::RestorePlacement(WindowPlacement& placement) {
+  return m_keyOpen && tola::RestorePlacement(*m_store, placement);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Serial port
+
+void AppState::ClosePort() {
+  m_port->Close();
+  portOpen.Change(0);
+}
+
+bool AppState::SetPortSpeed(std::uint32_t speed) {
+  if (portOpen.Get() == 0) return false;
+  if (speed == m_port->Speed()) return true;
+  const ResultCode changed = m_port->SetLineSpeed(speed);
+  const bool purged = m_port->Purge();
+  return changed != 0 && purged && m_port->Speed() == speed;
+}
+
+bool AppState::SendCommandText(const std::string& text) {
+  m_port->Purge();
+  return m_port->Write(text.data(), static_cast<std::uint32_t>(text.size()));
+}
+
+bool AppState::SendBytes(const std::string& bytes) {
+  return m_port->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
+}
+
+void AppState::PostSerialEvent(std::uint32_t /*wParam*/) {
+  std::weak_ptr<bool> alive = m_alive;
+  m_host.Post([this, alive] {
+    auto token = alive.lock();
+    if (!token || !*token) return;
+    if (m_serialEventHandler) m_serialEventHandler();
+  });
+}
+
+void AppState::PortFailure(const std::string& call, ResultCode code) {
+  if (OnUiThread()) {
+    ReportPortFailureNow(call, code);
+    return;
+  }
+  // The user-interface thread may be waiting in Close for the reader thread: hand over, never wait.
+  std::weak_ptr<bool> alive = m_alive;
+  m_host.Post([this, alive, call, code] {
+    auto token = alive.lock();
+    if (token && *token) ReportPortFailureNow(call, code);
+  });
+}
+
+void AppState::ReportPortFailureNow(const std::string& call, ResultCode code) {
+  ReportError(kIdsComPortError, kIdsCallFailed, call, m_port->PortName(), code, ErrorText(code));
+  if (m_port->IsOpen() && code != kErrorAccessDenied) {
+    std::uint32_t errors = 0;
+    if (m_port->ClearCommError(errors)) {
+      LogLine(FormatText(LoadString(kIdsClearCommErrorFlags), errors));
+    } else {
+      const ResultCode again = GetLastError();
+      LogLine(FormatText(LoadString(kIdsCallFailed), "ClearCommError", m_port->PortName(), again,
+                         ErrorText(again)));
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Dialogues
+
+bool AppState::ReplaceOperationMachine(std::unique_ptr<Dialogue> machine) {
+  if (m_operationMachine && !m_operationMachine->IsIdle()) return false;
+  DestroyOperationMachine();
+  m_operationMachine = std::move(machine);
+  return true;
+}
+
+void AppState::DestroyOperationMachine() {
+  if (!m_operationMachine) return;
+  std::shared_ptr<Dialogue> doomed(m_operationMachine.release());
+  m_host.Post([doomed] {});
+}
+
+// ---------------------------------------------------------------------------------------------
+// Log channel
+
+void AppState::LogLine(const std::string& text) {
+  if (m_logSink) m_logSink->OnLogLine(text, false);
+}
+
+void AppState::LogVerbose(const std::string& text) {
+  if (verboseLogging.Get() != 0 && m_logSink) m_logSink->OnLogLine(text, true);
+}
+
+BoxAnswer AppState::MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
+                               BoxIcon icon) {
+  return m_host.MessageBox(text, caption, buttons, icon);
+}
+
+}  // namespace tola

@@ -1,0 +1,59 @@
+#include "app/ErrorText.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "app/Format.h"
+#include "resources/MessageTable.h"
+#include "resources/Strings.h"
+
+namespace tola {
+
+namespace {
+
+std::mutex g_responseMutex;
+std::uint32_t g_serverError = 0;
+std::string g_serverResponse;
+
+std::string ErrnoText(int err) {
+  const char* text = ::strerrordesc_np(err);
+  return text ? std::string(text) : std::string();
+}
+
+}  // namespace
+
+void SetLastServerResponse(std::uint32_t serverError, const std::string& text) {
+  std::lock_guard<std::mutex> lock(g_responseMutex);
+  g_serverError = serverError;
+  g_serverResponse = text;
+}
+
+std::string ErrorText(ResultCode code) {
+  std::string text;
+  if (IsInternetCode(code)) {
+    if (const char* t = InternetMessage(code)) text = t;
+  } else if (IsProgramCode(code)) {
+    if ((code & 0xFFFFF000u) == kErrnoBase) {
+      text = ErrnoText(static_cast<int>(code & 0xFFFu));
+    } else if (const char* t = ProgramMessage(code)) {
+      text = t;
+    }
+  } else if (const char* t = SystemMessage(code)) {
+    text = t;
+  }
+  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+
+  if (code == kInternetExtendedError) {
+    std::uint32_t serverError;
+    std::string response;
+    {
+      std::lock_guard<std::mutex> lock(g_responseMutex);
+      serverError = g_serverError;
+      response = g_serverResponse;
+    }
+    text += FormatText(LoadString(kIdsInternetLastResponse), serverError, response);
+  }
+  return text;
+}
+
+}  // namespace tola

@@ -1,0 +1,42 @@
+#pragma once
+// How any part of the program reports to the operator: normal and verbose lines to the main window,
+// error boxes and questions through the Host. AppState implements it; tests may fake it.
+
+#include <string>
+
+#include "app/Format.h"
+#include "platform/Host.h"
+#include "resources/Strings.h"
+
+namespace tola {
+
+class LogChannel {
+ public:
+  virtual ~LogChannel() = default;
+
+  // A normal line: always shown.
+  virtual void LogLine(const std::string& text) = 0;
+  // A verbose line: shown only while "VerboseLogging" is on.
+  virtual void LogVerbose(const std::string& text) = 0;
+  // A modal box through the Host.
+  virtual BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
+                               BoxIcon icon) = 0;
+
+  void LogLine(StringId id) { LogLine(LoadString(id)); }
+  void LogVerbose(StringId id) { LogVerbose(LoadString(id)); }
+
+  // The text as a normal line, then an error box with that text and the caption string; returns
+  // the box's answer.
+  BoxAnswer ReportErrorText(StringId caption, const std::string& text) {
+    LogLine(text);
+    return MessageBox(text, LoadString(caption), BoxButtons::Ok, BoxIcon::Error);
+  }
+
+  // Formats string `format` with the arguments, then as ReportErrorText.
+  template <typename... Args>
+  BoxAnswer ReportError(StringId caption, StringId format, const Args&... args) {
+    return ReportErrorText(caption, FormatText(LoadString(format), args...));
+  }
+};
+
+}  // namespace tola

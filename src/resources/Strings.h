@@ -1,0 +1,64 @@
+#pragma once
+// The program's numbered texts. The numbers below 0x10000 are string numbers wherever a text may be
+// given by number (log lines, message boxes).
+
+#include <string>
+
+namespace tola {
+
+using StringId = unsigned;
+
+enum : StringId {
+  kIdsStatusWaitingForLoader = 139,   // "%s waiting for power button or firmware load. RS-232 speed %u bit/s."
+  kIdsStatusRevision = 140,           // "%s revision %s. RS-232 speed %u bit/s"
+  kIdsStatusNotResponding = 141,      // "%s is not responding"
+  kIdsStatusCaption = 142,            // "TOLA400 Status"
+  kIdsSerialPortClosed = 148,         // "Serial port %s is closed"
+  kIdsRevisionUnknown = 149,          // "??.??"
+  kIdsRevisionNotAvailable = 151,     // " N/A "
+  kIdsUnexpectedDeviceCaption = 159,  // "Unexpected Device"
+  kIdsUnexpectedDevice = 173,
+  kIdsChangeSpeed = 174,              // "Change RS-232 speed to %u bit/s"
+  kIdsComPortError = 178,             // "COM Port Error"
+  kIdsChoosePort = 199,
+  kIdsSelectPortCaption = 200,
+  kIdsCallFailed = 204,               // "%s failed on \"%s\"\r\nError 0x%08X: %s"
+  kIdsAttemptingContact = 235,        // "Attempting to contact %s on port %s at %u bit/s"
+  kIdsTipRefreshPorts = 266,
+  kIdsTipTestCommunications = 267,
+  kIdsTipChoosePort = 268,
+  kIdsRevisionLoading = 358,          // "Loading"
+  kIdsTipClosePort = 372,
+  kIdsSerialPortOpen = 375,           // "Serial Port %s is open"
+  kIdsOpeningSerialPort = 377,        // "Opening Serial Port %s"
+  kIdsPortInUse = 383,                // "Serial port \"%s\" is being used by another application"
+  kIdsUnableToOpenPort = 384,         // "Unable to open serial port \"%s\". Error 0x%08X: %s"
+
+  // Texts without a number of their own in the original numbering.
+  kIdsAsyncCompletedWithError = 1001,  // "%s completed with error 0x%08X: %s"
+  kIdsErrorCode = 1002,                // "Error code 0x%08X: %s"
+  kIdsLineErrorCode = 1003,            // "Line %u, error code 0x%08X: %s"
+  kIdsClearCommErrorFlags = 1004,      // "ClearCommError dwErrors 0x%04X"
+  kIdsRestoreConfigurationError = 1005,
+  kIdsSaveConfigurationError = 1006,
+  kIdsFaultTableError = 1007,
+  kIdsCreateFolderQuestion = 1008,     // "Folder \"%s\" does not exist. Do you want to create it now?"
+  kIdsCreateFolderCaption = 1009,      // "Create folder"
+  kIdsMacroCaption = 1010,             // "Macro %u"
+  kIdsProgramVersionLine = 1011,       // "%s Revision %u.%u.%u.%u"
+  kIdsOsVersionLine = 1012,            // "OS Version %u.%u Build %u "
+  kIdsClickCloseToClose = 1013,        // "Click \"Close\" to close this window"
+  kIdsTraceSend = 1014,                // "%s Send \"%s\""
+  kIdsTraceSendBytes = 1015,           // "%s Send %u bytes 0x%s"
+  kIdsTraceResponse = 1016,            // "%s Response \"%s\" %3u ms"
+  kIdsTraceTimerElapsed = 1017,        // "%s Timer Elapsed %3u ms"
+  kIdsTraceSpeedFromTo = 1018,         // "%s from %u to %u"
+  kIdsTraceChangeSpeed = 1019,         // "%s::ChangeSpeed %u"
+  kIdsProgramDescription = 1020,       // "Ostravel TOLA Utility"
+  kIdsInternetLastResponse = 1021,     // "\r\nInternetGetLastResponseInfo returns 0x%08X %s"
+};
+
+// The text of a string number; empty when the table has no such number.
+std::string LoadString(StringId id);
+
+}  // namespace tola

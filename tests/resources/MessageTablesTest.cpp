@@ -1,0 +1,284 @@
+// The three message tables behind ErrorText: exact texts of the program's own codes, complete
+// coverage of the codes the program and the file server produce, and well-formed stored texts.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/ResultCode.h"
+#include "resources/MessageTable.h"
+
+namespace tola {
+namespace {
+
+struct Expected {
+  ResultCode code;
+  const char* text;
+};
+
+// The program's own codes and their stored texts, as the operator sees them.
+const Expected kProgramTexts[] = {
+    {0xA2000047, "The computed checksum reconciliation word is zero\r\n"},
+    {0xA200004A, "No response to firmware packet\r\n"},
+    {0xE200000B, "Unexpected hex character\r\n"},
+    {0xE200000C, "Invalid EEPROM address\r\n"},
+    {0xE200000D, "No response to firmware revision query\r\n"},
+    {0xE200000F, "Serial port name is missing\r\n"},
+    {0xE2000020, "intel hex line does not begin with the expected colon\r\n"},
+    {0xE2000021, "Unrecognized intel hex record type\r\n"},
+    {0xE2000022, "intel hex line checksum error\r\n"},
+    {0xE2000023, "Missing intel hex end-of-file record\r\n"},
+    {0xE2000030, "Incomplete configuration file\r\n"},
+    {0xE2000031, "Corrupt configuration file\r\n"},
+    {0xE2000032, "TOLA400 serial number does not match the serial number in the configuration file\r\n"},
+    {0xE2000040, "Unexpected intel hex data record length\r\n"},
+    {0xE2000041, "Input hex file is corrupt, check sum is not zero\r\n"},
+    {0xE2000042, "Bootstrap Loader does not echo Dots\r\n"},
+    {0xE2000043, "Bootstrap Loader did not echo a D\r\n"},
+    {0xE2000044, "Retry limit has been exhausted\r\n"},
+    {0xE2000045, "No response after reset\r\n"},
+    {0xE2000046, "Revision number verification failed\r\n"},
+    {0xE2000048, "No response to poll while synchronizing to buffer boundary\r\n"},
+    {0xE2000049, "No response to semicolon poll\r\n"},
+    {0xE200004B, "No response to firmware packet\r\n"},
+    {0xE200004E, "Unexpected device (e.g. Q8 vs QZ8)\r\n"},
+    {0xE20004B0, "No response to Antenna query (^AN)\r\n"},
+    {0xE20004B1, "No response to Attenuator query (^AT)\r\n"},
+    {0xE20004B2, "No response to Band Number query (^BN)\r\n"},
+    {0xE20004B3, "No response to Bypass query (^BY)\r\n"},
+    {0xE20004B4, "No response to Capacitor query (^CR)\r\n"},
+    {0xE20004B5, "No response to Drain Current query (^PC)\r\n"},
+    {0xE20004B6, "No response to Read EEPROM\r\n"},
+    {0xE20004B7, "No response to Write EEPROM\r\n"},
+    {0xE20004B8, "No response to Frequency query (^F)\r\n"},
+    {0xE20004B9, "No response to Fault query (^FL)\r\n"},
+    {0xE20004BA, "No response to Inductor query (^LR)\r\n"},
+    {0xE20004BB, "No response to Mode query (^MD)\r\n"},
+    {0xE20004BC, "No response to Operate query (^OP)\r\n"},
+    {0xE20004BD, "No response to Power Dissipated query (^PD)\r\n"},
+    {0xE20004BE, "No response to Forward Power query (^PF)\r\n"},
+    {0xE20004BF, "No response to Input Power query (^PI)\r\n"},
+    {0xE20004C0, "No response to Reflected Power query (^PV)\r\n"},
+    {0xE20004C1, "No response to Side query (^SI)\r\n"},
+    {0xE20004C2, "No response to Serial Number query (^SN)\r\n"},
+    {0xE20004C3, "No response to Supply Voltage query (^SV)\r\n"},
+    {0xE20004C4, "No response to SWR query (^SW)\r\n"},
+    {0xE20004C5, "No response to Temperature query (^TM)\r\n"},
+    {0xE20004C6, "No response to Tune Status query (^TS)\r\n"},
+    {0xE20004C7, "No response to Tuner Installed query (^TU)\r\n"},
+    {0xE20004C8, "No response to Antenna Enable query (^AE)\r\n"},
+};
+
+// Added by the Linux build; its wording is its own, only its presence matters here.
+constexpr ResultCode kLinuxOnlyProgramCode = kSerialPermissionDenied;
+
+struct Keyword {
+  ResultCode code;
+  const char* word;
+};
+
+// A word each text must carry, so that a text sitting under a neighbouring number shows up.
+const Keyword kSystemKeywords[] = {
+    {2, "file"},           {3, "folder"},           {5, "Access"},
+    {8, "memory"},         {19, "write-protected"}, {21, "not ready"},
+    {32, "another"},       {33, "locked"},          {38, "end of the file"},
+    {80, "exists"},        {112, "space"},          {122, "too small"},
+    {145, "not empty"},    {183, "already exists"}, {206, "too long"},
+    {995, "aborted"},      {997, "in progress"},    {1167, "not connected"},
+    {1223, "cancelled"},   {1460, "time"},
+};
+
+const Keyword kInternetKeywords[] = {
+    {12002, "timed out"},   {12003, "extended"},       {12004, "internal"},
+    {12005, "URL"},         {12006, "protocol"},       {12007, "resolved"},
+    {12013, "user name"},   {12014, "password"},       {12015, "login"},
+    {12017, "cancelled"},   {12029, "connection"},     {12030, "aborted"},
+    {12031, "reset"},       {12110, "in progress"},    {12111, "dropped"},
+    {12112, "passive"},     {12152, "response"},       {12157, "secure channel"},
+};
+
+bool InUnassignedInternetRange(ResultCode code) {
+  return code == 12000 || code == 12035 || (code >= 12063 && code <= 12079) ||
+         (code >= 12081 && code <= 12109) || (code >= 12113 && code <= 12129) ||
+         (code >= 12139 && code <= 12146);
+}
+
+std::set<ResultCode> ProgramCodes() {
+  std::set<ResultCode> codes;
+  for (const Expected& e : kProgramTexts) codes.insert(e.code);
+  codes.insert(kLinuxOnlyProgramCode);
+  return codes;
+}
+
+// Every code a table answers for within the given inclusive ranges.
+using CodeRange = std::pair<ResultCode, ResultCode>;
+
+template <typename Lookup>
+std::map<ResultCode, std::string> Collect(Lookup lookup, std::initializer_list<CodeRange> ranges) {
+  std::map<ResultCode, std::string> found;
+  for (const auto& [first, last] : ranges) {
+    for (std::uint64_t c = first; c <= last; ++c) {
+      const ResultCode code = static_cast<ResultCode>(c);
+      if (const char* text = lookup(code)) found.emplace(code, text);
+    }
+  }
+  return found;
+}
+
+std::map<ResultCode, std::string> AllSystemTexts() {
+  return Collect(SystemMessage,
+                 {{0, 0xFFFF}, {0x80004000, 0x80004FFF}, {0x80070000, 0x8007FFFF}});
+}
+
+std::map<ResultCode, std::string> AllInternetTexts() {
+  return Collect(InternetMessage, {{11000, 13000}});
+}
+
+// Stored form: text, then exactly one "\r\n"; nothing else below a blank; no blank at either end.
+void ExpectStoredForm(ResultCode code, const std::string& text) {
+  SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << code);
+  ASSERT_GT(text.size(), 2u);
+  EXPECT_EQ(text.substr(text.size() - 2), "\r\n");
+  const std::string body = text.substr(0, text.size() - 2);
+  for (char ch : body) {
+    const auto byte = static_cast<unsigned char>(ch);
+    EXPECT_FALSE(byte < 0x20 || byte == 0x7F) << "control character " << int{byte};
+  }
+  EXPECT_NE(body.front(), ' ');
+  EXPECT_NE(body.back(), ' ');
+}
+
+TEST(ProgramMessageTest, EveryCodeHasItsExactText) {
+  for (const Expected& e : kProgramTexts) {
+    const char* text = ProgramMessage(e.code);
+    ASSERT_NE(text, nullptr) << std::hex << e.code;
+    EXPECT_STREQ(text, e.text) << std::hex << e.code;
+  }
+  EXPECT_NE(ProgramMessage(kLinuxOnlyProgramCode), nullptr);
+}
+
+TEST(ProgramMessageTest, NoOtherCodeOfTheFacilityHasAText) {
+  const std::set<ResultCode> known = ProgramCodes();
+  // Every severity and both values of the reserved bit, over the whole code field in use.
+  for (ResultCode top : {0x02000000u, 0x22000000u, 0x62000000u, 0xA2000000u, 0xE2000000u,
+                         0xF2000000u}) {
+    for (ResultCode low = 0; low <= 0x1000; ++low) {
+      const ResultCode code = top | low;
+      if (known.count(code) != 0) continue;
+      EXPECT_EQ(ProgramMessage(code), nullptr) << std::hex << code;
+    }
+  }
+  // The errno carriers share the facility but get their text elsewhere.
+  for (ResultCode err = 0; err < 0x1000; ++err) {
+    EXPECT_EQ(ProgramMessage(kErrnoBase | err), nullptr) << err;
+  }
+  // Same low word, other facility or customer bit.
+  EXPECT_EQ(ProgramMessage(0xE2010049), nullptr);
+  EXPECT_EQ(ProgramMessage(0xE1000049), nullptr);
+  EXPECT_EQ(ProgramMessage(0xC2000049), nullptr);
+  EXPECT_EQ(ProgramMessage(0x00000049), nullptr);
+}
+
+TEST(SystemMessageTest, KnowsEveryCodeThePlatformProduces) {
+  const ResultCode produced[] = {
+      kErrorSuccess,        kErrorInvalidFunction,    kErrorFileNotFound,
+      kErrorPathNotFound,   kErrorTooManyOpenFiles,   kErrorAccessDenied,
+      kErrorInvalidHandle,  kErrorNotEnoughMemory,    kErrorWriteProtect,
+      kErrorNotReady,       kErrorGenFailure,         kErrorSharingViolation,
+      kErrorLockViolation,  kErrorHandleEof,          kErrorNotSupported,
+      kErrorFileExists,     kErrorInvalidParameter,   kErrorBrokenPipe,
+      kErrorDiskFull,       kErrorInsufficientBuffer, kErrorInvalidName,
+      kErrorDirNotEmpty,    kErrorBusy,               kErrorAlreadyExists,
+      kErrorFilenameExcedRange, kErrorFileTooLarge,   kErrorMoreData,
+      kErrorNoMoreItems,    kErrorDirectory,          kErrorOperationAborted,
+      kErrorIoIncomplete,   kErrorIoPending,          kErrorNoAccess,
+      kErrorDeviceNotConnected, kErrorCancelled,      kErrorTimeout,
+      kEInvalidArg,
+      // Not produced by the errno mapping today, but by serial and file layers elsewhere.
+      14, 24, 1784,
+  };
+  for (ResultCode code : produced) {
+    EXPECT_NE(SystemMessage(code), nullptr) << code;
+  }
+  for (const Keyword& k : kSystemKeywords) {
+    const char* text = SystemMessage(k.code);
+    ASSERT_NE(text, nullptr) << k.code;
+    EXPECT_NE(std::string(text).find(k.word), std::string::npos) << k.code << ": " << text;
+  }
+  EXPECT_STREQ(SystemMessage(kErrorSuccess), "The operation completed successfully.\r\n");
+}
+
+TEST(SystemMessageTest, WrappedErrorNumbersShareTheirText) {
+  const auto texts = AllSystemTexts();
+  std::map<std::string, std::vector<ResultCode>> byText;
+  for (const auto& [code, text] : texts) byText[text].push_back(code);
+  for (const auto& [text, codes] : byText) {
+    if (codes.size() == 1) continue;
+    // Only an error number and its 0x8007xxxx wrapping may share a text.
+    ASSERT_EQ(codes.size(), 2u) << text;
+    EXPECT_EQ(codes[1], 0x80070000u | codes[0]) << text;
+  }
+  EXPECT_STREQ(SystemMessage(kEInvalidArg), SystemMessage(kErrorInvalidParameter));
+}
+
+TEST(SystemMessageTest, UnknownCodesHaveNoText) {
+  for (ResultCode code : {7u, 9u, 10000u, 0xFFFFu, 0x10000u, 0x80070058u, 0x80070056u,
+                          0xFFFFFFFFu, kInternetExtendedError, 12029u}) {
+    EXPECT_EQ(SystemMessage(code), nullptr) << std::hex << code;
+  }
+  for (const Expected& e : kProgramTexts) EXPECT_EQ(SystemMessage(e.code), nullptr);
+  for (const auto& [code, text] : AllSystemTexts()) {
+    EXPECT_FALSE(IsProgramCode(code)) << code;
+    EXPECT_FALSE(IsInternetCode(code)) << code;
+  }
+}
+
+TEST(InternetMessageTest, EveryAssignedCodeInTheRangeHasAText) {
+  for (ResultCode code = kInternetErrorBase; code <= kInternetErrorLast; ++code) {
+    if (InUnassignedInternetRange(code)) {
+      EXPECT_EQ(InternetMessage(code), nullptr) << code;
+    } else {
+      EXPECT_NE(InternetMessage(code), nullptr) << code;
+    }
+  }
+  for (const Keyword& k : kInternetKeywords) {
+    const char* text = InternetMessage(k.code);
+    ASSERT_NE(text, nullptr) << k.code;
+    EXPECT_NE(std::string(text).find(k.word), std::string::npos) << k.code << ": " << text;
+  }
+}
+
+TEST(InternetMessageTest, NothingOutsideTheRangeAndNoRepeatedText) {
+  const auto texts = AllInternetTexts();
+  std::set<std::string> seen;
+  for (const auto& [code, text] : texts) {
+    EXPECT_TRUE(IsInternetCode(code)) << code;
+    EXPECT_TRUE(seen.insert(text).second) << code << " repeats: " << text;
+  }
+  for (ResultCode code : {0u, 2u, 1223u, 0x80070057u}) EXPECT_EQ(InternetMessage(code), nullptr);
+  for (const Expected& e : kProgramTexts) EXPECT_EQ(InternetMessage(e.code), nullptr);
+}
+
+TEST(MessageTablesTest, EveryStoredTextIsOneLineEndingInOneLineBreak) {
+  const auto programTexts =
+      Collect(ProgramMessage, {{0xA2000000, 0xA2000FFF}, {0xE2000000, 0xE2000FFF}});
+  EXPECT_EQ(programTexts.size(), ProgramCodes().size());
+  for (const auto& [code, text] : programTexts) ExpectStoredForm(code, text);
+  for (const auto& [code, text] : AllSystemTexts()) {
+    ExpectStoredForm(code, text);
+    EXPECT_EQ(text[text.size() - 3], '.') << code;
+  }
+  for (const auto& [code, text] : AllInternetTexts()) {
+    ExpectStoredForm(code, text);
+    EXPECT_EQ(text[text.size() - 3], '.') << code;
+  }
+}
+
+}  // namespace
+}  // namespace tola
