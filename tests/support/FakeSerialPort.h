@@ -1,0 +1,93 @@
+#pragma once
+// A scripted serial port for engine tests: records what is written, and delivers bytes that the
+// test chooses as the reader thread would (posting the serial event).
+
+#include <string>
+#include <vector>
+
+#include "serial/CSerialPort.h"
+
+namespace tola::test {
+
+class FakeSerialPort : public CSerialPort {
+ public:
+  bool Open(const std::string& name) override {
+    if (m_open) return true;
+    m_portName = name;
+    if (name.empty()) {
+      SetLastError(kPortNameMissing);
+      return false;
+    }
+    if (openError != 0) {
+      SetLastError(openError);
+      return false;
+    }
+    m_open = true;
+    m_speed = kSpeedAfterOpen;
+    ++openCount;
+    return true;
+  }
+  bool Close() override {
+    m_open = false;
+    return true;
+  }
+  bool IsOpen() const override { return m_open; }
+  bool Read(char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override {
+    bytesRead = 0;
+    if (!m_open) {
+      SetLastError(kErrorInvalidHandle);
+      return false;
+    }
+    while (bytesRead < count && !rx.empty()) {
+      buffer[bytesRead++] = rx.front();
+      rx.erase(rx.begin());
+    }
+    return true;
+  }
+  bool Write(const char* bytes, std::uint32_t count) override {
+    if (!m_open) {
+      SetLastError(kErrorInvalidHandle);
+      return false;
+    }
+    writes.emplace_back(bytes, count);
+    return true;
+  }
+  bool Purge() override {
+    if (!m_open) {
+      SetLastError(kErrorInvalidHandle);
+      return false;
+    }
+    ++purgeCount;
+    rx.clear();
+    return true;
+  }
+  ResultCode SetLineSpeed(std::uint32_t speed) override {
+    if (!IsSupportedSpeed(speed)) return kEInvalidArg;
+    m_speed = speed;
+    return 1;
+  }
+  std::uint32_t Speed() const override { return m_speed; }
+  bool ClearCommError(std::uint32_t& errors) override {
+    errors = 0;
+    return m_open;
+  }
+
+  // Bytes arriving from the amplifier: buffered, then one serial event.
+  void Deliver(const std::string& bytes) {
+    rx += bytes;
+    PostSerialEvent(kEventRxChar);
+  }
+  void Fail(const std::string& call, ResultCode code) { ReportPortFailure(call, code); }
+
+  std::string rx;
+  std::vector<std::string> writes;
+  ResultCode openError = 0;
+  int openCount = 0;
+  int purgeCount = 0;
+
+ private:
+  bool m_open = false;
+  std::uint32_t m_speed = 9600;
+};
+
+}  // namespace tola::test
