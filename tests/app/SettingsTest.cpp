@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "platform/FileSystem.h"
+#include "platform/TempFolder.h"
+#include "support/TestApp.h"
+
+namespace tola::test {
+namespace {
+
+// Each test gets its own hive and its own data folder.
+class SettingsTest : public ::testing::Test {
+ protected:
+  SettingsTest() : m_data("XDG_DATA_HOME", m_folder / "data"), m_docs("XDG_DOCUMENTS_DIR", std::nullopt) {}
+
+  std::string HivePath() const { return m_folder / "TOLA Utility.reg"; }
+
+  std::unique_ptr<TestApp> StartApp() {
+    auto t = std::make_unique<TestApp>(std::make_unique<RegistryStore>(HivePath()));
+    t->app->LoadSettings();
+    return t;
+  }
+
+  // What the hive file holds, read by a fresh store.
+  RegistryStore ReadHive() const {
+    RegistryStore store(HivePath());
+    EXPECT_EQ(store.Load(), kErrorSuccess);
+    return store;
+  }
+
+  void Put(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
+    RegistryStore store(HivePath());
+    ASSERT_EQ(store.Load(), kErrorSuccess);
+    ASSERT_EQ(store.CreateKey(kSettingsKey), kErrorSuccess);
+    ASSERT_EQ(store.SetValue(kSettingsKey, name, type, data), kErrorSuccess);
+  }
+
+  TempFolder m_folder;
+  ScopedEnv m_data;
+  ScopedEnv m_docs;
+};
+
+TEST_F(SettingsTest, FirstRunWritesCaptionsFoldersAndPlacementOnly) {
+  {
+    auto t = StartApp();
+    AppState& app = *t->app;
+    EXPECT_EQ(app.commandCaptions.At(0), "Macro 1");
+    EXPECT_EQ(app.commandCaptions.At(15), "Macro 16");
+    EXPECT_EQ(app.commandTexts.At(3), "");
+    EXPECT_EQ(app.firmwareFolder.Get(), m_folder / "data/Ostravel/TOLA Firmware");
+    EXPECT_EQ(app.configurationFolder.Get(), m_folder / "data/Ostravel/TOLA Configuration");
+    EXPECT_TRUE(IsDirectory(app.firmwareFolder.Get()));
+    EXPECT_TRUE(IsDirectory(app.configurationFolder.Get()));
+    EXPECT_EQ(app.operatePollInterval.Get(), 300u);
+    EXPECT_EQ(app.firmwareLoadRetryLimit.Get(), 10u);
+    app.activePage.Change(0);  // the first page was showing
+    app.SaveSettings();
+    WindowPlacement placement;
+    placement.showCmd = 1;
+    placement.left = -8;
+    placement.right = 800;
+    ASSERT_TRUE(app.SavePlacement(placement));
+  }
+  RegistryStore hive = ReadHive();
+  std::vector<std::string> names = hive.EnumValueNames(kSettingsKey);
+  std::sort(names.begin(), names.end());
+  std::vector<std::string> expected{"ConfigurationFolder", "FirmwareFolder"};
+  for (int i = 1; i <= 16; ++i) expected.push_back("CommandCaption" + std::to_string(i));
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(names, expected);
+  EXPECT_EQ(hive.EnumValueNames(kPlacementKey).size(), 10u);
+
+  // The next start reads them back; a page other than the first is then remembered.
+  auto t = StartApp();
+  EXPECT_EQ(t->app->commandCaptions.StoredAt(4), "Macro 5");
+  WindowPlacement placement;
+  ASSERT_TRUE(t->app->RestorePlacement(placement));
+  EXPECT_EQ(placement.left, -8);
+  EXPECT_EQ(placement.right, 800);
+  t->app->activePage.Change(3);
+  t->app->SaveSettings();
+  RegistryStore again = ReadHive();
+  RegValue page;
+  ASSERT_EQ(again.QueryValue(kSettingsKey, "ActivePage", page), kErrorSuccess);
+  EXPECT_EQ(page, (RegValue{kRegDword, DwordBytes(3)}));
+}
+
+TEST_F(SettingsTest, ClampedNumbersLoadLimitedAndAreWrittenBack) {
+  struct Case {
+    const char* name;
+    std::uint32_t stored;
+    std::uint32_t loaded;
+  };
+  for (const Case c : {Case{"OperatePollInterval", 50, 100}, Case{"OperatePollInterval", 60000, 30000},
+                       Case{"FirmwareLoadRetryLimit", 3, 5}, Case{"FirmwareLoadRetryLimit", 40, 25},
+                       Case{"FirmwareLoadRetryLimit", 17, 17}}) {
+    SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.stored));
+    Put(c.name, kRegDword, DwordBytes(c.stored));
+    auto t = StartApp();
+    const PersistedNumber& value =
+        std::string(c.name) == "OperatePollInterval" ? t->app->operatePollInterval : t->app->firmwareLoadRetryLimit;
+    EXPECT_EQ(value.Get(), c.loaded);
+    t->app->SaveSettings();
+    RegValue written;
+    ASSERT_EQ(ReadHive().QueryValue(kSettingsKey, c.name, written), kErrorSuccess);
+    EXPECT_EQ(written.data, DwordBytes(c.loaded));
+  }
+}
+
+TEST_F(SettingsTest, TextRulesForPort) {
+  // Expandable text is accepted as it stands (nothing is expanded).
+  Put("Port", kRegExpandSz, Utf16FromUtf8("%HOME%ttyUSB1"));
+  EXPECT_EQ(StartApp()->app->port.Get(), "%HOME%ttyUSB1");
+
+  // A number is no text: ignored, and left alone at exit while the port stays unchosen.
+  Put("Port", kRegDword, DwordBytes(3));
+  {
+    auto t = StartApp();
+    EXPECT_EQ(t->app->port.Get(), "");
+    t->app->SaveSettings();
+    RegValue kept;
+    ASSERT_EQ(ReadHive().QueryValue(kSettingsKey, "Port", kept), kErrorSuccess);
+    EXPECT_EQ(kept.type, kRegDword);
+  }
+
+  // Odd length, missing terminator: invalid. Zero length: the empty text.
+  std::vector<std::uint8_t> odd = Utf16FromUtf8("ttyS0");
+  odd.pop_back();
+  Put("Port", kRegSz, odd);
+  EXPECT_EQ(StartApp()->app->port.Get(), "");
+  std::vector<std::uint8_t> unterminated = Utf16FromUtf8("ttyS0");
+  unterminated.resize(unterminated.size() - 2);
+  Put("Port", kRegSz, unterminated);
+  EXPECT_EQ(StartApp()->app->port.Get(), "");
+  Put("Port", kRegSz, {});
+  EXPECT_EQ(StartApp()->app->port.Get(), "");
+  Put("Port", kRegSz, Utf16FromUtf8("ttyACM0"));
+  EXPECT_EQ(StartApp()->app->port.Get(), "ttyACM0");
+}
+
+TEST_F(SettingsTest, NumbersTooLargeFallBackToTheDefault) {
+  Put("VerboseLogging", kRegQword, {1, 0, 0, 0, 0, 0, 0, 0});
+  Put("Trace", kRegBinary, {1, 0});
+  auto t = StartApp();
+  EXPECT_EQ(t->app->verboseLogging.Get(), 0u);
+  EXPECT_EQ(t->app->trace.Get(), 1u) << "up to four bytes are read whatever their type";
+}
+
+TEST_F(SettingsTest, EmptyCaptionComesBackAsItsDefault) {
+  Put("CommandCaption5", kRegSz, Utf16FromUtf8(""));
+  Put("CommandCaption6", kRegSz, Utf16FromUtf8("Band up"));
+  auto t = StartApp();
+  EXPECT_EQ(t->app->commandCaptions.At(4), "Macro 5");
+  EXPECT_EQ(t->app->commandCaptions.At(5), "Band up");
+  t->app->SaveSettings();
+  RegValue caption;
+  ASSERT_EQ(ReadHive().QueryValue(kSettingsKey, "CommandCaption5", caption), kErrorSuccess);
+  EXPECT_EQ(Utf8FromUtf16(caption.data), "Macro 5");
+}
+
+TEST_F(SettingsTest, PlacementNeedsAllTenValues) {
+  {
+    auto t = StartApp();
+    WindowPlacement placement;
+    placement.top = 40;
+    ASSERT_TRUE(t->app->SavePlacement(placement));
+  }
+  RegistryStore store(HivePath());
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.DeleteValue(kPlacementKey, "top"), kErrorSuccess);
+  auto t = StartApp();
+  WindowPlacement placement;
+  placement.left = 1234;
+  EXPECT_FALSE(t->app->RestorePlacement(placement));
+  EXPECT_EQ(placement.left, 1234) << "nothing applied";
+
+  // A value of the wrong type counts as missing too.
+  ASSERT_EQ(store.SetValue(kPlacementKey, "top", kRegSz, Utf16FromUtf8("40")), kErrorSuccess);
+  EXPECT_FALSE(StartApp()->app->RestorePlacement(placement));
+}
+
+TEST_F(SettingsTest, HandWrittenExportReadsAsTheProgramsOwnHive) {
+  const std::string exported =
+      "Windows Registry Editor Version 5.00\r\n"
+      "\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Ostravel\\TOLA Utility]\r\n"
+      "\"Port\"=\"ttyUSB0\"\r\n"
+      "\"OperatePollInterval\"=dword:000003e8\r\n"
+      "\"Trace\"=dword:00000001\r\n"
+      "\"CommandCaption2\"=\"Query \\\"SWR\\\"\"\r\n"
+      "\"CommandText2\"=hex(2):5e,00,73,00,77,00,3b,00,00,00\r\n"
+      "\"FirmwareFolder\"=\"/srv/firmware\"\r\n"
+      "\r\n";
+  WriteWholeFile(HivePath(), exported);
+  auto t = StartApp();
+  AppState& app = *t->app;
+  EXPECT_EQ(app.port.Get(), "ttyUSB0");
+  EXPECT_EQ(app.operatePollInterval.Get(), 1000u);
+  EXPECT_EQ(app.trace.Get(), 1u);
+  EXPECT_EQ(app.commandCaptions.At(1), "Query \"SWR\"");
+  EXPECT_EQ(app.commandTexts.At(1), "^sw;");
+  EXPECT_EQ(app.firmwareFolder.Get(), "/srv/firmware");
+
+  // Save everything the program has (changed so all is written), then read it back.
+  app.port.Change("ttyUSB1");
+  app.port.Change("ttyUSB0");
+  app.SaveSettings();
+  t.reset();
+  auto again = StartApp();
+  EXPECT_EQ(again->app->port.Get(), "ttyUSB0");
+  EXPECT_EQ(again->app->operatePollInterval.Get(), 1000u);
+  EXPECT_EQ(again->app->commandCaptions.At(1), "Query \"SWR\"");
+  EXPECT_EQ(again->app->commandTexts.At(1), "^sw;");
+  EXPECT_EQ(again->app->commandCaptions.At(0), "Macro 1");
+}
+
+TEST_F(SettingsTest, UnreadableHiveMeansDefaultsAndNothingSaved) {
+  // The hive's folder is a file: the key cannot be opened.
+  WriteWholeFile(m_folder / "blocker", "x");
+  auto t = std::make_unique<TestApp>(std::make_unique<RegistryStore>(m_folder / "blocker/hive.reg"));
+  t->app->LoadSettings();
+  EXPECT_EQ(t->app->operatePollInterval.Get(), 300u);
+  t->app->port.Change("ttyS3");
+  t->app->SaveSettings();  // silently nothing
+  EXPECT_EQ(ReadWholeFile(m_folder / "blocker"), "x");
+}
+
+TEST_F(SettingsTest, EnsureFolderExistsAsksBeforeCreating) {
+  auto t = StartApp();
+  const std::string wanted = m_folder / "a/b/c";
+  t->host.ExpectBox("Folder \"" + wanted + "\" does not exist. Do you want to create it now?", BoxAnswer::No);
+  EXPECT_FALSE(t->app->EnsureFolderExists(wanted));
+  EXPECT_FALSE(IsDirectory(m_folder / "a"));
+  t->host.ExpectBox("does not exist", BoxAnswer::Yes);
+  EXPECT_TRUE(t->app->EnsureFolderExists(wanted));
+  EXPECT_TRUE(IsDirectory(wanted));
+  EXPECT_EQ(t->host.Boxes().back().caption, "Create folder");
+  EXPECT_TRUE(t->app->EnsureFolderExists(wanted)) << "no question for an existing folder";
+  EXPECT_EQ(t->host.Boxes().size(), 2u);
+}
+
+}  // namespace
+}  // namespace tola::test
