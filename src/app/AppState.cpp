@@ -113,6 +113,34 @@ bool AppState::SendBytes(const std::string& bytes) {
   return m_port->Write(bytes.data(), static_cast<std::uint32_t>(bytes.size()));
 }
 
+bool AppState::SendSpeedCommand(std::uint32_t speed) {
+  if (ConnectionState() != kConnectionFirmware) return false;
+  const char* command = nullptr;
+  switch (speed) {
+    case 4800: command = "^brp0;"; break;
+    case 9600: command = "^brp1;"; break;
+    case 19200: command = "^brp2;"; break;
+    case 38400: command = "^brp3;"; break;
+    default: return false;
+  }
+  SendCommandText(command);
+  m_host.Sleep(CSerialPort::kSpeedChangePauseMs);
+  return true;
+}
+
+void AppState::SetAmplifierSpeed(std::uint32_t speed) {
+  if (speed == m_port->Speed()) return;
+  SendSpeedCommand(speed);
+  SetPortSpeed(speed);
+  portSpeed.Notify();
+}
+
+void AppState::ClearDeviceInfo() {
+  installedRevision.Change(kRevisionUnknown);
+  serialNumber.Change(kSerialNumberUnknown);
+  SetConnectionState(kConnectionNone);
+}
+
 void AppState::PostSerialEvent(std::uint32_t /*wParam*/) {
   std::weak_ptr<bool> alive = m_alive;
   m_host.Post([this, alive] {

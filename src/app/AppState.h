@@ -181,6 +181,16 @@ class AppState : public LogChannel, public SerialPortSink {
   // Bytes sent as they are (the firmware packets).
   bool SendBytes(const std::string& bytes);
 
+  // --- The amplifier's speed and identity.
+  // Asks the running firmware to move to `speed` ("^brp0;" to "^brp3;"), then pauses 50 ms; only
+  // with connection state 3 and a supported speed.
+  bool SendSpeedCommand(std::uint32_t speed);
+  // Moves the amplifier and then the port to `speed`; nothing when the port is already there.
+  void SetAmplifierSpeed(std::uint32_t speed);
+  bool IsExpectedDevice() const { return deviceType.Get() == kDeviceTola400; }
+  // Forgets the revision and serial number, and the connection state.
+  void ClearDeviceInfo();
+
   // --- Dialogues.
   Dialogue* ConnectionMachine() { return m_connectionMachine.get(); }
   Dialogue* OperationMachine() { return m_operationMachine.get(); }

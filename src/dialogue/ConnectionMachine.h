@@ -1,0 +1,115 @@
+#pragma once
+// The dialogue that opens and closes the serial port and finds out what is at the other end: the
+// line speed, whether it is a TOLA400 in its firmware or its bootstrap loader, and its revision and
+// serial number. Its results are published through AppState's values.
+
+#include <cstdint>
+
+#include "dialogue/CStateMachine.h"
+#include "dialogue/SpeedStates.h"
+
+namespace tola {
+
+struct DeviceName {
+  const char* text;
+  std::uint32_t deviceType;
+  bool firmware;  // else the loader answered
+};
+
+// Searched in order; the first name found anywhere in the response wins.
+inline constexpr DeviceName kDeviceNames[] = {
+    {"TOLA400", kDeviceTola400, true}, {"tola400", kDeviceTola400, false}, {"QZ8", 2, false},
+    {"TOLB900", 3, false},             {"tunr600", 4, false},              {"TUNR600", 4, true},
+    {"I", kDeviceNone, false},
+};
+
+// Identification: "^I;", then "^ID;"; while watching for the loader, "B;" every 100 ms at 38,400.
+class QueryIState : public QueryState {
+ public:
+  QueryIState(CStateMachine& machine, CState* next, CState* secondSuccessor)
+      : QueryState(machine, "QueryIState", next, kIdentifyTimeoutMs, "^I;"), m_second(secondSuccessor) {}
+
+  static constexpr std::uint32_t kIdentifyTimeoutMs = 200;
+  static constexpr std::uint32_t kWatchTimeoutMs = 100;
+
+  void Enter() override;
+  bool Accept(const std::string& response) override;
+  void GoToNext() override;
+  void OnTimeout() override;
+
+  void SetSecondSuccessor(CState* state) { m_second = state; }
+
+ private:
+  void GoToSecond();
+
+  CState* m_second;
+  bool m_loaderAnswered = false;
+  bool m_firmwareAnswered = false;
+};
+
+// "^RV;": a response beginning "^RV" is accepted (a well-formed revision is stored) and means the
+// firmware is running. Retries up to the limit, or fails at once in the operate cycle.
+class QueryRevisionState : public QueryState {
+ public:
+  QueryRevisionState(CStateMachine& machine, CState* next, bool retry = true,
+                     std::string name = "QueryRevisionState")
+      : QueryState(machine, std::move(name), next, 500, "^RV;", kNoResponseRevision), m_retry(retry) {}
+  void Enter() override;
+  bool Accept(const std::string& response) override;
+  void OnTimeout() override;
+
+ private:
+  bool m_retry;
+  std::uint32_t m_retries = 0;
+};
+
+class QuerySerialNumberState : public QueryState {
+ public:
+  QuerySerialNumberState(CStateMachine& machine, CState* next)
+      : QueryState(machine, "QuerySerialNumberState", next, 500, "^sn;", kNoResponseSerialNumber) {}
+  bool Accept(const std::string& response) override;
+  void OnTimeout() override { FailAtOnce(); }
+};
+
+class VerifyExpectedDeviceState : public CState {
+ public:
+  VerifyExpectedDeviceState(CStateMachine& machine, CState* next)
+      : CState(machine, "VerifyExpectedDeviceState", next) {}
+  void Execute() override;
+};
+
+class ConnectionMachine : public CStateMachine {
+ public:
+  explicit ConnectionMachine(AppState& app);
+
+  bool StartClosePort();
+  bool StartTest();
+  bool StartWatching();
+  bool StopWatching();
+
+  void Complete() override;
+
+ private:
+  class ClosePortState : public CState {
+   public:
+    ClosePortState(CStateMachine& machine, CState* next) : CState(machine, "ClosePortState", next) {}
+    void Execute() override;
+  };
+  class OpenPortState : public CState {
+   public:
+    OpenPortState(CStateMachine& machine, CState* next) : CState(machine, "OpenPortState", next) {}
+    void Execute() override;
+  };
+
+  QuerySerialNumberState m_querySerialNumber;
+  QueryRevisionState m_queryRevision;
+  QueryIState m_queryI;
+  EstablishContactState m_establishContact;
+  OpenPortState m_openPort;
+  ClosePortState m_closePort;
+};
+
+// Builds the connection machine and hands it to AppState for its whole life.
+ConnectionMachine& InstallConnectionMachine(AppState& app);
+
+}  // namespace tola

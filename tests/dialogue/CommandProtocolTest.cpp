@@ -1,0 +1,190 @@
+#include <gtest/gtest.h>
+
+#include "dialogue/CommandProtocol.h"
+#include "support/TestApp.h"
+
+namespace tola::test {
+namespace {
+
+TEST(ParserTest, Numbers) {
+  EXPECT_EQ(ParseNumber("123;"), 123);
+  EXPECT_EQ(ParseNumber("   42;"), 42);
+  EXPECT_EQ(ParseNumber("-5;"), -5);
+  EXPECT_EQ(ParseNumber("+7;"), 7);
+  EXPECT_EQ(ParseNumber(";"), 0);
+  EXPECT_EQ(ParseNumber("\t5;"), 0) << "only blanks are skipped";
+  EXPECT_EQ(ParseNumber("12a3;"), 12);
+  EXPECT_EQ(ParseNumber(""), 0);
+}
+
+TEST(ParserTest, FlagsCharactersHexAndText) {
+  EXPECT_EQ(ParseFlag("0;"), 0u);
+  EXPECT_EQ(ParseFlag("1;"), 1u);
+  EXPECT_FALSE(ParseFlag("2;"));
+  EXPECT_FALSE(ParseFlag(";"));
+  EXPECT_EQ(ParseCharacter("B;"), 'B');
+  EXPECT_EQ(ParseCharacter(";"), ';');
+
+  EXPECT_EQ(ParseHexValue("A5;"), 0xA5);
+  EXPECT_EQ(ParseHexValue("a5;"), 0xA5);
+  EXPECT_EQ(ParseHexValue(" 0f ;"), 0x0F);
+  SetLastError(0);
+  EXPECT_FALSE(ParseHexValue("5;"));
+  EXPECT_EQ(GetLastError(), kUnexpectedHexCharacter);
+  EXPECT_FALSE(ParseHexValue("G1;"));
+
+  EXPECT_EQ(ParseText(" Tuning OK;"), "Tuning OK");
+  EXPECT_EQ(ParseText(";;done;;"), "done");
+  EXPECT_FALSE(ParseText(";"));
+  EXPECT_FALSE(ParseText("  ; "));
+}
+
+TEST(ParserTest, RevisionAndItsText) {
+  EXPECT_EQ(ParseRevision("^RV01.23;"), 123);
+  EXPECT_EQ(ParseRevision("^RV99.99;"), 9999);
+  EXPECT_FALSE(ParseRevision("^RV1.23;"));
+  EXPECT_FALSE(ParseRevision("^RV01.23"));
+  EXPECT_FALSE(ParseRevision("^rv01.23;"));
+  EXPECT_EQ(RevisionText(0), "??.??");
+  EXPECT_EQ(RevisionText(123), "01.23");
+  EXPECT_EQ(RevisionText(9999), " N/A ");
+  EXPECT_EQ(RevisionText(0xFFFE), "Loading");
+  EXPECT_EQ(RevisionText(1207), "12.07");
+}
+
+TEST(ParserTest, SetCommandsAreFilledIn) {
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Attenuator), 1), "^at1;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Capacitor), 0xA5), "^crA5;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Inductor), 0x0B), "^lr0B;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Mode), 'M'), "^mdM;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Bypass), 'B'), "^byB;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Fault), 0), "^flc;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Antenna), 2), "^an2;");
+  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Swr), 2), "");
+}
+
+// Stores through the table, as the polling states do.
+class StoreTest : public ::testing::Test {
+ protected:
+  bool Store(OperateItem item, const std::string& value) { return StoreValue(*t.app, CommandFor(item), value); }
+  TestApp t;
+};
+
+TEST_F(StoreTest, LimitsOfTheNumberKinds) {
+  EXPECT_TRUE(Store(OperateItem::Swr, "65535;"));
+  EXPECT_EQ(t.app->swr.Get(), 65535);
+  EXPECT_FALSE(Store(OperateItem::Swr, "65536;"));
+  EXPECT_EQ(t.app->swr.Get(), 65535);
+  EXPECT_TRUE(Store(OperateItem::Temperature, "-1;"));
+  EXPECT_EQ(t.app->temperature.Get(), 0xFFFF) << "a negative number keeps its low 16 bits";
+  EXPECT_TRUE(Store(OperateItem::DrainCurrent, ";"));
+  EXPECT_EQ(t.app->drainCurrent.Get(), 0);
+
+  EXPECT_TRUE(Store(OperateItem::Band, "10;"));
+  EXPECT_EQ(t.app->bandIndex.Get(), 10u);
+  EXPECT_FALSE(Store(OperateItem::Band, "11;"));
+  EXPECT_TRUE(Store(OperateItem::Band, "0;"));
+
+  EXPECT_TRUE(Store(OperateItem::Antenna, "2;"));
+  EXPECT_EQ(t.app->antenna.Get(), 2u);
+  EXPECT_FALSE(Store(OperateItem::Antenna, "0;"));
+  EXPECT_FALSE(Store(OperateItem::Antenna, "3;"));
+  EXPECT_TRUE(Store(OperateItem::Antenna, "257;")) << "only the low 8 bits count";
+  EXPECT_EQ(t.app->antenna.Get(), 1u);
+}
+
+TEST_F(StoreTest, OtherKindsAndNotification) {
+  RecordingListener listener;
+  t.app->capacitor.AddListenerQuiet(&listener);
+  EXPECT_TRUE(Store(OperateItem::Capacitor, "a5;"));
+  EXPECT_EQ(t.app->capacitor.Get(), 0xA5);
+  EXPECT_FALSE(Store(OperateItem::Capacitor, "5;"));
+  EXPECT_EQ(listener.messages.size(), 1u);
+  EXPECT_TRUE(Store(OperateItem::Capacitor, "A5;"));
+  EXPECT_EQ(listener.messages.size(), 2u) << "stored and notified even when unchanged";
+
+  EXPECT_TRUE(Store(OperateItem::Operate, "1;"));
+  EXPECT_FALSE(Store(OperateItem::Operate, "x;"));
+  EXPECT_TRUE(Store(OperateItem::Fault, "\xC1;"));
+  EXPECT_EQ(static_cast<unsigned char>(t.app->fault.Get()), 0xC1);
+  EXPECT_FALSE(Store(OperateItem::TuneStatus, ";"));
+  EXPECT_TRUE(Store(OperateItem::TuneStatus, "OK 1.2;"));
+  EXPECT_EQ(t.app->tuneStatus.Get(), "OK 1.2");
+}
+
+// A machine around one polling state, to watch it send and time out.
+class OneStateMachine : public CStateMachine {
+ public:
+  OneStateMachine(AppState& app, OperateItem item, SetRequest* request)
+      : CStateMachine(app, kTimerOperate), state(*this, CommandFor(item), &Final(), request) {}
+  ValueQueryState state;
+};
+
+class QueryStateTest : public ::testing::Test {
+ protected:
+  QueryStateTest() { t.OpenPort(); }
+  TestApp t;
+};
+
+TEST_F(QueryStateTest, LowerCaseAnswerIsNotAcceptedAndTheQueryFails) {
+  OneStateMachine m(*t.app, OperateItem::Swr, nullptr);
+  m.Start(m.state);
+  EXPECT_EQ(t.port->writes.back(), "^sw;");
+  m.OnSerialEvent();
+  t.port->rx = "^sw15;";
+  m.OnSerialEvent();
+  EXPECT_FALSE(m.IsIdle());
+  m.OnTimer(kTimerOperate);
+  EXPECT_EQ(m.Result(), kNoResponseSwr);
+
+  m.Start(m.state);
+  t.port->rx = "^SW15;";
+  m.OnSerialEvent();
+  EXPECT_TRUE(m.IsIdle());
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(t.app->swr.Get(), 15);
+}
+
+TEST_F(QueryStateTest, FrequencyPrefixAlsoMatchesFaultAnswers) {
+  OneStateMachine m(*t.app, OperateItem::Frequency, nullptr);
+  m.Start(m.state);
+  t.port->rx = "^FL7;";
+  m.OnSerialEvent();
+  EXPECT_TRUE(m.IsIdle()) << "\"^F\" is a prefix of \"^FL\"";
+  EXPECT_EQ(t.app->frequency.Get(), 0);
+}
+
+TEST_F(QueryStateTest, PendingSetIsSentOnceThenTheQueryFollows) {
+  SetRequest request{true, 1};
+  OneStateMachine m(*t.app, OperateItem::Attenuator, &request);
+  m.Start(m.state);
+  EXPECT_EQ(t.port->writes.back(), "^at1;");
+  t.host.AdvanceBy(9);
+  m.OnTimer(kTimerConnection);  // not its timer
+  EXPECT_FALSE(m.IsIdle());
+  m.OnTimer(kTimerOperate);
+  EXPECT_TRUE(m.IsIdle());
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_FALSE(request.pending);
+
+  m.Start(m.state);
+  EXPECT_EQ(t.port->writes.back(), "^at;");
+  m.OnTimer(kTimerOperate);
+  EXPECT_EQ(m.Result(), kNoResponseAttenuator);
+}
+
+TEST_F(QueryStateTest, BypassFailureAndTransceiverPollGoesOn) {
+  OneStateMachine bypass(*t.app, OperateItem::Bypass, nullptr);
+  bypass.Start(bypass.state);
+  bypass.OnTimer(kTimerOperate);
+  EXPECT_EQ(bypass.Result(), kNoResponseBypass);
+
+  OneStateMachine poll(*t.app, OperateItem::TransceiverPoll, nullptr);
+  poll.Start(poll.state);
+  poll.OnTimer(kTimerOperate);
+  EXPECT_TRUE(poll.IsIdle());
+  EXPECT_EQ(poll.Result(), 0u);
+}
+
+}  // namespace
+}  // namespace tola::test
