@@ -1,0 +1,210 @@
+#include "serial/PortDiscovery.h"
+
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SerialTestSupport.h"
+#include "serial/VirtualPorts.h"
+
+namespace tola {
+namespace {
+
+namespace fs = std::filesystem;
+using test::EnvOverride;
+using test::Pty;
+using test::TempDir;
+
+void WriteFile(const fs::path& file, const std::string& text) {
+  fs::create_directories(file.parent_path());
+  std::ofstream(file) << text << "\n";
+}
+
+// A sysfs tree as the kernel lays it out: class/tty/<name> links to the tty's directory under
+// devices/, whose "device" link leads to the hardware and its "driver" link.
+class FakeSysfs {
+ public:
+  explicit FakeSysfs(fs::path root) : m_root(std::move(root)) {
+    fs::create_directories(m_root / "class" / "tty");
+  }
+
+  // A tty under `deviceDir` (relative to devices/); an empty `deviceDir` gives no device link.
+  void AddTty(const std::string& name, const std::string& deviceDir, const std::string& driver = {},
+              const std::string& type = {}) {
+    const fs::path hardware = m_root / "devices" / deviceDir;
+    const fs::path ttyDir =
+        deviceDir.empty() ? m_root / "devices" / "virtual" / "tty" / name : hardware / "tty" / name;
+    fs::create_directories(ttyDir);
+    if (!deviceDir.empty()) fs::create_directory_symlink(hardware, ttyDir / "device");
+    if (!type.empty()) WriteFile(ttyDir / "type", type);
+    if (!driver.empty() && !fs::exists(hardware / "driver")) {
+      const fs::path driverDir = m_root / "bus" / "any" / "drivers" / driver;
+      fs::create_directories(driverDir);
+      fs::create_directory_symlink(driverDir, hardware / "driver");
+    }
+    fs::create_directory_symlink(ttyDir, m_root / "class" / "tty" / name);
+  }
+
+  void SetUsbDevice(const std::string& dir, const std::string& vendor, const std::string& product,
+                    const std::string& manufacturer, const std::string& productName) {
+    const fs::path d = m_root / "devices" / dir;
+    WriteFile(d / "idVendor", vendor);
+    WriteFile(d / "idProduct", product);
+    WriteFile(d / "manufacturer", manufacturer);
+    WriteFile(d / "product", productName);
+  }
+
+  std::string Root() const { return m_root.string(); }
+
+ private:
+  fs::path m_root;
+};
+
+class PortDiscoveryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(temp.Path().empty());
+    ASSERT_TRUE(pty.Ok());
+    fs::create_directories(virtualFolder);
+    const std::string usbHub = "pci0000:00/0000:00:14.0/usb1";
+    sysfs.SetUsbDevice(usbHub, "1d6b", "0002", "Linux", "xHCI Host Controller");
+    sysfs.SetUsbDevice(usbHub + "/1-2", "0403", "6001", "FTDI", "FT232R USB UART");
+    sysfs.SetUsbDevice(usbHub + "/1-3", "2341", "0043", "Arduino", "Uno");
+    sysfs.AddTty("ttyUSB0", usbHub + "/1-2/1-2:1.0/ttyUSB0", "ftdi_sio");
+    sysfs.AddTty("ttyACM0", usbHub + "/1-3/1-3:1.0", "cdc_acm");
+    sysfs.AddTty("ttyS0", "platform/serial8250", "serial8250", "0");
+    sysfs.AddTty("ttyS1", "pnp0/00:04", "serial", "4");
+    sysfs.AddTty("ttyS2", "pnp0/00:05", "serial", "4");
+    sysfs.AddTty("ttyS10", "pnp0/00:06", "serial", "4");
+    sysfs.AddTty("tty1", "");
+    sysfs.AddTty("ttyVeryLongName16", "platform/long", "long");
+    sysfs.AddTty("WinAcHsf0", "platform/modem", "modem");
+  }
+
+  void Link(const std::string& name, const fs::path& target) {
+    fs::create_symlink(target, virtualFolder / name);
+  }
+
+  TempDir temp;
+  Pty pty;
+  FakeSysfs sysfs{temp.Path() / "sys"};
+  fs::path virtualFolder = temp.Path() / "tola400-sim";
+};
+
+TEST_F(PortDiscoveryTest, ListsRealPortsInNaturalOrderThenLiveVirtualPorts) {
+  Link("ttySIM0", pty.Slave());
+  Link("ttySIM1", temp.Path() / "gone");  // its simulator has exited
+  WriteFile(temp.Path() / "plain", "not a device");
+  Link("ttySIM2", temp.Path() / "plain");
+  WriteFile(virtualFolder / "notes.txt", "x");
+
+  const std::vector<std::string> expected{"ttyACM0", "ttyS1", "ttyS2", "ttyS10", "ttyUSB0", "ttySIM0"};
+  EXPECT_EQ(ListSerialPorts(sysfs.Root(), virtualFolder.string()), expected);
+}
+
+TEST_F(PortDiscoveryTest, DescribesDriverAndNearestUsbDevice) {
+  Link("ttySIM0", pty.Slave());
+  const std::vector<PortInfo> ports = DescribeSerialPorts(sysfs.Root(), virtualFolder.string());
+  ASSERT_EQ(ports.size(), 6u);
+
+  const PortInfo& usb = ports[4];
+  EXPECT_EQ(usb.name, "ttyUSB0");
+  EXPECT_EQ(usb.driver, "ftdi_sio");
+  EXPECT_EQ(usb.usbVendor, "0403");
+  EXPECT_EQ(usb.usbProduct, "6001");
+  EXPECT_EQ(usb.manufacturer, "FTDI");
+  EXPECT_EQ(usb.product, "FT232R USB UART");
+  EXPECT_EQ(usb.devicePath, "/dev/ttyUSB0");
+
+  const PortInfo& acm = ports[0];
+  EXPECT_EQ(acm.name, "ttyACM0");
+  EXPECT_EQ(acm.driver, "cdc_acm");
+  EXPECT_EQ(acm.usbVendor, "2341");
+  EXPECT_EQ(acm.product, "Uno");
+
+  const PortInfo& uart = ports[1];
+  EXPECT_EQ(uart.name, "ttyS1");
+  EXPECT_EQ(uart.driver, "serial");
+  EXPECT_EQ(uart.usbVendor, "");
+  EXPECT_EQ(uart.manufacturer, "");
+
+  const PortInfo& sim = ports[5];
+  EXPECT_EQ(sim.name, "ttySIM0");
+  EXPECT_EQ(sim.driver, "tola400-sim");
+  EXPECT_EQ(sim.devicePath, (virtualFolder / "ttySIM0").string());
+}
+
+TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameName) {
+  Link("ttyS1", pty.Slave());
+  const std::vector<PortInfo> ports = DescribeSerialPorts(sysfs.Root(), virtualFolder.string());
+  int seen = 0;
+  for (const PortInfo& p : ports) {
+    if (p.name != "ttyS1") continue;
+    ++seen;
+    EXPECT_EQ(p.devicePath, ResolvePortPath("ttyS1", virtualFolder.string()));
+  }
+  EXPECT_EQ(seen, 1);
+}
+
+TEST(PortDiscoveryMissingSources, GiveAnEmptyList) {
+  TempDir temp;
+  ASSERT_FALSE(temp.Path().empty());
+  EXPECT_TRUE(ListSerialPorts((temp.Path() / "nosys").string(), (temp.Path() / "nofolder").string()).empty());
+  EXPECT_TRUE(DescribeSerialPorts((temp.Path() / "nosys").string(), "").empty());
+}
+
+TEST(PortDiscoveryOnThisMachine, ListsWithoutFailing) {
+  const std::vector<std::string> names = ListSerialPorts();
+  const std::set<std::string> unique(names.begin(), names.end());
+  EXPECT_EQ(unique.size(), names.size());
+  for (const std::string& name : names) {
+    EXPECT_FALSE(name.empty());
+    EXPECT_LT(name.size(), 16u) << name;
+  }
+  EXPECT_EQ(DescribeSerialPorts().size(), names.size());
+}
+
+TEST(VirtualPortFolderTest, FollowsTheRuntimeDirectoryElseTmpPerUser) {
+  const std::string fallback = "/tmp/tola400-sim-" + std::to_string(::getuid());
+  {
+    EnvOverride env("XDG_RUNTIME_DIR", "/run/user/1234");
+    EXPECT_EQ(VirtualPortFolder(), "/run/user/1234/tola400-sim");
+  }
+  {
+    EnvOverride env("XDG_RUNTIME_DIR", "");
+    EXPECT_EQ(VirtualPortFolder(), fallback);
+  }
+  {
+    EnvOverride env("XDG_RUNTIME_DIR", nullptr);
+    EXPECT_EQ(VirtualPortFolder(), fallback);
+  }
+}
+
+TEST(ResolvePortPathTest, PathsAsTheyStandVirtualLinksThenDev) {
+  TempDir temp;
+  Pty pty;
+  ASSERT_TRUE(pty.Ok());
+  const std::string folder = temp.Path().string();
+  fs::create_symlink(pty.Slave(), temp.Path() / "ttySIM0");
+  fs::create_symlink(temp.Path() / "gone", temp.Path() / "ttySIM1");
+
+  EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", folder), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortPath("ttyUSB0", folder), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortPath("pts/3", folder), "/dev/pts/3");
+  EXPECT_EQ(ResolvePortPath("ttySIM0", folder), folder + "/ttySIM0");
+  EXPECT_EQ(ResolvePortPath("ttySIM1", folder), "/dev/ttySIM1");
+
+  const std::vector<VirtualPort> live = ListVirtualPorts(folder);
+  ASSERT_EQ(live.size(), 1u);
+  EXPECT_EQ(live[0].name, "ttySIM0");
+  EXPECT_EQ(live[0].target, pty.Slave());
+}
+
+}  // namespace
+}  // namespace tola

@@ -1,0 +1,485 @@
+#include "serial/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "SerialTestSupport.h"
+
+namespace tola {
+namespace {
+
+using test::EnvOverride;
+using test::Pty;
+using test::TempDir;
+using test::WaitFor;
+
+// Records what the port hands over; called from the reader thread as well as the test's.
+class RecordingSink : public SerialPortSink {
+ public:
+  void PostSerialEvent(std::uint32_t wParam) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.push_back(wParam);
+    m_changed.notify_all();
+  }
+  void PortFailure(const std::string& call, ResultCode code) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failures.emplace_back(call, code);
+    m_changed.notify_all();
+  }
+
+  // Waits (5 s at most, a bound that only catches hangs) until `count` events arrived in all.
+  bool WaitForEvents(std::size_t count) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_events.size() >= count; });
+  }
+  std::vector<std::uint32_t> Events() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_events;
+  }
+  std::vector<std::pair<std::string, ResultCode>> Failures() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_failures;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::uint32_t> m_events;
+  std::vector<std::pair<std::string, ResultCode>> m_failures;
+};
+
+// Records the pauses instead of taking them.
+class PauseRecordingHost : public Host {
+ public:
+  void SetTimer(unsigned, std::uint32_t) override {}
+  void KillTimer(unsigned) override {}
+  std::uint32_t TickCount() const override { return 0; }
+  void Sleep(std::uint32_t ms) override { pauses.push_back(ms); }
+  void Post(std::function<void()> work) override { work(); }
+  LocalTime Now() const override { return {}; }
+  BoxAnswer MessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon) override {
+    return BoxAnswer::Ok;
+  }
+  std::vector<std::uint32_t> pauses;
+};
+
+class PosixSerialPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.Ok());
+    port.SetSink(&sink);
+  }
+
+  // Reads what the port holds until nothing is left.
+  std::string Drain() {
+    std::string got;
+    char buffer[64];
+    std::uint32_t n = 0;
+    while (port.Read(buffer, sizeof buffer, n) && n > 0) got.append(buffer, n);
+    return got;
+  }
+
+  Pty pty;
+  RecordingSink sink;
+  PauseRecordingHost host;
+  PosixSerialPort port{host};
+};
+
+// How a child process fared trying to take the device.
+enum ChildOutcome { kRefusedBusy = 10, kRefusedByLock = 11, kTookIt = 12, kOtherFailure = 13 };
+
+// Forks a child that opens `path` and tries the lock, optionally as an unprivileged user. Only
+// async-signal-safe calls run in the child, since the parent may have a reader thread.
+int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    if (dropPrivileges && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(kOtherFailure);
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) ::_exit(errno == EBUSY ? kRefusedBusy : kOtherFailure);
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ::_exit(errno == EWOULDBLOCK ? kRefusedByLock : kOtherFailure);
+    ::_exit(kTookIt);
+  }
+  int status = 0;
+  if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
+  return WEXITSTATUS(status);
+}
+
+TEST_F(PosixSerialPortTest, EmptyNameFailsWithNameMissingAndStaysClosed) {
+  SetLastError(0);
+  EXPECT_FALSE(port.Open(""));
+  EXPECT_EQ(GetLastError(), 0xE200000Fu);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(sink.Failures().empty());
+}
+
+TEST_F(PosixSerialPortTest, MissingDeviceFailsWithFileNotFoundAndNoReport) {
+  EXPECT_FALSE(port.Open("/dev/tola-no-such-port"));
+  EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(sink.Failures().empty());
+}
+
+TEST_F(PosixSerialPortTest, OpenSetsRaw38400WithoutFlowControlWhateverWasBefore) {
+  termios before = pty.SlaveSettings();
+  cfsetispeed(&before, B9600);
+  cfsetospeed(&before, B9600);
+  before.c_cflag |= CRTSCTS | HUPCL | PARENB;
+  before.c_iflag |= IXON | IXOFF;
+  before.c_lflag |= ICANON | ECHO;
+  ASSERT_EQ(tcsetattr(pty.Master(), TCSANOW, &before), 0);
+
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_EQ(port.PortName(), pty.Slave());
+  EXPECT_EQ(port.DevicePath(), pty.Slave());
+  EXPECT_EQ(port.Speed(), 38400u);
+  EXPECT_EQ(host.pauses, std::vector<std::uint32_t>{50});
+
+  const termios t = pty.SlaveSettings();
+  EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B38400));
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B38400));
+  EXPECT_EQ(t.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+  EXPECT_EQ(t.c_cflag & (CLOCAL | CREAD), static_cast<tcflag_t>(CLOCAL | CREAD));
+  EXPECT_EQ(t.c_cflag & (PARENB | CSTOPB | CRTSCTS | HUPCL), 0u);
+  EXPECT_EQ(t.c_iflag & (IXON | IXOFF | IXANY | ICRNL | ISTRIP), 0u);
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO | ISIG), 0u);
+  EXPECT_EQ(t.c_oflag & OPOST, 0u);
+  EXPECT_EQ(t.c_cc[VMIN], 0);
+  EXPECT_EQ(t.c_cc[VTIME], 0);
+  // A pseudo-terminal has no modem lines or counters; neither refusal is an error.
+  EXPECT_TRUE(sink.Failures().empty());
+  std::uint32_t lineErrors = 99;
+  EXPECT_TRUE(port.ClearCommError(lineErrors));
+  EXPECT_EQ(lineErrors, 0u);
+}
+
+TEST_F(PosixSerialPortTest, OpenOnAnOpenPortSucceedsWithoutReopening) {
+  Pty other;
+  ASSERT_TRUE(other.Ok());
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  EXPECT_TRUE(port.Open(other.Slave()));
+  EXPECT_EQ(port.PortName(), pty.Slave());
+  EXPECT_EQ(port.DevicePath(), pty.Slave());
+  EXPECT_EQ(host.pauses.size(), 1u);
+
+  // The other device was left alone: a second port can take it.
+  PosixSerialPort second(host);
+  EXPECT_TRUE(second.Open(other.Slave()));
+  ASSERT_TRUE(pty.Send("k"));
+  EXPECT_TRUE(sink.WaitForEvents(1));
+}
+
+TEST_F(PosixSerialPortTest, SecondPortInThisProcessIsRefusedWithAccessDeniedAndNoReport) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  RecordingSink secondSink;
+  PosixSerialPort second(host);
+  second.SetSink(&secondSink);
+  SetLastError(0);
+  EXPECT_FALSE(second.Open(pty.Slave()));
+  EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  EXPECT_FALSE(second.IsOpen());
+  EXPECT_TRUE(secondSink.Failures().empty());
+  EXPECT_TRUE(sink.Failures().empty());
+
+  // The refused attempt did not disturb the holder.
+  EXPECT_TRUE(port.Write("ok", 2));
+  EXPECT_EQ(pty.Receive(2), "ok");
+
+  port.Close();
+  EXPECT_TRUE(second.Open(pty.Slave()));
+}
+
+TEST_F(PosixSerialPortTest, OtherProcessesAreRefusedUntilClose) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  const bool root = ::geteuid() == 0;
+  // Root passes TIOCEXCL, so the lock is what stops it; other users are stopped at open().
+  EXPECT_EQ(ChildTriesToTake(pty.Slave(), false), root ? kRefusedByLock : kRefusedBusy);
+  if (root) {
+    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0666), 0);
+    EXPECT_EQ(ChildTriesToTake(pty.Slave(), true), kRefusedBusy);
+  }
+  port.Close();
+  // Both the lock and the tty's exclusive mark are gone after Close.
+  EXPECT_EQ(ChildTriesToTake(pty.Slave(), false), kTookIt);
+  if (root) {
+    EXPECT_EQ(ChildTriesToTake(pty.Slave(), true), kTookIt);
+  }
+}
+
+TEST_F(PosixSerialPortTest, RootOpeningATtyHeldExclusivelyElsewhereIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can open a tty another holder marked exclusive";
+  const int holder = ::open(pty.Slave().c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  ASSERT_GE(holder, 0);
+  ASSERT_EQ(::ioctl(holder, TIOCEXCL), 0);
+  EXPECT_FALSE(port.Open(pty.Slave()));
+  EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  // The refused port must not have cleared the holder's mark.
+  int exclusive = 0;
+  ASSERT_EQ(::ioctl(holder, TIOCGEXCL, &exclusive), 0);
+  EXPECT_NE(exclusive, 0);
+  ::close(holder);
+}
+
+TEST_F(PosixSerialPortTest, PermissionDeniedHasItsOwnCodeAndNoReport) {
+  if (::geteuid() == 0) {
+    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0600), 0);
+    const pid_t child = ::fork();
+    if (child == 0) {
+      // No other thread runs in this process now, so the child may use the port freely.
+      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
+      RecordingSink childSink;
+      PosixSerialPort childPort(host);
+      childPort.SetSink(&childSink);
+      if (childPort.Open(pty.Slave())) ::_exit(4);
+      if (GetLastError() != kSerialPermissionDenied) ::_exit(5);
+      ::_exit(childSink.Failures().empty() ? 0 : 6);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+  } else {
+    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0), 0);
+    EXPECT_FALSE(port.Open(pty.Slave()));
+    EXPECT_EQ(GetLastError(), kSerialPermissionDenied);
+    EXPECT_TRUE(sink.Failures().empty());
+  }
+}
+
+TEST(PermissionHintTest, NamesTheDeviceGroupOrItsOwner) {
+  Pty pty;
+  ASSERT_TRUE(pty.Ok());
+  struct stat info {};
+  ASSERT_EQ(::stat(pty.Slave().c_str(), &info), 0);
+  const group* owner = ::getgrgid(info.st_gid);
+  ASSERT_NE(owner, nullptr);
+  const std::string groupName = owner->gr_name;
+
+  ASSERT_EQ(::chmod(pty.Slave().c_str(), 0660), 0);
+  const std::string hint = PermissionHint(pty.Slave());
+  EXPECT_NE(hint.find(pty.Slave()), std::string::npos) << hint;
+  EXPECT_NE(hint.find("\"" + groupName + "\""), std::string::npos) << hint;
+
+  // Joining the group would not help a device only its owner may use.
+  ASSERT_EQ(::chmod(pty.Slave().c_str(), 0600), 0);
+  EXPECT_NE(PermissionHint(pty.Slave()).find("owner"), std::string::npos);
+
+  EXPECT_EQ(PermissionHint("/dev/tola-no-such-port"), "");
+}
+
+TEST_F(PosixSerialPortTest, LineSpeedChangesOnlyToTheFourSpeedsWithPauses) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  host.pauses.clear();
+
+  EXPECT_EQ(port.SetLineSpeed(57600), kEInvalidArg);
+  EXPECT_EQ(port.Speed(), 38400u);
+  const termios unchanged = pty.SlaveSettings();
+  EXPECT_EQ(cfgetospeed(&unchanged), static_cast<speed_t>(B38400));
+  EXPECT_TRUE(host.pauses.empty());
+
+  EXPECT_EQ(port.SetLineSpeed(38400), 1u);
+  EXPECT_TRUE(host.pauses.empty());
+
+  EXPECT_EQ(port.SetLineSpeed(9600), 1u);
+  EXPECT_EQ(port.Speed(), 9600u);
+  const termios t = pty.SlaveSettings();
+  EXPECT_EQ(cfgetispeed(&t), static_cast<speed_t>(B9600));
+  EXPECT_EQ(cfgetospeed(&t), static_cast<speed_t>(B9600));
+  // Raw mode survives the change.
+  EXPECT_EQ(t.c_lflag & (ICANON | ECHO), 0u);
+  EXPECT_EQ(host.pauses, (std::vector<std::uint32_t>{50, 50}));
+
+  EXPECT_EQ(port.SetLineSpeed(4800), 1u);
+  EXPECT_EQ(port.Speed(), 4800u);
+  EXPECT_TRUE(sink.Failures().empty());
+
+  // Reopening starts at 38,400 again.
+  port.Close();
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  EXPECT_EQ(port.Speed(), 38400u);
+}
+
+TEST_F(PosixSerialPortTest, OperationsOnAClosedPortFailSilentlyWithInvalidHandle) {
+  char buffer[4];
+  std::uint32_t n = 7;
+  EXPECT_FALSE(port.Read(buffer, sizeof buffer, n));
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  EXPECT_EQ(n, 0u);
+  SetLastError(0);
+  EXPECT_FALSE(port.Write("x", 1));
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  SetLastError(0);
+  EXPECT_FALSE(port.Purge());
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  std::uint32_t lineErrors = 0;
+  EXPECT_FALSE(port.ClearCommError(lineErrors));
+  EXPECT_EQ(port.SetLineSpeed(4800), 0u);
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  EXPECT_TRUE(sink.Failures().empty());
+  EXPECT_TRUE(host.pauses.empty());
+}
+
+TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  ASSERT_TRUE(pty.Send("0123456789"));
+  ASSERT_TRUE(sink.WaitForEvents(1));
+  for (std::uint32_t wParam : sink.Events()) EXPECT_EQ(wParam, CSerialPort::kEventRxChar);
+
+  // The reader thread only noticed the arrival; every byte is still there for the handler.
+  std::string got;
+  ASSERT_TRUE(WaitFor([&] {
+    got += Drain();
+    return got.size() >= 10;
+  }));
+  EXPECT_EQ(got, "0123456789");
+  // Each event stands for at least one new byte: no event repeats for bytes still unread.
+  EXPECT_LE(sink.Events().size(), 10u);
+
+  // Any event still to come for this burst finds nothing.
+  char buffer[16];
+  std::uint32_t n = 99;
+  EXPECT_TRUE(port.Read(buffer, sizeof buffer, n));
+  EXPECT_EQ(n, 0u);
+
+  // A later arrival posts again even while earlier bytes lie unread.
+  const std::size_t seen = sink.Events().size();
+  ASSERT_TRUE(pty.Send("ab"));
+  ASSERT_TRUE(sink.WaitForEvents(seen + 1));
+  const std::size_t seenAgain = sink.Events().size();
+  ASSERT_TRUE(pty.Send("cd"));
+  ASSERT_TRUE(sink.WaitForEvents(seenAgain + 1));
+  got.clear();
+  ASSERT_TRUE(WaitFor([&] {
+    got += Drain();
+    return got.size() >= 4;
+  }));
+  EXPECT_EQ(got, "abcd");
+  EXPECT_TRUE(sink.Failures().empty());
+}
+
+TEST_F(PosixSerialPortTest, ReadReturnsAtMostTheCountAskedFor) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  ASSERT_TRUE(pty.Send("abcdef"));
+  ASSERT_TRUE(sink.WaitForEvents(1));
+  char buffer[4] = {};
+  std::uint32_t n = 0;
+  ASSERT_TRUE(port.Read(buffer, 4, n));
+  EXPECT_EQ(n, 4u);
+  EXPECT_EQ(std::string(buffer, n), "abcd");
+  std::string rest;
+  ASSERT_TRUE(WaitFor([&] {
+    rest += Drain();
+    return rest.size() >= 2;
+  }));
+  EXPECT_EQ(rest, "ef");
+}
+
+TEST_F(PosixSerialPortTest, WriteDeliversEveryByteEvenWhenTheQueueFills) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  EXPECT_TRUE(port.Write("hello", 5));
+  EXPECT_EQ(pty.Receive(5), "hello");
+
+  // Far more than a pseudo-terminal buffers: the write must wait for room, not give up.
+  std::string big(300000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('A' + i % 26);
+  std::string received;
+  std::thread reader([&] { received = pty.Receive(big.size()); });
+  EXPECT_TRUE(port.Write(big.data(), static_cast<std::uint32_t>(big.size())));
+  reader.join();
+  EXPECT_EQ(received.size(), big.size());
+  EXPECT_TRUE(received == big);
+  EXPECT_TRUE(sink.Failures().empty());
+}
+
+TEST_F(PosixSerialPortTest, PurgeDiscardsWhatWasReceived) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  ASSERT_TRUE(pty.Send("stale"));
+  ASSERT_TRUE(sink.WaitForEvents(1));
+  EXPECT_TRUE(port.Purge());
+  EXPECT_EQ(Drain(), "");
+  ASSERT_TRUE(pty.Send("fresh"));
+  std::string got;
+  ASSERT_TRUE(WaitFor([&] {
+    got += Drain();
+    return got.size() >= 5;
+  }));
+  EXPECT_EQ(got, "fresh");
+}
+
+TEST_F(PosixSerialPortTest, CloseStopsTheWaitingReaderAndTwiceIsHarmless) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  EXPECT_TRUE(port.ReaderRunning());
+  EXPECT_TRUE(port.Close());
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_FALSE(port.ReaderRunning());
+  EXPECT_TRUE(port.Close());
+  EXPECT_FALSE(port.IsOpen());
+
+  // Reopening brings a fresh reader that posts again.
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  ASSERT_TRUE(pty.Send("z"));
+  EXPECT_TRUE(sink.WaitForEvents(1));
+  EXPECT_TRUE(sink.Failures().empty());
+}
+
+TEST_F(PosixSerialPortTest, UnplugEndsTheReaderQuietlyAndLaterCallsEachReport) {
+  ASSERT_TRUE(port.Open(pty.Slave()));
+  pty.CloseMaster();
+  ASSERT_TRUE(WaitFor([&] { return !port.ReaderRunning(); }));
+  EXPECT_TRUE(port.HungUp());
+  EXPECT_TRUE(port.IsOpen());
+  EXPECT_TRUE(sink.Failures().empty());
+
+  EXPECT_FALSE(port.Purge());
+  ASSERT_EQ(sink.Failures().size(), 1u);
+  EXPECT_EQ(sink.Failures()[0].first, "PurgeComm");
+  EXPECT_NE(sink.Failures()[0].second, kErrorSuccess);
+  EXPECT_EQ(GetLastError(), sink.Failures()[0].second);
+
+  EXPECT_FALSE(port.Write("x", 1));
+  ASSERT_EQ(sink.Failures().size(), 2u);
+  EXPECT_EQ(sink.Failures()[1].first, "WriteFile");
+  EXPECT_NE(sink.Failures()[1].second, kErrorSuccess);
+
+  char buffer[4];
+  std::uint32_t n = 0;
+  EXPECT_FALSE(port.Read(buffer, sizeof buffer, n));
+  ASSERT_EQ(sink.Failures().size(), 3u);
+  EXPECT_EQ(sink.Failures()[2].first, "ReadFile");
+
+  EXPECT_TRUE(port.Close());
+  EXPECT_TRUE(port.Close());
+  EXPECT_EQ(sink.Failures().size(), 3u);
+}
+
+TEST_F(PosixSerialPortTest, VirtualPortNameOpensThroughTheRuntimeFolder) {
+  TempDir runtime;
+  ASSERT_FALSE(runtime.Path().empty());
+  EnvOverride env("XDG_RUNTIME_DIR", runtime.Path().c_str());
+  const std::filesystem::path folder = runtime.Path() / "tola400-sim";
+  std::filesystem::create_directory(folder);
+  std::filesystem::create_symlink(pty.Slave(), folder / "ttySIM9");
+
+  ASSERT_TRUE(port.Open("ttySIM9"));
+  EXPECT_EQ(port.PortName(), "ttySIM9");
+  EXPECT_EQ(port.DevicePath(), (folder / "ttySIM9").string());
+  EXPECT_TRUE(port.Write("via link", 8));
+  EXPECT_EQ(pty.Receive(8), "via link");
+}
+
+}  // namespace
+}  // namespace tola

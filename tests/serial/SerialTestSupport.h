@@ -1,0 +1,128 @@
+#pragma once
+// Pseudo-terminals, temporary folders and environment overrides for the serial tests.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace tola::test {
+
+// A pseudo-terminal: the test holds the master, the port under test opens the slave by path.
+class Pty {
+ public:
+  Pty() {
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) return;
+    std::array<char, 128> name{};
+    if (::ptsname_r(m_master, name.data(), name.size()) == 0) m_slave = name.data();
+  }
+  ~Pty() { CloseMaster(); }
+  Pty(const Pty&) = delete;
+  Pty& operator=(const Pty&) = delete;
+
+  bool Ok() const { return m_master >= 0 && !m_slave.empty(); }
+  int Master() const { return m_master; }
+  const std::string& Slave() const { return m_slave; }
+
+  // Closing the master is what unplugging an adapter looks like to the slave.
+  void CloseMaster() {
+    if (m_master >= 0) ::close(m_master);
+    m_master = -1;
+  }
+
+  bool Send(const std::string& bytes) const {
+    return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
+  }
+
+  // The slave's line settings, as the master sees them.
+  termios SlaveSettings() const {
+    termios t{};
+    ::tcgetattr(m_master, &t);
+    return t;
+  }
+
+  // Reads from the master until `count` bytes came or 5 s passed (a bound that only catches hangs).
+  std::string Receive(std::size_t count) const {
+    std::string got;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
+      pollfd p{m_master, POLLIN, 0};
+      if (::poll(&p, 1, 100) <= 0) continue;
+      std::array<char, 4096> buffer{};
+      const ssize_t n = ::read(m_master, buffer.data(), std::min(buffer.size(), count - got.size()));
+      if (n <= 0) break;
+      got.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    return got;
+  }
+
+ private:
+  int m_master = -1;
+  std::string m_slave;
+};
+
+class TempDir {
+ public:
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tola-serial-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) m_path = pattern;
+  }
+  ~TempDir() {
+    std::error_code ec;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& Path() const { return m_path; }
+
+ private:
+  std::filesystem::path m_path;
+};
+
+// Sets or clears an environment variable for the life of the object.
+class EnvOverride {
+ public:
+  EnvOverride(const char* name, const char* value) : m_name(name) {
+    if (const char* old = ::getenv(name)) m_old = old;
+    if (value) {
+      ::setenv(name, value, 1);
+    } else {
+      ::unsetenv(name);
+    }
+  }
+  ~EnvOverride() {
+    if (m_old) {
+      ::setenv(m_name.c_str(), m_old->c_str(), 1);
+    } else {
+      ::unsetenv(m_name.c_str());
+    }
+  }
+  EnvOverride(const EnvOverride&) = delete;
+  EnvOverride& operator=(const EnvOverride&) = delete;
+
+ private:
+  std::string m_name;
+  std::optional<std::string> m_old;
+};
+
+// Waits up to 5 s for `done`; the bound only catches hangs.
+template <typename Predicate>
+bool WaitFor(Predicate done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
+}  // namespace tola::test
