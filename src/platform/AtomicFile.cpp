@@ -37,25 +37,33 @@ ResultCode AtomicFile::Create(const std::string& path) {
   buffer.push_back('\0');
   const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
   if (fd < 0) return ResultFromErrno(errno);
-  // mkostemp makes the file 0600; a configuration or firmware file is an ordinary user file.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  ::fchmod(fd, 0666 & ~mask);
+  // mkostemp makes the file 0600: a replaced file keeps its own permissions, a new one is an
+  // ordinary user file.
+  struct stat existing {};
+  if (::stat(path.c_str(), &existing) == 0) {
+    ::fchmod(fd, existing.st_mode & 07777);
+  } else {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, 0666 & ~mask);
+  }
   m_fd = fd;
+  m_writeError = kErrorSuccess;
   m_tempPath.assign(buffer.data());
   return kErrorSuccess;
 }
 
 ResultCode AtomicFile::Write(const void* data, std::size_t size) {
   if (m_fd < 0) return kErrorInvalidHandle;
+  if (m_writeError != kErrorSuccess) return m_writeError;
   const char* p = static_cast<const char*>(data);
   while (size > 0) {
     const ssize_t n = m_write ? m_write(m_fd, p, size) : ::write(m_fd, p, size);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return ResultFromErrno(errno);
+      return m_writeError = ResultFromErrno(errno);
     }
-    if (n == 0) return kErrorDiskFull;
+    if (n == 0) return m_writeError = kErrorDiskFull;
     p += n;
     size -= static_cast<std::size_t>(n);
   }
@@ -64,8 +72,8 @@ ResultCode AtomicFile::Write(const void* data, std::size_t size) {
 
 ResultCode AtomicFile::Commit() {
   if (m_fd < 0) return kErrorInvalidHandle;
-  ResultCode result = kErrorSuccess;
-  if (::fsync(m_fd) != 0) result = ResultFromErrno(errno);
+  ResultCode result = m_writeError;
+  if (result == kErrorSuccess && ::fsync(m_fd) != 0) result = ResultFromErrno(errno);
   if (::close(m_fd) != 0 && result == kErrorSuccess) result = ResultFromErrno(errno);
   m_fd = -1;
   if (result == kErrorSuccess && ::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {

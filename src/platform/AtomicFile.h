@@ -28,7 +28,8 @@ class AtomicFile {
   ResultCode Create(const std::string& path);
   ResultCode Write(const void* data, std::size_t size);
   ResultCode Write(std::string_view text) { return Write(text.data(), text.size()); }
-  // Flushes, closes and renames the temporary over the target. On failure the temporary is removed.
+  // Flushes, closes and renames the temporary over the target. On failure (including any earlier
+  // failed Write) the temporary is removed and the target keeps what it had.
   ResultCode Commit();
   // Removes the temporary file; the target keeps what it had.
   void Abandon();
@@ -43,6 +44,7 @@ class AtomicFile {
   std::string m_path;
   std::string m_tempPath;
   WriteFn m_write;
+  ResultCode m_writeError = kErrorSuccess;
 };
 
 // The whole of `bytes` as the new content of `path`, atomically.

@@ -2,6 +2,7 @@
 // A scripted serial port for engine tests: records what is written, and delivers bytes that the
 // test chooses as the reader thread would (posting the serial event).
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,10 @@ class FakeSerialPort : public CSerialPort {
       return false;
     }
     writes.emplace_back(bytes, count);
+    if (responder) {
+      const std::string reply = responder(writes.back());
+      if (!reply.empty()) Deliver(reply);
+    }
     return true;
   }
   bool Purge() override {
@@ -79,6 +84,8 @@ class FakeSerialPort : public CSerialPort {
   }
   void Fail(const std::string& call, ResultCode code) { ReportPortFailure(call, code); }
 
+  // Answers each write at once, as a scripted device would; an empty answer is silence.
+  std::function<std::string(const std::string& written)> responder;
   std::string rx;
   std::vector<std::string> writes;
   ResultCode openError = 0;

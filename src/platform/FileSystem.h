@@ -1,0 +1,44 @@
+#pragma once
+// The per-user folders and the small path operations the program needs, in their Linux forms.
+// Paths are UTF-8 and use "/" as the separator.
+
+#include <string>
+
+#include "platform/ResultCode.h"
+
+namespace tola {
+
+// $HOME, else the home folder of the user database entry; empty if neither is known.
+std::string HomeFolder();
+// $XDG_CONFIG_HOME when absolute, else ~/.config; empty without a home folder.
+std::string ConfigFolder();
+// $XDG_DATA_HOME when absolute, else ~/.local/share; empty without a home folder.
+std::string AppDataFolder();
+// $XDG_DOCUMENTS_DIR, else the XDG_DOCUMENTS_DIR line of user-dirs.dirs in the configuration
+// folder (with $HOME expanded), else ~/Documents; empty if none of them can be found.
+std::string DocumentsFolder();
+
+// Both follow symbolic links.
+bool IsDirectory(const std::string& path);
+bool IsRegularFile(const std::string& path);
+
+// One level; kErrorAlreadyExists when anything of that name is there.
+ResultCode CreateFolder(const std::string& path, unsigned mode = 0777);
+// Every missing folder of the path, from the first component down. A folder that is already there,
+// or something else of that name, is no error (the caller checks the result with IsDirectory);
+// any other failure stops the walk and is returned.
+ResultCode CreateFolderPath(const std::string& path, unsigned mode = 0777);
+
+// The folder without trailing "/", one "/", then the name. An empty folder gives the name alone.
+std::string JoinPath(const std::string& folder, const std::string& name);
+// The path without its last component and without trailing "/": "a/b/c" -> "a/b", "/x" -> "/",
+// "x" -> "" (no folder part), "a/b/" -> "a/b" (the empty last component is removed).
+std::string FolderOf(const std::string& path);
+// The last component: "a/b.txt" -> "b.txt", "a/b/" -> "".
+std::string FileNameOf(const std::string& path);
+// The extension of the last component (from its last ".", a leading "." of a hidden file does not
+// count) replaced by `newExt`, which may be given with or without its dot; an empty `newExt`
+// removes the extension.
+std::string RenameExtension(const std::string& path, const std::string& newExt);
+
+}  // namespace tola

@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include "dialogue/ConnectionMachine.h"
+#include "support/SimApp.h"
+#include "support/TestApp.h"
+
+namespace tola::test {
+namespace {
+
+TEST(ConnectionTest, FirmwareAnsweringGivesStateThreeWithRevisionAndSerialNumber) {
+  Tola400Options options;
+  options.speed = 9600;
+  options.revision = 1207;
+  options.serialNumber = 4242;
+  SimApp s(options);
+  RecordingListener listener;
+  s.app->ConnectionStateValue().AddListenerQuiet(&listener);
+  ASSERT_TRUE(s.RunTest());
+  EXPECT_EQ(s.connection->Result(), 0u);
+  EXPECT_EQ(s.app->ConnectionState(), kConnectionFirmware);
+  EXPECT_EQ(s.app->deviceType.Get(), kDeviceTola400);
+  EXPECT_EQ(s.app->installedRevision.Get(), 1207);
+  EXPECT_EQ(s.app->serialNumber.Get(), 4242);
+  EXPECT_EQ(listener.messages.size(), 1u);
+  EXPECT_EQ(s.sink.lines.front().text, "Serial Port ttySIM0 is open");
+}
+
+TEST(ConnectionTest, LoaderAnsweringGivesStateTwoWithoutFurtherQueries) {
+  Tola400Options options;
+  options.startInLoader = true;
+  SimApp s(options);
+  ASSERT_TRUE(s.RunTest());
+  EXPECT_EQ(s.app->ConnectionState(), kConnectionLoader);
+  EXPECT_EQ(s.port->Sent().find("^RV;"), std::string::npos);
+  EXPECT_EQ(s.port->Sent().find("^sn;"), std::string::npos);
+  EXPECT_EQ(s.app->installedRevision.Get(), 0);
+}
+
+TEST(ConnectionTest, EmptyPortFailsInsideTheStartCall) {
+  SimApp s;
+  s.app->port.Set("");
+  s.connection->StartTest();
+  EXPECT_TRUE(s.connection->IsIdle());
+  EXPECT_EQ(s.connection->Result(), kPortNameMissing);
+  EXPECT_FALSE(s.app->SerialPort().IsOpen());
+}
+
+TEST(ConnectionTest, PortHeldByAnotherProgram) {
+  SimApp s;
+  s.port->SetBusyNames({"ttySIM0"});
+  ASSERT_TRUE(s.RunTest());
+  EXPECT_EQ(s.connection->Result(), kErrorAccessDenied);
+  EXPECT_EQ(s.sink.lines.back().text, "Serial port \"ttySIM0\" is being used by another application");
+  s.port->SetBusyNames({});
+  s.port->SetAbsentNames({"ttySIM0"});
+  ASSERT_TRUE(s.RunTest());
+  EXPECT_EQ(s.connection->Result(), kErrorFileNotFound);
+  EXPECT_EQ(s.sink.lines.back().text.rfind("Unable to open serial port \"ttySIM0\". Error 0x00000002: ", 0), 0u);
+  EXPECT_EQ(s.app->ConnectionState(), 0u);
+}
+
+TEST(ConnectionTest, ClosePortDuringTheSearchEndsItQuietly) {
+  SimApp s({}, false);
+  s.connection->StartTest();
+  s.host.AdvanceBy(3000);
+  ASSERT_FALSE(s.connection->IsIdle());
+  s.connection->StartClosePort();
+  EXPECT_TRUE(s.connection->IsIdle());
+  EXPECT_EQ(s.connection->Result(), 0u);
+  EXPECT_EQ(s.app->ConnectionState(), 0u);
+  EXPECT_FALSE(s.app->SerialPort().IsOpen());
+  const auto sent = s.port->Sent().size();
+  s.host.AdvanceBy(10000);
+  EXPECT_EQ(s.port->Sent().size(), sent) << "the old timer finds an idle machine";
+}
+
+TEST(ConnectionTest, WatchingFindsTheLoaderWhenTheAmplifierIsSwitchedOn) {
+  Tola400Options options;
+  options.speed = 9600;
+  SimApp s(options);
+  ASSERT_TRUE(s.RunTest());
+  ASSERT_EQ(s.port->Speed(), 9600u);
+  s.model->PowerOff();
+  s.connection->StartWatching();
+  s.host.AdvanceBy(1000);
+  EXPECT_FALSE(s.connection->IsIdle());
+  EXPECT_EQ(s.port->Speed(), 38400u) << "the loader is looked for at 38,400";
+  s.model->PowerOn();
+  ASSERT_TRUE(s.host.RunUntil([&] { return s.connection->IsIdle(); }, 5000));
+  EXPECT_EQ(s.app->ConnectionState(), kConnectionLoader);
+  EXPECT_EQ(s.port->Speed(), 38400u);
+  s.connection->StopWatching();
+  EXPECT_EQ(s.app->watchFlag.Get(), 0u);
+}
+
+// Scripted devices for what the model cannot be.
+class ScriptedConnectionTest : public ::testing::Test {
+ protected:
+  ScriptedConnectionTest() {
+    t.app->port.Set("ttyS0");
+    machine = &InstallConnectionMachine(*t.app);
+  }
+  bool Run() {
+    machine->StartTest();
+    return t.host.RunUntil([this] { return machine->IsIdle(); }, 60000);
+  }
+  std::size_t Count(const std::string& command) const {
+    return static_cast<std::size_t>(std::count(t.port->writes.begin(), t.port->writes.end(), command));
+  }
+  TestApp t;
+  ConnectionMachine* machine;
+};
+
+TEST_F(ScriptedConnectionTest, AnotherDeviceBringsTheUnexpectedDeviceBox) {
+  t.port->responder = [](const std::string& w) -> std::string {
+    if (w == ";") return ";";
+    if (w == "^I;") return "^Itunr600 boot;";
+    return "";
+  };
+  t.host.ExpectBox("Connected device does not appear to be an Ostravel TOLA400", BoxAnswer::Ok);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(t.app->deviceType.Get(), 4u);
+  EXPECT_EQ(t.host.Boxes().back().caption, "Unexpected Device");
+  EXPECT_EQ(t.app->ConnectionState(), 0u);
+}
+
+TEST_F(ScriptedConnectionTest, NoIdentificationStillTriesTheRevisionTenTimes) {
+  t.port->responder = [](const std::string& w) -> std::string { return w == ";" ? "ok;" : ""; };
+  const std::uint32_t start = t.host.TickCount();
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(machine->Result(), kNoResponseRevision);
+  EXPECT_EQ(Count("^I;"), 1u);
+  EXPECT_EQ(Count("^ID;"), 1u);
+  EXPECT_EQ(Count("^RV;"), 10u);
+  EXPECT_GE(t.host.TickCount() - start, 5000u);
+  EXPECT_EQ(t.app->ConnectionState(), 0u);
+}
+
+TEST_F(ScriptedConnectionTest, IdentificationRowsInOrder) {
+  std::string answer;
+  t.port->responder = [&answer](const std::string& w) -> std::string {
+    if (w == ";") return ";";
+    if (w == "^I;") return answer;
+    if (w == "^RV;") return "^RV02.10;";
+    if (w == "^sn;") return "^SN00077;";
+    return "";
+  };
+  answer = "^ITOLA400 Ver I;";  // both "TOLA400" and a capital I: the first row wins
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(t.app->deviceType.Get(), kDeviceTola400);
+  EXPECT_EQ(t.app->ConnectionState(), kConnectionFirmware);
+  EXPECT_EQ(t.app->installedRevision.Get(), 210);
+
+  // Nothing of the table: ignored, and "^ID;" follows after 200 ms.
+  answer = "^xyz;";
+  machine->StartTest();
+  t.host.RunUntil([this] { return Count("^ID;") == 1; }, 10000);
+  EXPECT_EQ(Count("^ID;"), 1u);
+  EXPECT_EQ(t.app->deviceType.Get(), 0u);
+  machine->StartClosePort();
+}
+
+}  // namespace
+}  // namespace tola::test

@@ -1,0 +1,170 @@
+#include <gtest/gtest.h>
+
+#include "dialogue/SpeedStates.h"
+#include "support/SimApp.h"
+
+namespace tola::test {
+namespace {
+
+// The times at which a machine sent ";" and the speed it sent it at.
+struct Poll {
+  std::uint32_t atMs;
+  std::uint32_t speed;
+};
+
+
+class PollRecorder {
+ public:
+  PollRecorder(SimApp& s, CStateMachine& machine) {
+    s.app->trace.Set(1);
+    machine.SetLogHook([this, &s](const std::string& line) {
+      if (line.find("Send \";\"") != std::string::npos) polls.push_back({s.host.TickCount(), s.port->Speed()});
+    });
+  }
+  std::vector<std::uint32_t> SpeedsPolled() const {
+    std::vector<std::uint32_t> speeds;
+    for (const auto& p : polls) speeds.push_back(p.speed);
+    return speeds;
+  }
+  std::vector<Poll> polls;
+};
+
+std::vector<std::uint32_t> Repeat(std::initializer_list<std::uint32_t> speeds, int times) {
+  std::vector<std::uint32_t> out;
+  for (auto s : speeds) out.insert(out.end(), times, s);
+  return out;
+}
+
+TEST(EstablishContactTest, FindsAnAmplifierAt4800AfterFourPollsAtEachFasterSpeed) {
+  Tola400Options options;
+  options.speed = 4800;
+  SimApp s(options);
+  PollRecorder recorder(s, *s.connection);
+  ASSERT_TRUE(s.RunTest());
+  auto polls = recorder.SpeedsPolled();
+  ASSERT_GE(polls.size(), 13u);
+  polls.resize(13);
+  auto expected = Repeat({38400, 19200, 9600}, 4);
+  expected.push_back(4800);
+  EXPECT_EQ(polls, expected);
+  const auto attempts = s.LinesContaining("Attempting to contact");
+  ASSERT_EQ(attempts.size(), 4u);
+  EXPECT_EQ(attempts[0], "Attempting to contact TOLA on port ttySIM0 at 38400 bit/s");
+  EXPECT_EQ(attempts[3], "Attempting to contact TOLA on port ttySIM0 at 4800 bit/s");
+  EXPECT_EQ(s.app->ConnectionState(), kConnectionFirmware);
+  EXPECT_EQ(s.port->Speed(), 4800u);
+  EXPECT_EQ(s.app->installedRevision.Get(), options.revision);
+  EXPECT_EQ(s.app->serialNumber.Get(), options.serialNumber);
+}
+
+TEST(EstablishContactTest, WithNothingConnectedTheWaitGrowsEachCycleUpToFiveSeconds) {
+  SimApp s({}, false);
+  PollRecorder recorder(s, *s.connection);
+  s.connection->StartTest();
+  s.host.AdvanceBy(12 * 16 * 5200);
+  EXPECT_FALSE(s.connection->IsIdle()) << "the contact search never gives up";
+
+  // Within a speed the polls are one wait apart; a cycle is 16 polls.
+  const std::vector<std::uint32_t> expected{100, 150, 225, 337, 505, 757, 1135, 1702, 2553, 3829, 5000, 5000};
+  ASSERT_GE(recorder.polls.size(), expected.size() * 16);
+  for (std::size_t cycle = 0; cycle < expected.size(); ++cycle) {
+    const std::size_t first = cycle * 16;
+    EXPECT_EQ(recorder.polls[first].speed, 38400u) << "cycle " << cycle;
+    EXPECT_EQ(recorder.polls[first + 1].atMs - recorder.polls[first].atMs, expected[cycle]) << "cycle " << cycle;
+    EXPECT_EQ(recorder.polls[first + 15].speed, 4800u);
+  }
+  s.connection->StartClosePort();
+}
+
+// A machine that runs one search state and ends.
+template <typename SearchState>
+class SearchMachine : public CStateMachine {
+ public:
+  explicit SearchMachine(AppState& app) : CStateMachine(app, kTimerConfigSave), search(*this, &Final()) {}
+  SearchState search;
+};
+
+// Installed as the operation machine so that its timer reaches it.
+template <typename SearchState>
+SearchMachine<SearchState>& Install(SimApp& s) {
+  auto machine = std::make_unique<SearchMachine<SearchState>>(*s.app);
+  auto& ref = *machine;
+  EXPECT_TRUE(s.app->ReplaceOperationMachine(std::move(machine)));
+  return ref;
+}
+
+TEST(DetermineSpeedTest, GivesUpAfterTwentySpeedsAt4800) {
+  SimApp s({}, false);
+  s.app->SerialPort().Open("ttySIM0");
+  s.app->portOpen.Change(1);
+  auto& m = Install<DetermineSpeedState>(s);
+  PollRecorder recorder(s, m);
+  m.Start(m.search);
+  ASSERT_TRUE(s.host.RunUntil([&] { return m.IsIdle(); }, 20000));
+  EXPECT_EQ(m.Result(), kNoResponseAfterReset);
+  EXPECT_EQ(recorder.polls.size(), 80u);
+  EXPECT_EQ(s.port->Speed(), 4800u);
+  std::vector<std::uint32_t> speeds;
+  for (int visit = 0; visit < 5; ++visit) {
+    for (auto speed : Repeat({38400, 19200, 9600, 4800}, 4)) speeds.push_back(speed);
+  }
+  EXPECT_EQ(recorder.SpeedsPolled(), speeds);
+}
+
+TEST(DetermineSpeedTest, ContactEndsTheSearchAtOnce) {
+  Tola400Options options;
+  options.speed = 19200;
+  SimApp s(options);
+  s.app->SerialPort().Open("ttySIM0");
+  s.app->portOpen.Change(1);
+  auto& m = Install<DetermineSpeedState>(s);
+  m.Start(m.search);
+  ASSERT_TRUE(s.host.RunUntil([&] { return m.IsIdle(); }, 20000));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(s.port->Speed(), 19200u);
+}
+
+TEST(OperateDetermineSpeedTest, OneCycleFromTheStartSpeedThenFails) {
+  SimApp s({}, false);
+  s.app->SerialPort().Open("ttySIM0");
+  s.app->portOpen.Change(1);
+  s.app->SetPortSpeed(9600);
+  auto& m = Install<OperateDetermineSpeedState>(s);
+  PollRecorder recorder(s, m);
+  m.Start(m.search);
+  ASSERT_TRUE(s.host.RunUntil([&] { return m.IsIdle(); }, 20000));
+  EXPECT_EQ(m.Result(), kNoResponseSemicolonPoll);
+  EXPECT_EQ(recorder.SpeedsPolled(), Repeat({9600, 4800, 38400, 19200}, 4));
+  EXPECT_EQ(s.port->Speed(), 9600u);
+}
+
+TEST(AmplifierSpeedTest, SetAmplifierSpeedMovesBothEndsOnlyWithTheFirmwareRunning) {
+  SimApp s;
+  ASSERT_TRUE(s.RunTest());
+  ASSERT_EQ(s.app->ConnectionState(), kConnectionFirmware);
+  const auto sent = s.port->Sent().size();
+  s.app->SetAmplifierSpeed(38400);
+  EXPECT_EQ(s.port->Sent().size(), sent) << "same speed: nothing sent";
+
+  s.app->SetAmplifierSpeed(9600);
+  EXPECT_EQ(s.port->Sent().substr(sent), "^brp1;");
+  s.host.AdvanceBy(100);
+  EXPECT_EQ(s.model->Speed(), 9600u);
+  EXPECT_EQ(s.port->Speed(), 9600u);
+  ASSERT_TRUE(s.RunTest());
+  EXPECT_EQ(s.port->Speed(), 9600u) << "found again where it was moved";
+
+  // Without the firmware (state 0) only the port moves.
+  s.connection->StartClosePort();
+  EXPECT_FALSE(s.app->SendSpeedCommand(4800));
+}
+
+TEST(SpeedListTest, NextSpeedsOfTheSearch) {
+  EXPECT_EQ(NextSearchSpeed(38400), 19200u);
+  EXPECT_EQ(NextSearchSpeed(19200), 9600u);
+  EXPECT_EQ(NextSearchSpeed(9600), 4800u);
+  EXPECT_EQ(NextSearchSpeed(4800), 38400u);
+}
+
+}  // namespace
+}  // namespace tola::test

@@ -1,0 +1,133 @@
+#include "platform/FileSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <string>
+
+#include "TempFolder.h"
+
+namespace tola {
+namespace {
+
+using test::ScopedEnv;
+using test::TempFolder;
+using test::WriteWholeFile;
+
+TEST(FileSystemPaths, JoinPath) {
+  EXPECT_EQ(JoinPath("/home/op", "x.cfg"), "/home/op/x.cfg");
+  EXPECT_EQ(JoinPath("/home/op///", "x.cfg"), "/home/op/x.cfg");
+  EXPECT_EQ(JoinPath("", "x.cfg"), "x.cfg");
+  EXPECT_EQ(JoinPath("/", "x.cfg"), "/x.cfg");
+  EXPECT_EQ(JoinPath("rel", "sub/x"), "rel/sub/x");
+}
+
+TEST(FileSystemPaths, FolderOf) {
+  EXPECT_EQ(FolderOf("/home/op/x.cfg"), "/home/op");
+  EXPECT_EQ(FolderOf("/home/op//x.cfg"), "/home/op");
+  EXPECT_EQ(FolderOf("/x"), "/");
+  EXPECT_EQ(FolderOf("//x"), "/");
+  EXPECT_EQ(FolderOf("/"), "/");
+  EXPECT_EQ(FolderOf("x"), "");
+  EXPECT_EQ(FolderOf("a/b/"), "a/b");
+  EXPECT_EQ(FolderOf(""), "");
+  // Joining the folder and the name gives the path back.
+  for (const std::string path : {"/home/op/x.cfg", "/x", "rel/x", "x"}) {
+    EXPECT_EQ(JoinPath(FolderOf(path), FileNameOf(path)), path);
+  }
+}
+
+TEST(FileSystemPaths, FileNameAndExtension) {
+  EXPECT_EQ(FileNameOf("/fw/TOLA400.hex"), "TOLA400.hex");
+  EXPECT_EQ(FileNameOf("TOLA400.hex"), "TOLA400.hex");
+  EXPECT_EQ(FileNameOf("/fw/"), "");
+
+  EXPECT_EQ(RenameExtension("/fw/TOLA400.hex", ".txt"), "/fw/TOLA400.txt");
+  EXPECT_EQ(RenameExtension("/fw/TOLA400.hex", "txt"), "/fw/TOLA400.txt");
+  EXPECT_EQ(RenameExtension("/fw/TOLA400", ".txt"), "/fw/TOLA400.txt");
+  EXPECT_EQ(RenameExtension("/fw/a.b.c", ".d"), "/fw/a.b.d");
+  EXPECT_EQ(RenameExtension("/fw/a.b", ""), "/fw/a");
+  // A dot in a folder name or at the start of a hidden file is no extension.
+  EXPECT_EQ(RenameExtension("/v1.2/notes", ".rtf"), "/v1.2/notes.rtf");
+  EXPECT_EQ(RenameExtension("/home/.profile", ".bak"), "/home/.profile.bak");
+}
+
+TEST(FileSystemFolders, CreateFolderPathMakesEveryMissingLevel) {
+  TempFolder dir;
+  const std::string deep = dir / "a/b/c";
+  EXPECT_FALSE(IsDirectory(deep));
+  EXPECT_EQ(CreateFolderPath(deep + "//"), kErrorSuccess);
+  EXPECT_TRUE(IsDirectory(dir / "a"));
+  EXPECT_TRUE(IsDirectory(deep));
+  // Again: everything is there already.
+  EXPECT_EQ(CreateFolderPath(deep), kErrorSuccess);
+  EXPECT_EQ(CreateFolderPath(dir / "a//b/d"), kErrorSuccess);
+  EXPECT_TRUE(IsDirectory(dir / "a/b/d"));
+  EXPECT_EQ(CreateFolderPath("/"), kErrorSuccess);
+
+  EXPECT_EQ(CreateFolder(deep), kErrorAlreadyExists);
+  EXPECT_EQ(CreateFolder(dir / "x/y"), kErrorPathNotFound);
+  EXPECT_EQ(CreateFolder(dir / "x"), kErrorSuccess);
+  EXPECT_TRUE(IsDirectory(dir / "x"));
+  EXPECT_FALSE(IsRegularFile(dir / "x"));
+
+  EXPECT_EQ(CreateFolderPath(dir / "m", 0700), kErrorSuccess);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "m").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+}
+
+TEST(FileSystemFolders, CreateFolderPathStopsAtTheFirstFailure) {
+  TempFolder dir;
+  WriteWholeFile(dir / "file", "x");
+  EXPECT_TRUE(IsRegularFile(dir / "file"));
+  EXPECT_FALSE(IsDirectory(dir / "file"));
+  // A file in the middle of the path: the level below it cannot be made.
+  EXPECT_EQ(CreateFolderPath(dir / "file/sub/deeper"), kErrorPathNotFound);
+  // A file at the end counts as already there; the caller sees it is no folder.
+  EXPECT_EQ(CreateFolderPath(dir / "file"), kErrorSuccess);
+  EXPECT_FALSE(IsDirectory(dir / "file"));
+}
+
+TEST(FileSystemFolders, PerUserFoldersFollowTheEnvironment) {
+  TempFolder dir;
+  ScopedEnv home("HOME", dir.Path());
+  ScopedEnv data("XDG_DATA_HOME", std::nullopt);
+  ScopedEnv config("XDG_CONFIG_HOME", std::nullopt);
+  ScopedEnv documents("XDG_DOCUMENTS_DIR", std::nullopt);
+
+  EXPECT_EQ(HomeFolder(), dir.Path());
+  EXPECT_EQ(AppDataFolder(), dir / ".local/share");
+  EXPECT_EQ(ConfigFolder(), dir / ".config");
+  EXPECT_EQ(DocumentsFolder(), dir / "Documents");
+
+  // user-dirs.dirs as xdg-user-dirs writes it; the last line for a name holds.
+  ASSERT_EQ(CreateFolderPath(dir / ".config"), kErrorSuccess);
+  WriteWholeFile(dir / ".config/user-dirs.dirs",
+                 "# This file is written by xdg-user-dirs-update\n"
+                 "XDG_DESKTOP_DIR=\"$HOME/Plocha\"\n"
+                 "XDG_DOCUMENTS_DIR=\"$HOME/Old\"\n"
+                 "XDG_DOCUMENTS_DIR=\"$HOME/Dokumenty\"\n");
+  EXPECT_EQ(DocumentsFolder(), dir / "Dokumenty");
+  WriteWholeFile(dir / ".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"/srv/docs\"\n");
+  EXPECT_EQ(DocumentsFolder(), "/srv/docs");
+  // A relative entry is not valid and is ignored.
+  WriteWholeFile(dir / ".config/user-dirs.dirs", "XDG_DOCUMENTS_DIR=\"docs\"\n");
+  EXPECT_EQ(DocumentsFolder(), dir / "Documents");
+
+  {
+    ScopedEnv xdgData("XDG_DATA_HOME", "/data/");
+    ScopedEnv xdgDocuments("XDG_DOCUMENTS_DIR", "/papers");
+    EXPECT_EQ(AppDataFolder(), "/data");
+    EXPECT_EQ(DocumentsFolder(), "/papers");
+  }
+  {
+    // Relative XDG base directories do not count.
+    ScopedEnv xdgData("XDG_DATA_HOME", "relative");
+    EXPECT_EQ(AppDataFolder(), dir / ".local/share");
+  }
+}
+
+}  // namespace
+}  // namespace tola

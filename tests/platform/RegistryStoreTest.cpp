@@ -1,0 +1,703 @@
+#include "platform/RegistryStore.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "TempFolder.h"
+
+namespace tola {
+namespace {
+
+using test::FolderEntries;
+using test::ReadWholeFile;
+using test::ScopedEnv;
+using test::TempFolder;
+using test::WriteWholeFile;
+using Bytes = std::vector<std::uint8_t>;
+using namespace std::literals;
+
+const std::string kKey = "Software\\Ostravel\\TOLA Utility";
+const std::string kWindowKey = "Software\\Ostravel\\TOLA Utility\\Window";
+
+// A settings export as regedit writes it (here in UTF-8 with LF; the tests also turn it into
+// regedit's own UTF-16LE with byte order mark and CRLF).
+const std::string kExport =
+    R"(Windows Registry Editor Version 5.00
+
+[HKEY_CURRENT_USER\Software]
+
+[HKEY_CURRENT_USER\Software\Ostravel]
+
+[HKEY_CURRENT_USER\Software\Ostravel\TOLA Utility]
+@="default"
+"ActivePage"=dword:00000002
+"OperatePollInterval"=dword:0000012c
+"Port"="ttyUSB0"
+"CommandCaption1"="Žluťoučký kůň"
+"CommandText1"="say \"hi\" to C:\\TOLA\\"
+"Emoji"="🎛 knob"
+)"
+    "\"Tab\"=\"a\tb\"\n"
+    R"("FirmwareFolder"=hex(2):25,00,48,00,4f,00,4d,00,45,00,25,00,2f,00,54,00,4f,\
+  00,4c,00,41,00,20,00,46,00,69,00,72,00,6d,00,77,00,61,00,72,00,65,00,00,00
+"ConfigurationFolder"="/home/op/TOLA Configuration"
+"Macros"=hex(7):43,00,4f,00,4d,00,33,00,00,00,74,00,74,00,79,00,55,00,53,00,\
+  42,00,30,00,00,00,00,00
+"Pattern"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,10,11,12,13,14,\
+  15,16,17,18,19,1a,1b,1c,1d,1e,1f,20,21,22,23,24,25,26,27,28,29,2a,2b,2c,2d,\
+  2e,2f,30,31,32,33,34,35,36,37,38,39,3a,3b,3c,3d,3e,3f,40,41,42,43,44,45,46,\
+  47,48,49,4a,4b,4c,4d,4e,4f
+"Serial"=hex(b):88,77,66,55,44,33,22,11
+"Short"=hex(4):2c,01,00
+"Empty"=hex(1):
+"Odd"=hex(1):41,00,42
+"Unterminated"=hex(1):41,00,42,00
+"Nothing"=hex(0):
+
+[HKEY_CURRENT_USER\Software\Ostravel\TOLA Utility\Window]
+"flags"=dword:00000000
+"showCmd"=dword:00000001
+"minPosX"=dword:ffffffff
+"left"=dword:00000064
+
+)";
+
+// UTF-16LE with terminator, straight from the compiler, independent of the code under test.
+Bytes Wide(std::u16string_view text) {
+  Bytes out;
+  for (const char16_t c : text) {
+    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
+    out.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  out.push_back(0);
+  out.push_back(0);
+  return out;
+}
+
+// The file regedit itself writes: byte order mark, UTF-16LE, CRLF.
+std::string AsRegeditFile(const std::string& utf8) {
+  std::string crlf;
+  for (const char c : utf8) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
+  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
+  std::string out(crlf.size() * 4, '\0');
+  char* in = crlf.data();
+  std::size_t inLeft = crlf.size();
+  char* outPtr = out.data();
+  std::size_t outLeft = out.size();
+  EXPECT_NE(::iconv(cd, &in, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
+  ::iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return "\xFF\xFE" + out;
+}
+
+// The same settings as kExport, made through the store's interface.
+void FillLikeExport(RegistryStore& store) {
+  ASSERT_EQ(store.CreateKey(kWindowKey), kErrorSuccess);
+  const auto set = [&](const std::string& key, const std::string& name, std::uint32_t type,
+                       const Bytes& data) {
+    EXPECT_EQ(store.SetValue(key, name, type, data), kErrorSuccess) << name;
+  };
+  set(kKey, "", kRegSz, Wide(u"default"));
+  set(kKey, "ActivePage", kRegDword, {2, 0, 0, 0});
+  set(kKey, "OperatePollInterval", kRegDword, {0x2c, 0x01, 0, 0});
+  set(kKey, "Port", kRegSz, Wide(u"ttyUSB0"));
+  set(kKey, "CommandCaption1", kRegSz, Wide(u"Žluťoučký kůň"));
+  set(kKey, "CommandText1", kRegSz, Wide(u"say \"hi\" to C:\\TOLA\\"));
+  set(kKey, "Emoji", kRegSz, Wide(u"🎛 knob"));
+  set(kKey, "Tab", kRegSz, Wide(u"a\tb"));
+  set(kKey, "FirmwareFolder", kRegExpandSz, Wide(u"%HOME%/TOLA Firmware"));
+  set(kKey, "ConfigurationFolder", kRegSz, Wide(u"/home/op/TOLA Configuration"));
+  Bytes macros = Wide(u"COM3\0ttyUSB0\0"sv);
+  set(kKey, "Macros", kRegMultiSz, macros);
+  Bytes pattern;
+  for (int i = 0; i < 80; ++i) pattern.push_back(static_cast<std::uint8_t>(i));
+  set(kKey, "Pattern", kRegBinary, pattern);
+  set(kKey, "Serial", kRegQword, {0x88, 0x77, 0x66, 0x55, 0x44, 0x33, 0x22, 0x11});
+  set(kKey, "Short", kRegDword, {0x2c, 0x01, 0x00});
+  set(kKey, "Empty", kRegSz, {});
+  set(kKey, "Odd", kRegSz, {'A', 0, 'B'});
+  set(kKey, "Unterminated", kRegSz, {'A', 0, 'B', 0});
+  set(kKey, "Nothing", kRegNone, {});
+  set(kWindowKey, "flags", kRegDword, {0, 0, 0, 0});
+  set(kWindowKey, "showCmd", kRegDword, {1, 0, 0, 0});
+  set(kWindowKey, "minPosX", kRegDword, {0xff, 0xff, 0xff, 0xff});
+  set(kWindowKey, "left", kRegDword, {100, 0, 0, 0});
+}
+
+// Both stores hold the same keys, values and orders, from `path` down.
+void ExpectSameHive(const RegistryStore& a, const RegistryStore& b, const std::string& path = "") {
+  SCOPED_TRACE("key \"" + path + "\"");
+  const auto names = a.EnumValueNames(path);
+  EXPECT_EQ(names, b.EnumValueNames(path));
+  for (const std::string& name : names) {
+    RegValue va;
+    RegValue vb;
+    EXPECT_EQ(a.QueryValue(path, name, va), kErrorSuccess);
+    EXPECT_EQ(b.QueryValue(path, name, vb), kErrorSuccess) << name;
+    EXPECT_EQ(va.type, vb.type) << name;
+    EXPECT_EQ(va.data, vb.data) << name;
+  }
+  const auto subKeys = a.EnumSubKeys(path);
+  EXPECT_EQ(subKeys, b.EnumSubKeys(path));
+  for (const std::string& sub : subKeys) {
+    ExpectSameHive(a, b, path.empty() ? sub : path + "\\" + sub);
+  }
+}
+
+RegValue Query(const RegistryStore& store, const std::string& key, const std::string& name) {
+  RegValue v;
+  EXPECT_EQ(store.QueryValue(key, name, v), kErrorSuccess) << key << " / " << name;
+  return v;
+}
+
+RegistryStore Parsed(const std::string& text) {
+  RegistryStore store("");
+  store.Parse(text);
+  return store;
+}
+
+// ---- text helpers -----------------------------------------------------------------------------
+
+TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
+  EXPECT_EQ(Utf16FromUtf8(""), (Bytes{0, 0}));
+  EXPECT_EQ(Utf16FromUtf8("A\xE2\x82\xAC"), (Bytes{'A', 0, 0xAC, 0x20, 0, 0}));
+  EXPECT_EQ(Utf16FromUtf8("\xF0\x9D\x84\x9E"), (Bytes{0x34, 0xD8, 0x1E, 0xDD, 0, 0}));
+  // Malformed bytes, an overlong form and an encoded surrogate each become U+FFFD.
+  EXPECT_EQ(Utf16FromUtf8("\xFF"), (Bytes{0xFD, 0xFF, 0, 0}));
+  EXPECT_EQ(Utf16FromUtf8("\xC0\xAF"), (Bytes{0xFD, 0xFF, 0xFD, 0xFF, 0, 0}));
+  EXPECT_EQ(Utf16FromUtf8("\xED\xA0\x80").size(), 4u * 2u);
+  EXPECT_EQ(Utf16FromUtf8("a\xE2\x82"), (Bytes{'a', 0, 0xFD, 0xFF, 0xFD, 0xFF, 0, 0}));
+
+  const Bytes wide = Wide(u"Žluť 🎛");
+  EXPECT_EQ(Utf8FromUtf16(wide), "Žluť 🎛");
+  EXPECT_EQ(Utf16FromUtf8("Žluť 🎛"), wide);
+  // Stops at the first zero unit, ignores an odd last byte, replaces lone surrogates.
+  EXPECT_EQ(Utf8FromUtf16(Bytes{'a', 0, 0, 0, 'b', 0}), "a");
+  EXPECT_EQ(Utf8FromUtf16(Bytes{'a', 0, 'b'}), "a");
+  EXPECT_EQ(Utf8FromUtf16(Bytes{0x00, 0xD8, 'x', 0}), "\xEF\xBF\xBDx");
+  EXPECT_EQ(Utf8FromUtf16(Bytes{0x00, 0xDC}), "\xEF\xBF\xBD");
+  EXPECT_EQ(Utf8FromUtf16(nullptr, 4), "");
+
+  EXPECT_EQ(DwordBytes(0x12345678), (Bytes{0x78, 0x56, 0x34, 0x12}));
+}
+
+// ---- the file format --------------------------------------------------------------------------
+
+TEST(RegistryStoreFormat, ProgramWritesWhatRegeditWrites) {
+  TempFolder dir;
+  RegistryStore store(dir / "hive.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  FillLikeExport(store);
+  EXPECT_EQ(ReadWholeFile(dir / "hive.reg"), kExport);
+  EXPECT_EQ(store.Serialize(), kExport);
+}
+
+TEST(RegistryStoreFormat, HandWrittenExportReadsToTheProgramsValues) {
+  TempFolder dir;
+  RegistryStore written(dir / "program.reg");
+  ASSERT_EQ(written.Load(), kErrorSuccess);
+  FillLikeExport(written);
+
+  const std::string utf8Bom = "\xEF\xBB\xBF" + kExport;
+  std::string utf8Crlf;
+  for (const char c : kExport) utf8Crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  const std::string regedit = AsRegeditFile(kExport);
+  ASSERT_EQ(regedit.substr(0, 6), std::string("\xFF\xFEW\0i\0", 6));
+
+  const std::vector<const std::string*> files = {&regedit, &kExport, &utf8Bom, &utf8Crlf};
+  for (const std::string* file : files) {
+    WriteWholeFile(dir / "export.reg", *file);
+    RegistryStore read(dir / "export.reg");
+    ASSERT_EQ(read.Load(), kErrorSuccess);
+    ExpectSameHive(written, read);
+    EXPECT_EQ(read.Serialize(), kExport);
+  }
+
+  // A few values spelled out, in case both sides agree on something wrong.
+  const RegistryStore read = Parsed(regedit);
+  EXPECT_EQ(Query(read, kKey, "CommandCaption1").data, Wide(u"Žluťoučký kůň"));
+  EXPECT_EQ(Query(read, kKey, "CommandText1").data, Wide(u"say \"hi\" to C:\\TOLA\\"));
+  EXPECT_EQ(Query(read, kKey, "OperatePollInterval"), (RegValue{kRegDword, {0x2c, 1, 0, 0}}));
+  EXPECT_EQ(Query(read, kKey, "FirmwareFolder"),
+            (RegValue{kRegExpandSz, Wide(u"%HOME%/TOLA Firmware")}));
+  EXPECT_EQ(Query(read, kKey, "Empty"), (RegValue{kRegSz, {}}));
+  EXPECT_EQ(Query(read, kKey, "Serial").type, kRegQword);
+  EXPECT_EQ(Query(read, kWindowKey, "minPosX"), (RegValue{kRegDword, {0xff, 0xff, 0xff, 0xff}}));
+}
+
+TEST(RegistryStoreFormat, EveryTypeAndSizeRoundTrips) {
+  TempFolder dir;
+  RegistryStore store(dir / "hive.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey("A\\B"), kErrorSuccess);
+  std::mt19937 rng(7);
+  const std::vector<std::uint32_t> types = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xABCDEF01u,
+                                            0xFFFFFFFFu};
+  int n = 0;
+  for (const std::uint32_t type : types) {
+    for (const std::size_t size : {0u, 1u, 2u, 3u, 4u, 5u, 8u, 25u, 26u, 77u, 300u}) {
+      Bytes data(size);
+      for (auto& b : data) b = static_cast<std::uint8_t>(rng());
+      ASSERT_EQ(store.SetValue("A\\B", "v" + std::to_string(n++), type, data), kErrorSuccess);
+    }
+  }
+  // Texts with awkward but valid contents stay texts in the file.
+  ASSERT_EQ(store.SetValue("A", "quotes", kRegSz, Wide(u"\"\\\"\\\\")), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("A", "line break", kRegSz, Wide(u"one\r\ntwo")), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("A", "inner zero", kRegSz, Wide(u"one\0two"sv)), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("A", "lone surrogate", kRegSz, {0x00, 0xD8, 0, 0}), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("A", "", kRegDword, DwordBytes(0xDEADBEEF)), kErrorSuccess);
+
+  RegistryStore again(dir / "hive.reg");
+  ASSERT_EQ(again.Load(), kErrorSuccess);
+  ExpectSameHive(store, again);
+  EXPECT_EQ(again.Serialize(), store.Serialize());
+  EXPECT_EQ(again.EnumValueNames("A\\B").size(), types.size() * 11);
+}
+
+TEST(RegistryStoreFormat, TextsThatCannotStandInQuotesAreWrittenAsHex) {
+  TempFolder dir;
+  RegistryStore s(dir / "h.reg");
+  ASSERT_EQ(s.Load(), kErrorSuccess);
+  ASSERT_EQ(s.CreateKey("K"), kErrorSuccess);
+  ASSERT_EQ(s.SetValue("K", "plain", kRegSz, Wide(u"x")), kErrorSuccess);
+  ASSERT_EQ(s.SetValue("K", "break", kRegSz, Wide(u"a\nb")), kErrorSuccess);
+  ASSERT_EQ(s.SetValue("K", "zero", kRegSz, Bytes{'a', 0, 0, 0, 'b', 0, 0, 0}), kErrorSuccess);
+  ASSERT_EQ(s.SetValue("K", "expand", kRegExpandSz, Wide(u"x")), kErrorSuccess);
+  ASSERT_EQ(s.SetValue("K", "dword5", kRegDword, Bytes{1, 2, 3, 4, 5}), kErrorSuccess);
+  EXPECT_EQ(s.Serialize(),
+            "Windows Registry Editor Version 5.00\n\n"
+            "[HKEY_CURRENT_USER\\K]\n"
+            "\"plain\"=\"x\"\n"
+            "\"break\"=hex(1):61,00,0a,00,62,00,00,00\n"
+            "\"zero\"=hex(1):61,00,00,00,62,00,00,00\n"
+            "\"expand\"=hex(2):78,00,00,00\n"
+            "\"dword5\"=hex(4):01,02,03,04,05\n\n");
+}
+
+TEST(RegistryStoreFormat, EscapesInNamesAndTexts) {
+  const RegistryStore store = Parsed(
+      "Windows Registry Editor Version 5.00\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Software\\Esc]\r\n"
+      "\"a\\\"b\\\\c\"=\"x\\\\\\\"y\"\r\n"
+      "\"@\"=\"literal at\"\r\n"
+      "@=\"default\"\r\n"
+      "\"Path\"=\"C:\\Users\\op\"\r\n"         // single backslashes, as people type them
+      "\"Spaced\" = dword:00000010 \r\n");
+  EXPECT_EQ(Query(store, "Software\\Esc", "a\"b\\c").data, Wide(u"x\\\"y"));
+  EXPECT_EQ(Query(store, "Software\\Esc", "@").data, Wide(u"literal at"));
+  EXPECT_EQ(Query(store, "Software\\Esc", "").data, Wide(u"default"));
+  EXPECT_EQ(Query(store, "Software\\Esc", "Path").data, Wide(u"C:\\Users\\op"));
+  EXPECT_EQ(Query(store, "Software\\Esc", "Spaced").data, DwordBytes(16));
+  EXPECT_NE(store.Serialize().find("\"a\\\"b\\\\c\"=\"x\\\\\\\"y\"\n"), std::string::npos);
+  EXPECT_NE(store.Serialize().find("\"Path\"=\"C:\\\\Users\\\\op\"\n"), std::string::npos);
+}
+
+TEST(RegistryStoreFormat, WrappedAndUnwrappedHexReadAlike) {
+  const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n";
+  const RegistryStore wrapped = Parsed(head +
+                                       "\"v\"=hex:01,02,\\\n"
+                                       "  03,04,\\\n"
+                                       "\t05\n"
+                                       "\"w\"=HEX(2):\\\n  41,00,00,00\n");
+  const RegistryStore flat = Parsed(head + "\"v\"=hex:01,02,03,04,05\n\"w\"=hex(2):41,00,00,00\n");
+  EXPECT_EQ(Query(wrapped, "K", "v"), (RegValue{kRegBinary, {1, 2, 3, 4, 5}}));
+  EXPECT_EQ(Query(wrapped, "K", "w"), (RegValue{kRegExpandSz, Wide(u"A")}));
+  ExpectSameHive(wrapped, flat);
+
+  // Long values written by the program wrap within 78 columns and read back the same.
+  TempFolder dir;
+  RegistryStore store(dir / "h.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
+  Bytes big(1000, 0xA5);
+  const std::string longName(120, 'n');
+  ASSERT_EQ(store.SetValue("K", "big", kRegBinary, big), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", longName, kRegMultiSz, big), kErrorSuccess);
+  const std::string text = ReadWholeFile(dir / "h.reg");
+  std::size_t start = 0;
+  int continuations = 0;
+  while (start < text.size()) {
+    const std::size_t end = text.find('\n', start);
+    const std::string line = text.substr(start, end - start);
+    if (line.compare(0, 2, "  ") == 0) {
+      ++continuations;
+      EXPECT_LE(line.size(), 78u) << line;
+    } else if (line.find(longName) == std::string::npos) {
+      EXPECT_LE(line.size(), 78u) << line;
+    }
+    start = end + 1;
+  }
+  EXPECT_GT(continuations, 70);
+  RegistryStore again(dir / "h.reg");
+  ASSERT_EQ(again.Load(), kErrorSuccess);
+  EXPECT_EQ(Query(again, "K", "big").data, big);
+  EXPECT_EQ(Query(again, "K", longName), (RegValue{kRegMultiSz, big}));
+}
+
+TEST(RegistryStoreFormat, DamagedLinesAreSkipped) {
+  std::string text =
+      "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_CURRENT_USER\\Software\\T]\n"
+      "\"Good1\"=dword:00000001\n"
+      "\"TruncatedHex\"=hex:41,4\n"
+      "\"TrailingComma\"=hex:41,42,\n"
+      "\"BadDword\"=dword:1234567x\n"
+      "\"LongDword\"=dword:123456789\n"
+      "\"EmptyDword\"=dword:\n"
+      "\"NoData\"=\n"
+      "\"NoEquals\" dword:00000001\n"
+      "\"Unterminated\"=\"abc\n"
+      "\"AfterText\"=\"abc\"def\n"
+      "\"UnterminatedName=dword:00000001\n"
+      "\"BadType\"=hex(zz):00\n"
+      "\"OpenType\"=hex(2:00\n"
+      "\"NoColon\"=hex 00\n"
+      "\"Unknown\"=qword:0000000000000001\n"
+      "garbage line here\n"
+      "=\"no name\"\n"
+      "\"Good2\"=\"two\"\n"
+      "\"CutWrap\"=hex:41,42,\\\n"
+      "[HKEY_CURRENT_USER\\Software\\T2]\n"
+      "\"Good3\"=dword:00000003\n"
+      "\"CutAtEnd\"=hex:41,\\\n"
+      "\n"
+      "[HKEY_CURRENT_USER\\Software\\Broken\n"
+      "\"Lost1\"=dword:00000004\n"
+      "[HKEY_LOCAL_MACHINE\\Software\\Foreign]\n"
+      "\"Lost2\"=dword:00000005\n"
+      "[HKEY_CURRENT_USERS\\Software\\Almost]\n"
+      "\"Lost3\"=dword:00000006\n"
+      "[HKEY_CURRENT_USER\\Software\\T]\n";
+  const char junkName[] = "\"Junk\0\xFF\"=\"\x01\x02\"\n";
+  const char junk[] = "\x00\x01\x02\xFF\xFE\x80\x7F[\"=\\\n";
+  text += std::string(junkName, sizeof junkName - 1);
+  text += std::string(junk, sizeof junk - 1);
+  text += "\"Good4\"=dword:00000004\n";
+  text += "\"Last\"=hex:01,0";  // the file ends in the middle of a byte
+
+  const RegistryStore store = Parsed(text);
+  EXPECT_EQ(store.EnumValueNames("Software\\T"),
+            (std::vector<std::string>{"Good1", "Good2", "Good4"}));
+  EXPECT_EQ(store.EnumValueNames("Software\\T2"), (std::vector<std::string>{"Good3"}));
+  EXPECT_EQ(store.EnumSubKeys(""), (std::vector<std::string>{"Software"}));
+  EXPECT_EQ(store.EnumSubKeys("Software"), (std::vector<std::string>{"T", "T2"}));
+  EXPECT_TRUE(store.EnumValueNames("").empty());
+  EXPECT_EQ(Query(store, "Software\\T", "Good2").data, Wide(u"two"));
+}
+
+TEST(RegistryStoreFormat, AnyDamageParsesToAStableHive) {
+  // Whatever a damaged file holds, what the program makes of it is written and read back unchanged.
+  std::mt19937 rng(20240611);
+  const std::string sources[] = {kExport, AsRegeditFile(kExport)};
+  for (int round = 0; round < 1500; ++round) {
+    std::string text = sources[round % 2];
+    const int edits = 1 + static_cast<int>(rng() % 8);
+    for (int e = 0; e < edits && !text.empty(); ++e) {
+      const std::size_t at = rng() % text.size();
+      switch (rng() % 4) {
+        case 0: text.erase(at, 1 + rng() % 40); break;
+        case 1: text[at] = static_cast<char>(rng()); break;
+        case 2: text.insert(at, 1, "\\\"[]=,:\n\r\0-@"[rng() % 13]); break;
+        default: text.resize(at); break;
+      }
+    }
+    const RegistryStore first = Parsed(text);
+    const std::string once = first.Serialize();
+    const RegistryStore second = Parsed(once);
+    ASSERT_EQ(second.Serialize(), once) << "round " << round;
+  }
+}
+
+TEST(RegistryStoreFormat, DeletionLinesRemoveValuesAndKeys) {
+  const RegistryStore store = Parsed(
+      "Windows Registry Editor Version 5.00\n\n"
+      "[HKEY_CURRENT_USER\\A]\n\"keep\"=dword:00000001\n\"drop\"=dword:00000002\n\n"
+      "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=dword:00000003\n\n"
+      "[HKEY_CURRENT_USER\\A\\B\\C]\n\n"
+      "[HKEY_CURRENT_USER\\A\\D]\n\n"
+      "[HKEY_CURRENT_USER\\a]\n\"DROP\"=-\n\"Keep\"=-\n\"KEEP\"=dword:00000009\n\n"
+      "[-HKEY_CURRENT_USER\\a\\b]\n\"ignored\"=dword:00000004\n\n"
+      "[-HKEY_CURRENT_USER\\Nowhere\\Else]\n"
+      "[-HKEY_CURRENT_USER]\n");
+  // A value deleted and set again comes last, with the spelling it was set again with.
+  EXPECT_EQ(store.EnumValueNames("A"), (std::vector<std::string>{"KEEP"}));
+  EXPECT_EQ(store.EnumSubKeys("A"), (std::vector<std::string>{"D"}));
+  EXPECT_FALSE(store.KeyExists("A\\B\\C"));
+}
+
+TEST(RegistryStoreFormat, KeysDeeperThanTheRegistryAllowsAreRefused) {
+  std::string deep;
+  for (int i = 0; i < 512; ++i) deep += "\\k";
+  const RegistryStore store = Parsed("Windows Registry Editor Version 5.00\n\n"
+                                     "[HKEY_CURRENT_USER" + deep + "]\n\"ok\"=dword:00000001\n"
+                                     "[HKEY_CURRENT_USER" + deep + "\\k]\n\"no\"=dword:00000001\n");
+  EXPECT_EQ(store.EnumValueNames(deep.substr(1)), (std::vector<std::string>{"ok"}));
+  EXPECT_TRUE(store.EnumSubKeys(deep.substr(1)).empty());
+
+  TempFolder dir;
+  RegistryStore s(dir / "h.reg");
+  ASSERT_EQ(s.Load(), kErrorSuccess);
+  EXPECT_EQ(s.CreateKey(deep.substr(1) + "\\k"), kErrorInvalidParameter);
+  EXPECT_EQ(s.CreateKey(deep.substr(1)), kErrorSuccess);
+}
+
+TEST(RegistryStoreFormat, Regedit4TextsAreSingleByte) {
+  const RegistryStore store = Parsed(
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Old]\r\n"
+      "\"Path\"=hex(2):43,3a,5c,00\r\n"
+      "\"List\"=hex(7):61,00,62,00,00\r\n"
+      "\"Name\"=\"caf\xE9\"\r\n"
+      "\"Raw\"=hex:43,3a\r\n");
+  EXPECT_EQ(Query(store, "Old", "Path"), (RegValue{kRegExpandSz, Wide(u"C:\\")}));
+  EXPECT_EQ(Query(store, "Old", "List"), (RegValue{kRegMultiSz, Wide(u"a\0b\0"sv)}));
+  EXPECT_EQ(Query(store, "Old", "Name").data, Wide(u"café"));
+  EXPECT_EQ(Query(store, "Old", "Raw").data, (Bytes{0x43, 0x3a}));
+}
+
+// ---- the store --------------------------------------------------------------------------------
+
+TEST(RegistryStore, KeysAndValuesAreFoundWhateverTheirCase) {
+  TempFolder dir;
+  RegistryStore store(dir / "h.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey("Software\\Ostravel\\Žluť"), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey("SOFTWARE\\ostravel\\ŽLUŤ\\Window"), kErrorSuccess);
+  EXPECT_EQ(store.EnumSubKeys(""), (std::vector<std::string>{"Software"}));
+  EXPECT_EQ(store.EnumSubKeys("software\\OSTRAVEL"), (std::vector<std::string>{"Žluť"}));
+  EXPECT_TRUE(store.KeyExists("software\\ostravel\\žluť\\window"));
+  EXPECT_FALSE(store.KeyExists("software\\ostravel\\zlut"));
+
+  ASSERT_EQ(store.SetValue("Software", "Port", kRegSz, Wide(u"ttyS0")), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("software", "PORT", kRegSz, Wide(u"ttyUSB1")), kErrorSuccess);
+  EXPECT_EQ(store.EnumValueNames("Software"), (std::vector<std::string>{"Port"}));
+  EXPECT_EQ(Query(store, "SOFTWARE", "port").data, Wide(u"ttyUSB1"));
+  ASSERT_EQ(store.DeleteValue("Software", "pOrT"), kErrorSuccess);
+  EXPECT_TRUE(store.EnumValueNames("Software").empty());
+}
+
+TEST(RegistryStore, MissingKeysAndValuesAreFileNotFound) {
+  TempFolder dir;
+  RegistryStore store(dir / "h.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
+  RegValue v{kRegDword, {9}};
+  EXPECT_EQ(store.QueryValue(kKey, "Port", v), kErrorFileNotFound);
+  EXPECT_EQ(v, (RegValue{kRegDword, {9}}));  // untouched
+  EXPECT_EQ(store.QueryValue("Software\\Other", "Port", v), kErrorFileNotFound);
+  EXPECT_EQ(store.SetValue("Software\\Other", "Port", kRegSz, Wide(u"x")), kErrorFileNotFound);
+  EXPECT_EQ(store.DeleteValue(kKey, "Port"), kErrorFileNotFound);
+  EXPECT_EQ(store.DeleteValue("Software\\Other", "Port"), kErrorFileNotFound);
+  EXPECT_FALSE(store.KeyExists("Software\\Other"));
+  EXPECT_TRUE(store.EnumValueNames("Software\\Other").empty());
+  EXPECT_TRUE(store.EnumSubKeys("Software\\Other").empty());
+
+  // Values keep the order they were first set in.
+  for (const char* name : {"b", "a", "c"}) {
+    ASSERT_EQ(store.SetValue(kKey, name, kRegDword, DwordBytes(1)), kErrorSuccess);
+  }
+  ASSERT_EQ(store.SetValue(kKey, "a", kRegDword, DwordBytes(2)), kErrorSuccess);
+  EXPECT_EQ(store.EnumValueNames(kKey), (std::vector<std::string>{"b", "a", "c"}));
+}
+
+TEST(RegistryStore, ChangesAreWrittenThroughAtomically) {
+  TempFolder dir;
+  const std::string hive = dir / "config/Ostravel/TOLA Utility.reg";
+  RegistryStore store(hive);
+  ASSERT_EQ(store.Load(), kErrorSuccess);  // no file yet: an empty hive
+  EXPECT_TRUE(store.EnumSubKeys("").empty());
+  EXPECT_FALSE(test::FolderEntries(dir.Path()).count("config"));
+
+  ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
+  struct stat st {};
+  ASSERT_EQ(::stat((dir / "config/Ostravel").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  ASSERT_EQ(store.SetValue(kKey, "Trace", kRegDword, DwordBytes(1)), kErrorSuccess);
+  {
+    RegistryStore other(hive);
+    ASSERT_EQ(other.Load(), kErrorSuccess);
+    EXPECT_EQ(Query(other, kKey, "Trace").data, DwordBytes(1));
+  }
+  ASSERT_EQ(store.DeleteValue(kKey, "Trace"), kErrorSuccess);
+  {
+    RegistryStore other(hive);
+    ASSERT_EQ(other.Load(), kErrorSuccess);
+    EXPECT_TRUE(other.KeyExists(kKey));
+    EXPECT_TRUE(other.EnumValueNames(kKey).empty());
+  }
+  EXPECT_EQ(FolderEntries(dir / "config/Ostravel"), (std::set<std::string>{"TOLA Utility.reg"}));
+}
+
+TEST(RegistryStore, ChangesBeforeLoadAreRefused) {
+  TempFolder dir;
+  WriteWholeFile(dir / "h.reg", kExport);
+  RegistryStore store(dir / "h.reg");
+  EXPECT_EQ(store.CreateKey("X"), kErrorInvalidHandle);
+  EXPECT_EQ(store.SetValue("", "x", kRegDword, DwordBytes(1)), kErrorInvalidHandle);
+  EXPECT_EQ(store.DeleteValue("", "x"), kErrorInvalidHandle);
+  EXPECT_EQ(ReadWholeFile(dir / "h.reg"), kExport);
+  EXPECT_EQ(RegistryStore("").Load(), kErrorPathNotFound);
+}
+
+TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
+  TempFolder dir;
+  RegistryStore store(dir / "sub/hive.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);  // neither folder nor file yet
+  ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", "v", kRegDword, DwordBytes(1)), kErrorSuccess);
+  const std::string saved = store.Serialize();
+
+  // The hive's folder moves away and a plain file takes its place: no save can succeed.
+  ASSERT_EQ(::rename((dir / "sub").c_str(), (dir / "moved").c_str()), 0);
+  WriteWholeFile(dir / "sub", "not a folder");
+  EXPECT_EQ(store.SetValue("K", "v", kRegDword, DwordBytes(2)), kErrorPathNotFound);
+  EXPECT_EQ(store.SetValue("K", "w", kRegDword, DwordBytes(3)), kErrorPathNotFound);
+  EXPECT_EQ(store.DeleteValue("K", "v"), kErrorPathNotFound);
+  EXPECT_EQ(store.CreateKey("K\\Sub"), kErrorPathNotFound);
+  EXPECT_EQ(store.Serialize(), saved);
+  EXPECT_EQ(Query(store, "K", "v").data, DwordBytes(1));
+  EXPECT_EQ(ReadWholeFile(dir / "moved/hive.reg"), saved);
+  EXPECT_EQ(ReadWholeFile(dir / "sub"), "not a folder");
+
+  // Read afresh, such a hive is an error rather than an empty hive, and nothing is written.
+  RegistryStore blocked(dir / "sub/hive.reg");
+  EXPECT_EQ(blocked.Load(), kErrorPathNotFound);
+  EXPECT_EQ(blocked.CreateKey("K"), kErrorPathNotFound);
+}
+
+TEST(RegistryStore, FailedWriteKeepsTheOldHiveAndTheOldValues) {
+  TempFolder dir;
+  const std::string hive = dir / "h.reg";
+  RegistryStore store(hive);
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
+  ASSERT_EQ(store.SetValue(kKey, "Port", kRegSz, Wide(u"ttyUSB0")), kErrorSuccess);
+  const std::string before = ReadWholeFile(hive);
+
+  // A file-size limit makes the write fail part-way, even for root.
+  rlimit old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+  const auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  const ResultCode setResult = store.SetValue(kKey, "Big", kRegBinary, Bytes(20000, 1));
+  const ResultCode keyResult = store.CreateKey(kWindowKey + "\\" + std::string(5000, 'k'));
+  ::setrlimit(RLIMIT_FSIZE, &old);
+  ::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(setResult, kErrorFileTooLarge);
+  EXPECT_EQ(keyResult, kErrorFileTooLarge);
+  EXPECT_EQ(ReadWholeFile(hive), before);
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"h.reg"}));
+  RegValue v;
+  EXPECT_EQ(store.QueryValue(kKey, "Big", v), kErrorFileNotFound);
+  EXPECT_FALSE(store.KeyExists(kWindowKey));
+  EXPECT_EQ(store.Serialize(), before);
+  // And the store goes on working once the disk takes writes again.
+  EXPECT_EQ(store.SetValue(kKey, "Big", kRegBinary, Bytes(20000, 1)), kErrorSuccess);
+}
+
+TEST(RegistryStore, ReadOnlyFolderKeepsTheOldHive) {
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
+  TempFolder dir;
+  const std::string hive = dir / "h.reg";
+  RegistryStore store(hive);
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
+  const std::string before = ReadWholeFile(hive);
+  ASSERT_EQ(::chmod(dir.Path().c_str(), 0500), 0);
+  EXPECT_EQ(store.SetValue(kKey, "Port", kRegSz, Wide(u"x")), kErrorAccessDenied);
+  ::chmod(dir.Path().c_str(), 0700);
+  EXPECT_EQ(ReadWholeFile(hive), before);
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"h.reg"}));
+  RegValue v;
+  EXPECT_EQ(store.QueryValue(kKey, "Port", v), kErrorFileNotFound);
+}
+
+TEST(RegistryStore, AHiveThatCannotBeReadIsNeverOverwritten) {
+  TempFolder dir;
+  // Too large: refused without being read.
+  const std::string big = dir / "big.reg";
+  {
+    const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::ftruncate(fd, RegistryStore::kMaxHiveBytes + 1), 0);
+    ::close(fd);
+  }
+  RegistryStore store(big);
+  EXPECT_EQ(store.Load(), kErrorFileTooLarge);
+  EXPECT_TRUE(store.EnumSubKeys("").empty());
+  EXPECT_EQ(store.CreateKey("K"), kErrorFileTooLarge);
+  EXPECT_EQ(store.SetValue("", "v", kRegDword, DwordBytes(1)), kErrorFileTooLarge);
+  struct stat st {};
+  ASSERT_EQ(::stat(big.c_str(), &st), 0);
+  EXPECT_EQ(static_cast<std::size_t>(st.st_size), RegistryStore::kMaxHiveBytes + 1);
+
+  // A folder or a pipe in the hive's place.
+  RegistryStore folder(dir.Path());
+  EXPECT_EQ(folder.Load(), kErrorDirectory);
+  EXPECT_NE(folder.CreateKey("K"), kErrorSuccess);
+  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
+  RegistryStore pipe(dir / "pipe");
+  EXPECT_EQ(pipe.Load(), kErrorAccessDenied);
+  EXPECT_EQ(pipe.CreateKey("K"), kErrorAccessDenied);
+}
+
+TEST(RegistryStore, NamesTheFileCannotHoldAreRefused) {
+  TempFolder dir;
+  RegistryStore store(dir / "h.reg");
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
+  EXPECT_EQ(store.SetValue("K", "a\nb", kRegDword, DwordBytes(1)), kErrorInvalidParameter);
+  EXPECT_EQ(store.SetValue("K", std::string("a\0b", 3), kRegDword, DwordBytes(1)),
+            kErrorInvalidParameter);
+  EXPECT_EQ(store.SetValue("K", "caf\xE9", kRegDword, DwordBytes(1)), kErrorInvalidParameter);
+  EXPECT_EQ(store.CreateKey("K\\line\rbreak"), kErrorInvalidParameter);
+  EXPECT_TRUE(store.EnumValueNames("K").empty());
+  EXPECT_TRUE(store.EnumSubKeys("K").empty());
+}
+
+TEST(RegistryStore, DefaultHivePathFollowsTheEnvironment) {
+  {
+    ScopedEnv settings("TOLA_SETTINGS", "/srv/station/tola.reg");
+    EXPECT_EQ(DefaultHivePath(), "/srv/station/tola.reg");
+  }
+  ScopedEnv emptySettings("TOLA_SETTINGS", "");
+  {
+    ScopedEnv config("XDG_CONFIG_HOME", "/cfg/");
+    EXPECT_EQ(DefaultHivePath(), "/cfg/Ostravel/TOLA Utility.reg");
+  }
+  ScopedEnv noConfig("XDG_CONFIG_HOME", std::nullopt);
+  ScopedEnv home("HOME", "/home/op");
+  EXPECT_EQ(DefaultHivePath(), "/home/op/.config/Ostravel/TOLA Utility.reg");
+}
+
+TEST(RegistryStore, TolaSettingsNamesTheFileTheStoreUses) {
+  TempFolder dir;
+  ScopedEnv settings("TOLA_SETTINGS", dir / "elsewhere.reg");
+  RegistryStore store(DefaultHivePath());
+  ASSERT_EQ(store.Load(), kErrorSuccess);
+  ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
+  EXPECT_EQ(store.HivePath(), dir / "elsewhere.reg");
+  EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"elsewhere.reg"}));
+}
+
+}  // namespace
+}  // namespace tola
