@@ -1,0 +1,115 @@
+#pragma once
+// Helpers for the format tests: a scratch folder, whole-file reads and writes, Intel HEX record
+// text, and a log channel that records lines and answers boxes from a VirtualHost script.
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/LogChannel.h"
+#include "platform/VirtualHost.h"
+
+namespace tola::test {
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern =
+        std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/tola-formats-XXXXXX";
+    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
+    EXPECT_FALSE(m_path.empty()) << "mkdtemp failed";
+  }
+  ~ScratchFolder() {
+    std::error_code ec;
+    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
+  }
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+  const std::string& Path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+
+  std::set<std::string> Entries() const {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& e : std::filesystem::directory_iterator(m_path, ec)) {
+      names.insert(e.path().filename().string());
+    }
+    return names;
+  }
+
+ private:
+  std::string m_path;
+};
+
+inline std::string ReadWholeFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream out;
+  out << in.rdbuf();
+  return out.str();
+}
+
+inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  ASSERT_TRUE(out.good()) << path;
+}
+
+// ":" count, offset, type, data, checksum, upper-case hex, no line end. `checksumAdjust` is added
+// to the correct checksum to make a broken record.
+inline std::string HexRecord(std::uint8_t type, std::uint16_t offset, const std::vector<std::uint8_t>& data,
+                             int checksumAdjust = 0) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string text = ":";
+  unsigned sum = 0;
+  auto put = [&](std::uint8_t b) {
+    text += kDigits[b >> 4];
+    text += kDigits[b & 0x0F];
+    sum += b;
+  };
+  put(static_cast<std::uint8_t>(data.size()));
+  put(static_cast<std::uint8_t>(offset >> 8));
+  put(static_cast<std::uint8_t>(offset & 0xFF));
+  put(type);
+  for (const auto b : data) put(b);
+  const auto checksum = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU) + static_cast<unsigned>(checksumAdjust));
+  text += kDigits[checksum >> 4];
+  text += kDigits[checksum & 0x0F];
+  return text;
+}
+
+inline std::string DataRecord(std::uint16_t offset, const std::vector<std::uint8_t>& data) {
+  return HexRecord(0x00, offset, data);
+}
+inline std::string EofRecord() { return ":00000001FF"; }
+
+// Records the lines; boxes go to the host, whose script answers them.
+class RecordingLog : public LogChannel {
+ public:
+  void LogLine(const std::string& text) override { lines.push_back(text); }
+  void LogVerbose(const std::string& text) override { verboseLines.push_back(text); }
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
+                       BoxIcon icon) override {
+    return host.MessageBox(text, caption, buttons, icon);
+  }
+  using LogChannel::LogLine;
+  using LogChannel::LogVerbose;
+
+  const std::vector<VirtualHost::BoxRecord>& Boxes() const { return host.Boxes(); }
+
+  VirtualHost host;
+  std::vector<std::string> lines;
+  std::vector<std::string> verboseLines;
+};
+
+}  // namespace tola::test
