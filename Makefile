@@ -1,5 +1,5 @@
 # The commands that matter: `make test` and `make demo`. Both install what is missing first.
-.PHONY: all deps build test test-debug test-sanitize bench fuzz clean
+.PHONY: all deps build test fuzz clean
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -24,6 +24,11 @@ test: deps
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE_DIR) $(CTEST_FLAGS)
+	bash fuzz/run-fuzz.sh build-fuzz 20
+
+# Each fuzz target for a minute.
+fuzz: deps
+	bash fuzz/run-fuzz.sh build-fuzz 60
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-fuzz

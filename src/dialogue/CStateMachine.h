@@ -3,6 +3,7 @@
 // driven only by the serial event and its own window timer on the user-interface thread.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/AppState.h"
@@ -48,6 +49,8 @@ class CStateMachine : public Dialogue {
 
   // The machine's own line sink; nothing by default.
   virtual void Log(const std::string& /*text*/) {}
+  // Where a front end without a dialog log wants the trace lines (the command line prints them).
+  void SetTraceHook(std::function<void(const std::string&)> hook) { m_traceHook = std::move(hook); }
 
   // --- Base operations for machines and states.
   void Start(CState& state);
@@ -77,7 +80,9 @@ class CStateMachine : public Dialogue {
   template <typename... Args>
   void Trace(StringId format, const Args&... args) {
     if (!TraceEnabled()) return;
-    Log(FormatText(LoadString(format), args...));
+    const std::string text = FormatText(LoadString(format), args...);
+    Log(text);
+    if (m_traceHook) m_traceHook(text);
   }
   bool TraceEnabled() const { return m_owner.trace.Get() != 0; }
 
@@ -123,6 +128,7 @@ class CStateMachine : public Dialogue {
   std::uint32_t m_sendTime = 0;
   CState* m_current;
   std::uint32_t m_savedSpeed = 0;
+  std::function<void(const std::string&)> m_traceHook;
 };
 
 }  // namespace tola

@@ -17,7 +17,7 @@ class PollRecorder {
  public:
   PollRecorder(SimApp& s, CStateMachine& machine) {
     s.app->trace.Set(1);
-    machine.SetLogHook([this, &s](const std::string& line) {
+    machine.SetTraceHook([this, &s](const std::string& line) {
       if (line.find("Send \";\"") != std::string::npos) polls.push_back({s.host.TickCount(), s.port->Speed()});
     });
   }

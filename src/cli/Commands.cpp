@@ -1,0 +1,185 @@
+#include "cli/Commands.h"
+
+#include <charconv>
+#include <cstdio>
+#include <functional>
+#include <iostream>
+#include <optional>
+
+#include "cli/Console.h"
+#include "cli/PortCommands.h"
+
+namespace tola::cli {
+
+namespace {
+
+constexpr const char* kGeneralHelp = R"(Usage: tola [GLOBAL OPTIONS] COMMAND [ARGUMENTS]
+
+Looks after a TOLA400 amplifier on a serial port from the command line.
+
+Commands:
+  ports                 list the serial ports of this computer (and running simulators)
+  test                  run the port test: open the port, find the speed, identify the amplifier
+  send TEXT             send TEXT unchanged and print what comes back
+
+Global options (anywhere on the line):
+  --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
+                        setting of the TOLA Utility
+  --settings FILE       read the settings from FILE instead of the usual hive (never written)
+  --verbose, -v         also print verbose lines
+  --trace               also print the trace lines of the dialogue (what is sent and received)
+  --quiet, -q           print no log lines (outcomes and errors still appear)
+  --yes, -y             answer Yes to every question (otherwise asked on the terminal, or refused
+                        when there is none)
+  --help, -h            this text; `tola COMMAND --help` explains one command
+
+Exit status:
+  0    success
+  1    the operation failed
+  2    wrong command line (or no port chosen)
+  3    the port is missing, used by another program, or not permitted
+  4    nothing answered in the time allowed
+  5    the TOLA400 answers from its bootstrap loader, not its firmware
+  6    a device other than the TOLA400 answered
+  130  cancelled with Ctrl+C
+)";
+
+struct Command {
+  const char* name;
+  const char* help;
+  std::function<int(const GlobalOptions&, std::vector<std::string>&)> run;
+};
+
+bool ParseUnsigned(const std::string& text, std::uint32_t& value) {
+  const auto* end = text.data() + text.size();
+  auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && ptr == end;
+}
+
+// Takes "--name VALUE" (or "--name=VALUE") out of `args` as a number.
+bool TakeNumber(std::vector<std::string>& args, const std::string& name, std::uint32_t& value, std::string& error) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    std::string text;
+    std::size_t count = 0;
+    if (args[i] == name) {
+      if (i + 1 >= args.size()) {
+        error = name + " needs a value";
+        return false;
+      }
+      text = args[i + 1];
+      count = 2;
+    } else if (args[i].rfind(name + "=", 0) == 0) {
+      text = args[i].substr(name.size() + 1);
+      count = 1;
+    } else {
+      continue;
+    }
+    if (!ParseUnsigned(text, value)) {
+      error = name + " needs a whole number, not \"" + text + "\"";
+      return false;
+    }
+    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + count));
+    return true;
+  }
+  return true;
+}
+
+int Usage(const std::string& message) {
+  std::cerr << "tola: " << message << " (see `tola --help`)" << std::endl;
+  return kExitUsage;
+}
+
+const std::vector<Command>& Commands() {
+  static const std::vector<Command> commands{
+      {"ports",
+       R"(Usage: tola ports
+
+Lists the serial ports of this computer as the Port page offers them: every tty that has a device
+behind it (placeholders of unused serial chips left out) and the ports published by running
+tola400-sim simulators, with what the system knows of each: its driver and, for USB adapters,
+vendor and product. Nothing is opened.
+)",
+       [](const GlobalOptions& options, std::vector<std::string>& args) {
+         if (!args.empty()) return Usage("ports takes no arguments");
+         return RunPorts(options);
+       }},
+      {"test",
+       R"(Usage: tola test [--timeout SECONDS]
+
+Runs the port test of "Test Communications": opens the port at 38,400 bit/s, polls with ";" and
+steps through 38,400, 19,200, 9,600 and 4,800 bit/s until the amplifier answers, identifies it
+("^I;"), and reads its firmware revision ("^RV;") and serial number ("^sn;"). Each log line is
+printed as it happens, then the outcome: port, speed, connection state, device, revision and
+serial number.
+
+  --timeout SECONDS     give up when nothing answers within this time (default 30)
+
+Exit status 0 only when the TOLA400 firmware answered; see `tola --help` for the others.
+)",
+       [](const GlobalOptions& options, std::vector<std::string>& args) {
+         std::uint32_t timeout = 30;
+         std::string error;
+         if (!TakeNumber(args, "--timeout", timeout, error)) return Usage(error);
+         if (!args.empty()) return Usage("unexpected argument \"" + args[0] + "\"");
+         Console console(options);
+         return RunTest(console, timeout);
+       }},
+      {"send",
+       R"(Usage: tola send TEXT [--wait MS] [--timeout SECONDS]
+
+Runs the port test, then sends TEXT exactly as given (for example "^sw;") and prints what the
+amplifier sends back, one response per line, until the line has been quiet for MS milliseconds.
+Bytes that are not printable are shown as \xHH.
+
+  --wait MS             how long the line must stay quiet before the command ends (default 500)
+  --timeout SECONDS     time allowed for the port test (default 30)
+)",
+       [](const GlobalOptions& options, std::vector<std::string>& args) {
+         std::uint32_t wait = 500;
+         std::uint32_t timeout = 30;
+         std::string error;
+         if (!TakeNumber(args, "--wait", wait, error) || !TakeNumber(args, "--timeout", timeout, error)) {
+           return Usage(error);
+         }
+         if (args.size() != 1) return Usage("send needs exactly one TEXT");
+         Console console(options);
+         return RunSend(console, args[0], wait, timeout);
+       }},
+  };
+  return commands;
+}
+
+bool WantsHelp(const std::vector<std::string>& args) {
+  for (const auto& a : args) {
+    if (a == "--help" || a == "-h") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int Dispatch(std::vector<std::string> args) {
+  GlobalOptions options;
+  std::string error;
+  const bool help = WantsHelp(args);
+  if (!ParseGlobalOptions(args, options, error)) return Usage(error);
+  if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
+    if (args.size() >= 2 && args[0] == "help") args.erase(args.begin());
+    else {
+      std::cout << kGeneralHelp;
+      return args.empty() && !help ? kExitUsage : kExitOk;
+    }
+  }
+  for (const Command& command : Commands()) {
+    if (args[0] != command.name) continue;
+    if (help) {
+      std::cout << command.help;
+      return kExitOk;
+    }
+    std::vector<std::string> rest(args.begin() + 1, args.end());
+    return command.run(options, rest);
+  }
+  return Usage("unknown command \"" + args[0] + "\"");
+}
+
+}  // namespace tola::cli

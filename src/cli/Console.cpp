@@ -1,0 +1,148 @@
+#include "cli/Console.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <iostream>
+
+#include "app/ErrorText.h"
+#include "dialogue/Routing.h"
+#include "platform/RegistryStore.h"
+#include "serial/PosixSerialPort.h"
+
+namespace tola::cli {
+
+bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, std::string& error) {
+  std::vector<std::string> rest;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& a = args[i];
+    auto value = [&](std::optional<std::string>& into) {
+      if (i + 1 >= args.size()) {
+        error = "option " + a + " needs a value";
+        return false;
+      }
+      into = args[++i];
+      return true;
+    };
+    if (a == "--port") {
+      if (!value(options.port)) return false;
+    } else if (a.rfind("--port=", 0) == 0) {
+      options.port = a.substr(7);
+    } else if (a == "--settings") {
+      if (!value(options.settingsFile)) return false;
+    } else if (a.rfind("--settings=", 0) == 0) {
+      options.settingsFile = a.substr(11);
+    } else if (a == "--verbose" || a == "-v") {
+      options.verbose = true;
+    } else if (a == "--trace") {
+      options.trace = true;
+    } else if (a == "--quiet" || a == "-q") {
+      options.quiet = true;
+    } else if (a == "--yes" || a == "-y") {
+      options.yes = true;
+    } else {
+      rest.push_back(a);
+    }
+  }
+  args = std::move(rest);
+  return true;
+}
+
+std::string DescribeCode(ResultCode code) {
+  std::string text = FormatText("0x%08X", code);
+  const std::string meaning = ErrorText(code);
+  if (!meaning.empty()) text += ": " + meaning;
+  return text;
+}
+
+Console::Console(const GlobalOptions& options) : m_options(options) {
+  auto port = std::make_unique<PosixSerialPort>(m_host);
+  auto store = std::make_unique<RegistryStore>(options.settingsFile ? *options.settingsFile : DefaultHivePath());
+  store->SetReadOnly(true);  // the command line reads the settings and never writes them
+  m_app = std::make_unique<AppState>(m_host, std::move(port), std::move(store));
+  m_app->SetLogSink(this);
+  m_app->LoadSettings();
+  if (options.port) m_app->port.Set(*options.port);
+  if (options.verbose) m_app->verboseLogging.Set(1);
+  if (options.trace) m_app->trace.Set(1);
+
+  m_host.SetAnswerer([this](const std::string& text, const std::string& caption, BoxButtons buttons,
+                            BoxIcon icon) { return Answer(text, caption, buttons, icon); });
+  m_host.SetTimerHandler([this](unsigned id) { RouteTimer(*m_app, id); });
+  m_app->SetSerialEventHandler([this] {
+    if (!RouteSerialEvent(*m_app) && m_pageHandler) m_pageHandler();
+  });
+
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  if (::sigprocmask(SIG_BLOCK, &signals, nullptr) == 0) {
+    m_signalFd = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
+    if (m_signalFd >= 0) m_host.WatchFd(m_signalFd, POLLIN, [this](short) { OnSignal(); });
+  }
+}
+
+Console::~Console() {
+  m_app.reset();  // closes the port before the host goes
+  if (m_signalFd >= 0) ::close(m_signalFd);
+}
+
+void Console::OnSignal() {
+  signalfd_siginfo info{};
+  while (::read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
+  }
+  if (m_interrupted) {
+    Error("Interrupted.");
+    m_app.reset();
+    std::_Exit(kExitCancelled);
+  }
+  m_interrupted = true;
+  Error("Cancelling... (Ctrl+C again to quit at once)");
+  if (m_onInterrupt) m_onInterrupt();
+}
+
+bool Console::RunUntil(const std::function<bool()>& done, std::uint32_t limitMs) {
+  return m_host.RunUntil(done, limitMs);
+}
+
+void Console::OnLogLine(const std::string& text, bool /*verbose*/) {
+  if (m_options.quiet) return;
+  std::cout << text << std::endl;
+}
+
+void Console::Error(const std::string& text) { std::cerr << text << std::endl; }
+
+std::function<void(const std::string&)> Console::TraceHook() {
+  if (!m_options.trace) return nullptr;
+  return [this](const std::string& text) {
+    if (!m_options.quiet) std::cout << text << std::endl;
+  };
+}
+
+BoxAnswer Console::Answer(const std::string& text, const std::string& caption, BoxButtons buttons,
+                          BoxIcon icon) {
+  const char* kind = icon == BoxIcon::Error ? "Error" : icon == BoxIcon::Warning ? "Warning" : "Note";
+  std::cerr << kind << " (" << caption << "): " << text << std::endl;
+  if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+  const bool yesNo = buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel;
+  if (m_options.yes) return yesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
+  if (!::isatty(STDIN_FILENO)) {
+    std::cerr << "No terminal to answer on; refused (use --yes to agree)." << std::endl;
+    return yesNo ? BoxAnswer::No : BoxAnswer::Cancel;
+  }
+  for (;;) {
+    std::cerr << (yesNo ? "[y/n] " : "[ok/cancel] ") << std::flush;
+    std::string line;
+    if (!std::getline(std::cin, line)) return yesNo ? BoxAnswer::No : BoxAnswer::Cancel;
+    if (yesNo && (line == "y" || line == "Y" || line == "yes")) return BoxAnswer::Yes;
+    if (yesNo && (line == "n" || line == "N" || line == "no")) return BoxAnswer::No;
+    if (!yesNo && (line == "ok" || line == "o")) return buttons == BoxButtons::RetryCancel ? BoxAnswer::Retry : BoxAnswer::Ok;
+    if (!yesNo && (line == "cancel" || line == "c")) return BoxAnswer::Cancel;
+  }
+}
+
+}  // namespace tola::cli

@@ -1,0 +1,359 @@
+// The simulator program itself, on a pseudo-terminal, talked to with plain termios as any program
+// opening a serial device would.
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "serial/VirtualPorts.h"
+
+extern char** environ;
+
+namespace tola::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class TempRuntimeDir {
+ public:
+  TempRuntimeDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tola-sim-test-XXXXXX").string();
+    if (::mkdtemp(pattern.data())) path = pattern;
+  }
+  ~TempRuntimeDir() {
+    std::error_code ignored;
+    if (!path.empty()) std::filesystem::remove_all(path, ignored);
+  }
+  std::string PortFolder() const { return path + "/tola400-sim"; }
+  std::string path;
+};
+
+class SimProcess {
+ public:
+  SimProcess(const std::string& runtimeDir, const std::vector<std::string>& args) {
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+    // Everything the child needs is built before fork.
+    std::vector<std::string> env;
+    for (char** e = environ; *e; ++e) {
+      if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) env.emplace_back(*e);
+    }
+    env.push_back("XDG_RUNTIME_DIR=" + runtimeDir);
+    std::vector<std::string> argvText{TOLA400_SIM_PATH};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& a : argvText) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
+    m_pid = ::fork();
+    if (m_pid == 0) {
+      ::dup2(out[1], 1);
+      ::dup2(err[1], 2);
+      ::execve(argv[0], argv.data(), envp.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    ::close(err[1]);
+    m_out = out[0];
+    m_err = err[0];
+  }
+
+  ~SimProcess() {
+    if (m_pid > 0) Stop();
+    if (m_out >= 0) ::close(m_out);
+    if (m_err >= 0) ::close(m_err);
+  }
+
+  // The next line of standard output, waiting at most `timeoutMs`.
+  bool ReadLine(std::string& line, int timeoutMs = 5000) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    for (;;) {
+      if (const auto nl = m_buffer.find('\n'); nl != std::string::npos) {
+        line = m_buffer.substr(0, nl);
+        m_buffer.erase(0, nl + 1);
+        return true;
+      }
+      if (!ReadSome(m_out, m_buffer, deadline)) return false;
+    }
+  }
+
+  // Everything until the program closes its output.
+  std::string ReadAll(int fdChoice = 1, int timeoutMs = 5000) {
+    std::string text = fdChoice == 1 ? m_buffer : std::string();
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (ReadSome(fdChoice == 1 ? m_out : m_err, text, deadline)) {
+    }
+    return text;
+  }
+
+  // Sends `sig` and returns the exit status, or -1 if the program did not end in time.
+  int Stop(int sig = SIGTERM) {
+    if (m_pid <= 0) return m_status;
+    ::kill(m_pid, sig);
+    return Wait();
+  }
+
+  int Wait(int timeoutMs = 5000) {
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (m_pid > 0) {
+      int status = 0;
+      const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
+      if (r == m_pid) {
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_pid = -1;
+        break;
+      }
+      if (Clock::now() > deadline) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &status, 0);
+        m_pid = -1;
+        m_status = -1;
+        break;
+      }
+      ::usleep(10'000);
+    }
+    return m_status;
+  }
+
+  bool Started() const { return m_pid > 0; }
+
+ private:
+  static bool ReadSome(int fd, std::string& into, Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return false;
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, static_cast<int>(left)) <= 0) return false;
+    char buffer[512];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    into.append(buffer, static_cast<std::size_t>(n));
+    return true;
+  }
+
+  pid_t m_pid = -1;
+  int m_out = -1;
+  int m_err = -1;
+  int m_status = -1;
+  std::string m_buffer;
+};
+
+speed_t SpeedConstant(std::uint32_t speed) {
+  switch (speed) {
+    case 4800: return B4800;
+    case 9600: return B9600;
+    case 19200: return B19200;
+    default: return B38400;
+  }
+}
+
+// A serial port opened the plain way: raw 8N1, no flow control.
+class PlainPort {
+ public:
+  explicit PlainPort(const std::string& path) {
+    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  }
+  ~PlainPort() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  bool IsOpen() const { return m_fd >= 0; }
+
+  bool SetSpeed(std::uint32_t speed) {
+    termios t{};
+    if (::tcgetattr(m_fd, &t) != 0) return false;
+    ::cfmakeraw(&t);
+    t.c_cflag |= CLOCAL | CREAD;
+    t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | HUPCL);
+    ::cfsetispeed(&t, SpeedConstant(speed));
+    ::cfsetospeed(&t, SpeedConstant(speed));
+    return ::tcsetattr(m_fd, TCSANOW, &t) == 0;
+  }
+
+  // Sends and collects the answer up to its ";", or whatever came within `timeoutMs`.
+  std::string Ask(const std::string& command, int timeoutMs = 2000) {
+    ::tcflush(m_fd, TCIFLUSH);
+    m_askStart = Clock::now();
+    if (::write(m_fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return "<write failed>";
+    std::string answer;
+    const auto deadline = m_askStart + std::chrono::milliseconds(timeoutMs);
+    while (answer.empty() || answer.back() != ';') {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+      if (left <= 0) break;
+      pollfd p{m_fd, POLLIN, 0};
+      if (::poll(&p, 1, static_cast<int>(left)) <= 0) break;
+      char buffer[256];
+      const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+      if (n > 0) answer.append(buffer, static_cast<std::size_t>(n));
+    }
+    m_lastAskMicros =
+        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_askStart).count();
+    return answer;
+  }
+  long long LastAskMicros() const { return m_lastAskMicros; }
+
+ private:
+  int m_fd = -1;
+  Clock::time_point m_askStart;
+  long long m_lastAskMicros = 0;
+};
+
+std::string ReadLinkText(const std::string& path) {
+  char buffer[4096];
+  const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
+}
+
+TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
+  TempRuntimeDir dir;
+  ASSERT_FALSE(dir.path.empty());
+  SimProcess sim(dir.path, {"--speed", "19200", "--serial", "4321"});
+  ASSERT_TRUE(sim.Started());
+  std::string name, slave;
+  ASSERT_TRUE(sim.ReadLine(name));
+  ASSERT_TRUE(sim.ReadLine(slave));
+  EXPECT_EQ(name, "ttySIM0");
+  const std::string link = dir.PortFolder() + "/" + name;
+  EXPECT_EQ(ReadLinkText(link), slave);
+  const auto ports = ListVirtualPorts(dir.PortFolder());
+  ASSERT_EQ(ports.size(), 1u);
+  EXPECT_EQ(ports[0].name, "ttySIM0");
+
+  {
+    PlainPort port(link);
+    ASSERT_TRUE(port.IsOpen());
+    ASSERT_TRUE(port.SetSpeed(38400));
+    EXPECT_EQ(port.Ask(";", 400), "");
+    ASSERT_TRUE(port.SetSpeed(19200));
+    const std::string answer = port.Ask(";");
+    ASSERT_FALSE(answer.empty());
+    EXPECT_EQ(answer.back(), ';');
+    EXPECT_EQ(port.Ask("^sn;"), "^SN4321;");
+  }
+  // The program closed its end; the terminal stays usable for the next open.
+  {
+    PlainPort port(link);
+    ASSERT_TRUE(port.SetSpeed(19200));
+    EXPECT_EQ(port.Ask("^RV;"), "^RV01.23;");
+  }
+
+  EXPECT_EQ(sim.Stop(SIGTERM), 0);
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+TEST(PtySimulator, FollowsSpeedChangesAndPacesEveryByte) {
+  TempRuntimeDir dir;
+  SimProcess sim(dir.path, {"--answer-delay", "0"});
+  std::string name, slave;
+  ASSERT_TRUE(sim.ReadLine(name));
+  ASSERT_TRUE(sim.ReadLine(slave));
+  PlainPort port(dir.PortFolder() + "/" + name);
+  ASSERT_TRUE(port.SetSpeed(38400));
+  ASSERT_FALSE(port.Ask(";").empty());
+  EXPECT_EQ(port.Ask("^brp0;", 200), "");
+  EXPECT_EQ(port.Ask(";", 300), "");
+  ASSERT_TRUE(port.SetSpeed(4800));
+  EXPECT_EQ(port.Ask("^sn;"), "^SN1234;");
+  // Four bytes out and eight back at 4,800 bit/s cannot take less than 12 byte times.
+  EXPECT_GE(port.LastAskMicros(), 12 * 2083);
+  EXPECT_EQ(sim.Stop(SIGINT), 0);
+}
+
+TEST(PtySimulator, SecondSimulatorTakesTheNextNameOrTheOneGiven) {
+  TempRuntimeDir dir;
+  SimProcess first(dir.path, {});
+  SimProcess second(dir.path, {"--loader"});
+  SimProcess named(dir.path, {"--name", "ttyBENCH"});
+  std::string a, b, c, ignored;
+  ASSERT_TRUE(first.ReadLine(a));
+  ASSERT_TRUE(second.ReadLine(b));
+  ASSERT_TRUE(named.ReadLine(c));
+  EXPECT_NE(a, b);
+  EXPECT_TRUE((a == "ttySIM0" && b == "ttySIM1") || (a == "ttySIM1" && b == "ttySIM0")) << a << " " << b;
+  EXPECT_EQ(c, "ttyBENCH");
+  EXPECT_EQ(ListVirtualPorts(dir.PortFolder()).size(), 3u);
+
+  // The one started in its loader answers as the loader.
+  PlainPort port(dir.PortFolder() + "/" + b);
+  ASSERT_TRUE(port.SetSpeed(38400));
+  EXPECT_NE(port.Ask("^I;").find("tola400"), std::string::npos);
+
+  // A name in use is refused.
+  SimProcess clash(dir.path, {"--name", "ttyBENCH"});
+  EXPECT_FALSE(clash.ReadLine(ignored, 3000));
+  EXPECT_EQ(clash.Wait(), 1);
+}
+
+TEST(PtySimulator, HelpExplainsEveryOptionAndMistakesAreRefused) {
+  TempRuntimeDir dir;
+  SimProcess help(dir.path, {"--help"});
+  const std::string text = help.ReadAll();
+  EXPECT_EQ(help.Wait(), 0);
+  for (const char* option : {"--speed", "--serial", "--revision", "--revision-after-load", "--loader",
+                             "--answer-delay", "--drop", "--corrupt", "--delay", "--nak", "--silence",
+                             "--seed", "--log", "--name", "--help"}) {
+    EXPECT_NE(text.find(option), std::string::npos) << option;
+  }
+  SimProcess wrong(dir.path, {"--speed", "1200"});
+  const std::string error = wrong.ReadAll(2);
+  EXPECT_EQ(wrong.Wait(), 2);
+  EXPECT_NE(error.find("--speed"), std::string::npos);
+  EXPECT_FALSE(std::filesystem::exists(dir.PortFolder() + "/ttySIM0"));
+}
+
+TEST(PtySimulator, TrafficLogShowsBothDirectionsWithTimes) {
+  TempRuntimeDir dir;
+  const std::string logPath = dir.path + "/traffic.log";
+  SimProcess sim(dir.path, {"--log", logPath});
+  std::string name, slave;
+  ASSERT_TRUE(sim.ReadLine(name));
+  ASSERT_TRUE(sim.ReadLine(slave));
+  {
+    PlainPort port(dir.PortFolder() + "/" + name);
+    ASSERT_TRUE(port.SetSpeed(9600));
+    EXPECT_EQ(port.Ask(";", 300), "");
+    ASSERT_TRUE(port.SetSpeed(38400));
+    EXPECT_EQ(port.Ask("^sn;"), "^SN1234;");
+  }
+  ASSERT_EQ(sim.Stop(), 0);
+  std::ifstream file(logPath);
+  std::stringstream content;
+  content << file.rdbuf();
+  const std::string log = content.str();
+  EXPECT_NE(log.find("PC>AMP  9600 ;   [speeds differ"), std::string::npos) << log;
+  EXPECT_NE(log.find("PC>AMP 38400 ^sn;"), std::string::npos) << log;
+  EXPECT_NE(log.find("AMP>PC 38400 ^SN1234;"), std::string::npos) << log;
+}
+
+TEST(PtySimulator, UnplugFaultClosesTheTerminalAndEnds) {
+  TempRuntimeDir dir;
+  SimProcess sim(dir.path, {"--unplug", "1"});
+  std::string name, slave;
+  ASSERT_TRUE(sim.ReadLine(name));
+  ASSERT_TRUE(sim.ReadLine(slave));
+  const std::string link = dir.PortFolder() + "/" + name;
+  PlainPort port(link);
+  ASSERT_TRUE(port.SetSpeed(38400));
+  EXPECT_EQ(port.Ask("^sn;", 500), "");
+  EXPECT_EQ(sim.Wait(), 3);
+  EXPECT_FALSE(std::filesystem::is_symlink(link));
+}
+
+}  // namespace
+}  // namespace tola::test

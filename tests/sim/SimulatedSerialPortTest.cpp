@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "sim/SimTestSupport.h"
+#include "sim/SimulatedSerialPort.h"
+
+namespace tola::test {
+namespace {
+
+// Posts each serial event to the UI thread as the application does, and records failure reports.
+class PostingSink : public SerialPortSink {
+ public:
+  explicit PostingSink(VirtualHost& host) : m_host(host) {}
+  void PostSerialEvent(std::uint32_t wParam) override {
+    ++posted;
+    m_host.Post([this, wParam] { handled.push_back(wParam); });
+  }
+  void PortFailure(const std::string& call, ResultCode code) override { failures.emplace_back(call, code); }
+
+  int posted = 0;
+  std::vector<std::uint32_t> handled;
+  std::vector<std::pair<std::string, ResultCode>> failures;
+
+ private:
+  VirtualHost& m_host;
+};
+
+class SimulatedPortTest : public ::testing::Test {
+ protected:
+  explicit SimulatedPortTest(Tola400Options options = {})
+      : clock(host), model(clock, options), port(host, &model), sink(host) {
+    port.SetSink(&sink);
+  }
+
+  std::string ReadAll() {
+    std::string text;
+    char buffer[64];
+    std::uint32_t n = 0;
+    while (port.Read(buffer, sizeof buffer, n) && n > 0) text.append(buffer, n);
+    return text;
+  }
+
+  // Writes, waits, and returns what arrived.
+  std::string Ask(const std::string& command, std::uint32_t waitMs = 100) {
+    port.Purge();
+    port.Write(command.data(), static_cast<std::uint32_t>(command.size()));
+    host.AdvanceBy(waitMs);
+    return ReadAll();
+  }
+
+  VirtualHost host;
+  VirtualHostClock clock;
+  Tola400Model model;
+  SimulatedSerialPort port;
+  PostingSink sink;
+};
+
+TEST_F(SimulatedPortTest, OpenFollowsThePortContract) {
+  EXPECT_FALSE(port.Open(""));
+  EXPECT_EQ(GetLastError(), kPortNameMissing);
+  EXPECT_FALSE(port.IsOpen());
+
+  port.SetAbsentNames({"ttyUSB9"});
+  port.SetBusyNames({"ttyUSB1"});
+  EXPECT_FALSE(port.Open("ttyUSB9"));
+  EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+  EXPECT_FALSE(port.Open("ttyUSB1"));
+  EXPECT_EQ(GetLastError(), kErrorAccessDenied);
+  EXPECT_FALSE(port.IsOpen());
+  EXPECT_TRUE(sink.failures.empty());
+
+  const std::uint64_t before = host.NowMicros();
+  ASSERT_TRUE(port.Open("ttyUSB0"));
+  EXPECT_EQ(host.NowMicros() - before, 50'000u);
+  EXPECT_EQ(port.Speed(), 38400u);
+  EXPECT_EQ(port.PortName(), "ttyUSB0");
+  // Already open: success, nothing changes, not even the name.
+  EXPECT_TRUE(port.Open("ttyUSB1"));
+  EXPECT_EQ(port.PortName(), "ttyUSB0");
+  EXPECT_EQ(port.OpenCount(), 1u);
+
+  ASSERT_EQ(port.SetLineSpeed(9600), 1u);
+  port.Close();
+  port.Close();
+  ASSERT_TRUE(port.Open("ttyUSB0"));
+  EXPECT_EQ(port.Speed(), 38400u);
+}
+
+TEST_F(SimulatedPortTest, ClosedPortRefusesWithInvalidHandle) {
+  char buffer[8];
+  std::uint32_t n = 99;
+  EXPECT_FALSE(port.Read(buffer, sizeof buffer, n));
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  EXPECT_EQ(n, 0u);
+  EXPECT_FALSE(port.Write(";", 1));
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  EXPECT_FALSE(port.Purge());
+  EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
+  EXPECT_TRUE(sink.failures.empty());
+  EXPECT_TRUE(port.Sent().empty());
+}
+
+TEST_F(SimulatedPortTest, BytesTravelAtTheirWireTime) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  const std::uint64_t t0 = host.NowMicros();
+  ASSERT_TRUE(port.Write("^sn;", 4));
+  // 10 bits at 38,400 bit/s: 261 us per byte; the amplifier has the command after four of them.
+  host.AdvanceByMicros(4 * 261 - 1);
+  EXPECT_TRUE(model.Commands().empty());
+  host.AdvanceByMicros(1);
+  ASSERT_EQ(model.Commands().size(), 1u);
+
+  // The answer "^SN1234;" leaves after the answer delay and lands one byte time after another.
+  const std::uint64_t firstByte = t0 + 4 * 261 + model.Options().answerDelayUs + 261;
+  host.AdvanceByMicros(firstByte - 1 - host.NowMicros());
+  EXPECT_EQ(port.Buffered(), 0u);
+  host.AdvanceByMicros(1);
+  EXPECT_EQ(port.Buffered(), 1u);
+  host.AdvanceByMicros(6 * 261);
+  EXPECT_EQ(port.Buffered(), 7u);
+  host.AdvanceByMicros(261);
+  EXPECT_EQ(ReadAll(), "^SN1234;");
+}
+
+TEST_F(SimulatedPortTest, EachArrivalPostsTheSerialEvent) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  EXPECT_EQ(Ask("^RV;"), "^RV01.23;");
+  EXPECT_EQ(sink.posted, 9);
+  ASSERT_EQ(sink.handled.size(), 9u);
+  for (std::uint32_t wParam : sink.handled) EXPECT_EQ(wParam, CSerialPort::kEventRxChar);
+}
+
+TEST_F(SimulatedPortTest, PurgeDiscardsWhatWasReceived) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  port.Write("^sn;", 4);
+  host.AdvanceBy(100);
+  ASSERT_EQ(port.Buffered(), 8u);
+  EXPECT_TRUE(port.Purge());
+  EXPECT_EQ(port.Buffered(), 0u);
+  EXPECT_EQ(ReadAll(), "");
+}
+
+TEST_F(SimulatedPortTest, SetLineSpeedFollowsThePortContract) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  std::uint64_t before = host.NowMicros();
+  EXPECT_EQ(port.SetLineSpeed(57600), kEInvalidArg);
+  EXPECT_EQ(port.SetLineSpeed(38400), 1u);
+  EXPECT_EQ(host.NowMicros(), before);
+  EXPECT_EQ(port.Speed(), 38400u);
+
+  // The world goes on during the pauses: an answer on its way arrives while the old speed holds.
+  port.Write("^sn;", 4);
+  before = host.NowMicros();
+  EXPECT_EQ(port.SetLineSpeed(19200), 1u);
+  EXPECT_EQ(host.NowMicros() - before, 100'000u);
+  EXPECT_EQ(port.Speed(), 19200u);
+  EXPECT_EQ(ReadAll(), "^SN1234;");
+}
+
+TEST_F(SimulatedPortTest, NothingPassesWhileTheSpeedsDiffer) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  ASSERT_EQ(Ask("^brp1;"), "");
+  ASSERT_EQ(model.Speed(), 9600u);
+  EXPECT_EQ(Ask(";", 300), "");
+  EXPECT_EQ(model.Counters().ignoredBytes, 1u);
+
+  ASSERT_EQ(port.SetLineSpeed(9600), 1u);
+  EXPECT_EQ(Ask("^sn;"), "^SN1234;");
+}
+
+class SlowAmplifierPortTest : public SimulatedPortTest {
+ protected:
+  static Tola400Options Slow() {
+    Tola400Options options;
+    options.answerDelayUs = 80'000;
+    return options;
+  }
+  SlowAmplifierPortTest() : SimulatedPortTest(Slow()) {}
+};
+
+TEST_F(SlowAmplifierPortTest, AnswerArrivingAfterASpeedChangeIsLost) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  port.Write("^sn;", 4);
+  ASSERT_EQ(port.SetLineSpeed(19200), 1u);  // the change falls between command and answer
+  host.AdvanceBy(200);
+  EXPECT_EQ(ReadAll(), "");
+  EXPECT_EQ(port.LostBytes(), 8u);
+  std::uint32_t errors = 0;
+  ASSERT_TRUE(port.ClearCommError(errors));
+  EXPECT_EQ(errors, SimulatedSerialPort::kLineErrorFrame);
+  ASSERT_TRUE(port.ClearCommError(errors));
+  EXPECT_EQ(errors, 0u);
+  EXPECT_EQ(sink.posted, 0);
+}
+
+TEST(SimulatedSerialPort, NothingConnectedAnswersNothing) {
+  VirtualHost host;
+  SimulatedSerialPort port(host, nullptr);
+  ASSERT_TRUE(port.Open("ttyS0"));
+  for (std::uint32_t speed : CSerialPort::kSpeeds) {
+    ASSERT_EQ(port.SetLineSpeed(speed), 1u);
+    EXPECT_TRUE(port.Write(";", 1));
+    host.AdvanceBy(1000);
+    EXPECT_EQ(port.Buffered(), 0u);
+  }
+  EXPECT_EQ(port.Sent(), ";;;;");
+}
+
+TEST_F(SimulatedPortTest, UnpluggedAdapterFailsEveryOperationUntilReopened) {
+  ASSERT_TRUE(port.Open("ttyUSB0"));
+  port.Unplug();
+  char buffer[8];
+  std::uint32_t n = 0;
+  EXPECT_FALSE(port.Purge());
+  EXPECT_FALSE(port.Write(";", 1));
+  EXPECT_FALSE(port.Read(buffer, sizeof buffer, n));
+  ASSERT_EQ(sink.failures.size(), 3u);
+  EXPECT_EQ(sink.failures[0].first, "PurgeComm");
+  EXPECT_EQ(sink.failures[1].first, "WriteFile");
+  EXPECT_EQ(sink.failures[2].first, "ReadFile");
+  EXPECT_NE(sink.failures[1].second, kErrorSuccess);
+  EXPECT_TRUE(port.IsOpen());
+
+  EXPECT_TRUE(port.Close());
+  EXPECT_FALSE(port.Open("ttyUSB0"));
+  EXPECT_EQ(GetLastError(), kErrorFileNotFound);
+  port.Replug();
+  ASSERT_TRUE(port.Open("ttyUSB0"));
+  EXPECT_EQ(Ask("^sn;"), "^SN1234;");
+}
+
+class UnpluggingAmplifierPortTest : public SimulatedPortTest {
+ protected:
+  static Tola400Options Unplugging() {
+    Tola400Options options;
+    options.faults.unplugRate = 1.0;
+    return options;
+  }
+  UnpluggingAmplifierPortTest() : SimulatedPortTest(Unplugging()) {}
+};
+
+TEST_F(UnpluggingAmplifierPortTest, AmplifierCableFaultPullsThePort) {
+  ASSERT_TRUE(port.Open("ttyUSB0"));
+  EXPECT_TRUE(port.Write("^sn;", 4));
+  host.AdvanceBy(100);
+  EXPECT_FALSE(port.Present());
+  EXPECT_FALSE(port.Write(";", 1));
+  ASSERT_EQ(sink.failures.size(), 1u);
+  EXPECT_EQ(sink.failures[0].first, "WriteFile");
+}
+
+TEST_F(SimulatedPortTest, FirmwareDownloadThroughThePortKeepsTheImage) {
+  ASSERT_TRUE(port.Open("ttyS0"));
+  ASSERT_EQ(Ask("^LD;", 2000), "");
+  ASSERT_EQ(model.Mode(), AmplifierMode::Loader);
+  ASSERT_EQ(Ask("D"), "D");
+
+  std::vector<std::uint8_t> image(Tola400Model::kFlashEnd - Tola400Model::kFlashStart, 0xFF);
+  const std::uint32_t blocks = 40;
+  for (std::uint32_t k = 1; k <= blocks; ++k) {
+    const std::uint32_t address = 0x800 + 128 * k;
+    const auto data = PatternBlock(k);
+    std::copy(data.begin(), data.end(), image.begin() + 128 * k);
+    ASSERT_EQ(Ask(Packet(address, data), 60), "A") << k;
+  }
+  const auto first = PatternBlock(1000);
+  std::copy(first.begin(), first.end(), image.begin());
+  ASSERT_EQ(Ask(Packet(Tola400Model::kLastPacketAddress, first), 60), "B");
+  EXPECT_EQ(model.FlashImage(), image);
+
+  // Back in the firmware at the configured speed after the restart.
+  host.AdvanceBy(3000);
+  EXPECT_EQ(Ask("^RV;"), "^RV01.23;");
+}
+
+}  // namespace
+}  // namespace tola::test
