@@ -12,7 +12,8 @@ AppState::AppState(Host& host, std::unique_ptr<CSerialPort> serialPort, std::uni
   m_port->SetSink(this);
   // Opening the key: the hive is read so the values can be queried, but no value is taken yet.
   if (m_store) {
-    m_keyOpen = m_store->Load() == kErrorSuccess && m_store->CreateKey(kSettingsKey) == kErrorSuccess;
+    m_keyOpen = m_store->Load() == kErrorSuccess &&
+                (m_store->KeyExists(kSettingsKey) || m_store->CreateKey(kSettingsKey) == kErrorSuccess);
   }
 }
 
