@@ -1,5 +1,5 @@
 # The commands that matter: `make test` and `make demo`. Both install what is missing first.
-.PHONY: all deps build test fuzz clean
+.PHONY: all deps build test demo fuzz clean
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -14,6 +14,10 @@ deps:
 build: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+# The program against the simulated amplifier.
+demo: build
+	bash scripts/demo.sh $(BUILD_DIR)
 
 # Every test twice: an optimised build, then AddressSanitizer + UndefinedBehaviorSanitizer.
 test: deps

@@ -20,139 +20,32 @@
 #include <vector>
 
 #include "serial/VirtualPorts.h"
+#include "support/ChildProcess.h"
 
-extern char** environ;
 
 namespace tola::test {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-class TempRuntimeDir {
+// The simulator program with its runtime folder.
+class SimProcess : public ChildProcess {
  public:
-  TempRuntimeDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tola-sim-test-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path = pattern;
-  }
-  ~TempRuntimeDir() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-  std::string PortFolder() const { return path + "/tola400-sim"; }
-  std::string path;
-};
-
-class SimProcess {
- public:
-  SimProcess(const std::string& runtimeDir, const std::vector<std::string>& args) {
-    int out[2];
-    int err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
-    // Everything the child needs is built before fork.
-    std::vector<std::string> env;
-    for (char** e = environ; *e; ++e) {
-      if (std::strncmp(*e, "XDG_RUNTIME_DIR=", 16) != 0) env.emplace_back(*e);
-    }
-    env.push_back("XDG_RUNTIME_DIR=" + runtimeDir);
-    std::vector<std::string> argvText{TOLA400_SIM_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& a : argvText) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : env) envp.push_back(e.data());
-    envp.push_back(nullptr);
-
-    m_pid = ::fork();
-    if (m_pid == 0) {
-      ::dup2(out[1], 1);
-      ::dup2(err[1], 2);
-      ::execve(argv[0], argv.data(), envp.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(err[1]);
-    m_out = out[0];
-    m_err = err[0];
-  }
-
-  ~SimProcess() {
-    if (m_pid > 0) Stop();
-    if (m_out >= 0) ::close(m_out);
-    if (m_err >= 0) ::close(m_err);
-  }
-
-  // The next line of standard output, waiting at most `timeoutMs`.
-  bool ReadLine(std::string& line, int timeoutMs = 5000) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    for (;;) {
-      if (const auto nl = m_buffer.find('\n'); nl != std::string::npos) {
-        line = m_buffer.substr(0, nl);
-        m_buffer.erase(0, nl + 1);
-        return true;
-      }
-      if (!ReadSome(m_out, m_buffer, deadline)) return false;
-    }
-  }
+  SimProcess(const std::string& runtimeDir, const std::vector<std::string>& args)
+      : ChildProcess(Argv(args), {{"XDG_RUNTIME_DIR", runtimeDir}}) {}
 
   // Everything until the program closes its output.
   std::string ReadAll(int fdChoice = 1, int timeoutMs = 5000) {
-    std::string text = fdChoice == 1 ? m_buffer : std::string();
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (ReadSome(fdChoice == 1 ? m_out : m_err, text, deadline)) {
-    }
-    return text;
+    Drain(timeoutMs);
+    return fdChoice == 1 ? Stdout() : Stderr();
   }
-
-  // Sends `sig` and returns the exit status, or -1 if the program did not end in time.
-  int Stop(int sig = SIGTERM) {
-    if (m_pid <= 0) return m_status;
-    ::kill(m_pid, sig);
-    return Wait();
-  }
-
-  int Wait(int timeoutMs = 5000) {
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (m_pid > 0) {
-      int status = 0;
-      const pid_t r = ::waitpid(m_pid, &status, WNOHANG);
-      if (r == m_pid) {
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        m_pid = -1;
-        break;
-      }
-      if (Clock::now() > deadline) {
-        ::kill(m_pid, SIGKILL);
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        m_status = -1;
-        break;
-      }
-      ::usleep(10'000);
-    }
-    return m_status;
-  }
-
-  bool Started() const { return m_pid > 0; }
 
  private:
-  static bool ReadSome(int fd, std::string& into, Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    if (left <= 0) return false;
-    pollfd p{fd, POLLIN, 0};
-    if (::poll(&p, 1, static_cast<int>(left)) <= 0) return false;
-    char buffer[512];
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n <= 0) return false;
-    into.append(buffer, static_cast<std::size_t>(n));
-    return true;
+  static std::vector<std::string> Argv(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{TOLA400_SIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
   }
-
-  pid_t m_pid = -1;
-  int m_out = -1;
-  int m_err = -1;
-  int m_status = -1;
-  std::string m_buffer;
 };
 
 speed_t SpeedConstant(std::uint32_t speed) {

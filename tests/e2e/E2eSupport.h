@@ -1,0 +1,67 @@
+#pragma once
+// End-to-end runs: `tola400-sim` on a pseudo-terminal in a private runtime folder, and `tola` run
+// against it as an operator would, with private settings and data folders.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/ChildProcess.h"
+
+namespace tola::test {
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  // Starts a simulator with `args` and returns its published port name ("" on failure).
+  std::string StartSimulator(const std::vector<std::string>& args) {
+    std::vector<std::string> argv{TOLA400_SIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    m_simulators.push_back(std::make_unique<ChildProcess>(argv, Environment()));
+    std::string name;
+    std::string slave;
+    if (!m_simulators.back()->ReadLine(name) || !m_simulators.back()->ReadLine(slave)) return "";
+    return name;
+  }
+
+  std::vector<std::string> TolaArgv(const std::vector<std::string>& args) const {
+    std::vector<std::string> argv{TOLA_PATH, "--settings", m_runtime.path + "/settings.reg"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return argv;
+  }
+
+  // Runs `tola` to its end.
+  RunResult Tola(const std::vector<std::string>& args, int timeoutMs = 60000) {
+    ChildProcess tola(TolaArgv(args), Environment());
+    RunResult r;
+    r.status = tola.Finish(timeoutMs);
+    r.out = tola.Stdout();
+    r.err = tola.Stderr();
+    return r;
+  }
+
+  // Starts `tola` and leaves it running.
+  std::unique_ptr<ChildProcess> StartTola(const std::vector<std::string>& args) {
+    return std::make_unique<ChildProcess>(TolaArgv(args), Environment());
+  }
+
+  std::map<std::string, std::string> Environment() const {
+    return {{"XDG_RUNTIME_DIR", m_runtime.path},
+            {"XDG_DATA_HOME", m_runtime.path + "/data"},
+            {"XDG_CONFIG_HOME", m_runtime.path + "/config"},
+            {"TOLA_SETTINGS", m_runtime.path + "/settings.reg"}};
+  }
+
+  const std::string& Folder() const { return m_runtime.path; }
+
+  TempRuntimeDir m_runtime;
+  std::vector<std::unique_ptr<ChildProcess>> m_simulators;
+};
+
+}  // namespace tola::test

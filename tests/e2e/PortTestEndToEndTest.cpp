@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include "e2e/E2eSupport.h"
+
+namespace tola::test {
+namespace {
+
+TEST_F(EndToEnd, PortTestFindsTheAmplifierAt9600) {
+  const std::string port = StartSimulator({"--speed", "9600", "--serial", "4711", "--revision", "02.05"});
+  ASSERT_FALSE(port.empty());
+  const RunResult r = Tola({"--port", port, "test", "--timeout", "20"});
+  EXPECT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("Serial Port " + port + " is open"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Attempting to contact TOLA on port " + port + " at 38400 bit/s"), std::string::npos);
+  EXPECT_NE(r.out.find("Attempting to contact TOLA on port " + port + " at 19200 bit/s"), std::string::npos);
+  EXPECT_NE(r.out.find("Attempting to contact TOLA on port " + port + " at 9600 bit/s"), std::string::npos);
+  EXPECT_EQ(r.out.find("at 4800 bit/s"), std::string::npos) << "found before 4,800 was tried";
+  EXPECT_NE(r.out.find("Speed:             9600 bit/s"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("Connection state:  3 (TOLA400 firmware running)"), std::string::npos);
+  EXPECT_NE(r.out.find("Revision:          02.05"), std::string::npos);
+  EXPECT_NE(r.out.find("Serial number:     04711"), std::string::npos);
+}
+
+TEST_F(EndToEnd, LoaderAndSilenceGiveTheirOwnStatuses) {
+  const std::string loader = StartSimulator({"--loader"});
+  ASSERT_FALSE(loader.empty());
+  const RunResult inLoader = Tola({"--port", loader, "test", "--timeout", "20"});
+  EXPECT_EQ(inLoader.status, 5) << inLoader.out << inLoader.err;
+  EXPECT_NE(inLoader.out.find("Connection state:  2"), std::string::npos) << inLoader.out;
+
+  const RunResult missing = Tola({"--port", "ttyNOSUCH9", "test", "--timeout", "2"});
+  EXPECT_EQ(missing.status, 3) << missing.out << missing.err;
+  EXPECT_NE(missing.out.find("Unable to open serial port \"ttyNOSUCH9\". Error 0x00000002: "), std::string::npos)
+      << missing.out;
+}
+
+TEST_F(EndToEnd, APortHeldByARunningTolaIsRefusedToASecondOne) {
+  const std::string port = StartSimulator({"--speed", "38400"});
+  ASSERT_FALSE(port.empty());
+  auto first = StartTola({"--port", port, "send", "^sw;", "--wait", "20000"});
+  std::string line;
+  bool answered = false;
+  while (first->ReadLine(line, 15000)) {
+    if (line.rfind("^SW", 0) == 0) {
+      answered = true;
+      break;
+    }
+  }
+  ASSERT_TRUE(answered) << "the first tola never got its answer";
+
+  const RunResult second = Tola({"--port", port, "test", "--timeout", "5"});
+  EXPECT_EQ(second.status, 3) << second.out << second.err;
+  EXPECT_NE(second.out.find("Serial port \"" + port + "\" is being used by another application"), std::string::npos)
+      << second.out;
+  first->Stop(SIGINT);
+}
+
+TEST_F(EndToEnd, SendPrintsTheAnswerAndUsageErrorsAreReported) {
+  const std::string port = StartSimulator({"--speed", "19200"});
+  ASSERT_FALSE(port.empty());
+  const RunResult r = Tola({"--quiet", "--port", port, "send", "^RV;"});
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, "^RV01.23;\n");
+
+  EXPECT_EQ(Tola({"send"}).status, 2);
+  EXPECT_EQ(Tola({"test", "--timeout", "soon"}).status, 2);
+  const RunResult help = Tola({"test", "--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("Usage: tola test"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tola::test
