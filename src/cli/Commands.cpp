@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/Console.h"
+#include "cli/FileCommands.h"
 #include "cli/PortCommands.h"
 
 namespace tola::cli {
@@ -21,6 +22,8 @@ Commands:
   ports                 list the serial ports of this computer (and running simulators)
   test                  run the port test: open the port, find the speed, identify the amplifier
   send TEXT             send TEXT unchanged and print what comes back
+  hex-check FILE        check a firmware file (Intel HEX) without an amplifier
+  config-check FILE     check a configuration file without an amplifier
 
 Global options (anywhere on the line):
   --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
@@ -144,6 +147,42 @@ Bytes that are not printable are shown as \xHH.
          if (args.size() != 1) return Usage("send needs exactly one TEXT");
          Console console(options);
          return RunSend(console, args[0], wait, timeout);
+       }},
+      {"hex-check",
+       R"(Usage: tola hex-check FILE
+
+Reads a firmware file (Intel HEX) as a firmware load would, without an amplifier: prints the
+address range of its records, how many data bytes fall in the amplifier's flash window and the
+result of the checksum reconciliation; for a bad file the failing line and the error. Exit status 0
+when the file could be sent, 1 otherwise.
+)",
+       [](const GlobalOptions&, std::vector<std::string>& args) {
+         if (args.size() != 1) return Usage("hex-check needs exactly one FILE");
+         return RunHexCheck(args[0]);
+       }},
+      {"config-check",
+       R"(Usage: tola config-check FILE [--serial N]
+
+Verifies a configuration file as a restore would, without an amplifier: its CRC, its lines, and
+with --serial the serial number it was saved from (N is the amplifier's serial number; a mismatch
+is asked about as in a restore, so give --yes or answer on the terminal). Prints the header,
+serial number and revisions, and how many MEM2 and MEM3 bytes a restore would write. Exit status
+0 for a good file, 1 otherwise.
+
+  --serial N            the amplifier's serial number (0 to 65535)
+)",
+       [](const GlobalOptions& options, std::vector<std::string>& args) {
+         std::uint32_t serialValue = 0x10000;
+         std::string error;
+         if (!TakeNumber(args, "--serial", serialValue, error)) return Usage(error);
+         if (args.size() != 1) return Usage("config-check needs exactly one FILE");
+         std::optional<std::uint16_t> serial;
+         if (serialValue != 0x10000) {
+           if (serialValue > 0xFFFF) return Usage("--serial must be 0 to 65535");
+           serial = static_cast<std::uint16_t>(serialValue);
+         }
+         Console console(options);
+         return RunConfigCheck(console, args[0], serial);
        }},
   };
   return commands;

@@ -1,0 +1,29 @@
+#include "cli/FileCommands.h"
+
+#include <iostream>
+
+#include "formats/ConfigurationFile.h"
+#include "formats/FirmwareImage.h"
+
+namespace tola::cli {
+
+int RunHexCheck(const std::string& path) {
+  ResultCode result = 0;
+  const std::string summary = DescribeFirmwareFile(path, result);
+  (result == 0 ? std::cout : std::cerr) << summary;
+  if (!summary.empty() && summary.back() != '\n') (result == 0 ? std::cout : std::cerr) << '\n';
+  return result == 0 ? kExitOk : kExitFailed;
+}
+
+int RunConfigCheck(Console& console, const std::string& path, std::optional<std::uint16_t> serial) {
+  ResultCode result = 0;
+  AppState& app = console.App();
+  const std::string summary = DescribeConfigurationFile(path, serial.value_or(kSerialNumberUnknown),
+                                                        app.advancedMode.Get() != 0, app, result);
+  std::cout << summary;
+  if (!summary.empty() && summary.back() != '\n') std::cout << '\n';
+  if (result == kErrorCancelled) return kExitCancelled;
+  return result == 0 ? kExitOk : kExitFailed;
+}
+
+}  // namespace tola::cli
