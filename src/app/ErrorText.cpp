@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "app/Format.h"
+#include "app/LogChannel.h"
 #include "resources/MessageTable.h"
 #include "resources/Strings.h"
 
@@ -54,6 +55,10 @@ std::string ErrorText(ResultCode code) {
     text += FormatText(LoadString(kIdsInternetLastResponse), serverError, response);
   }
   return text;
+}
+
+BoxAnswer LogChannel::ShowErrorBox(StringId caption, ResultCode code) {
+  return MessageBox(ErrorText(code), LoadString(caption), BoxButtons::Ok, BoxIcon::Error);
 }
 
 }  // namespace tola

@@ -6,6 +6,7 @@
 
 #include "app/Format.h"
 #include "platform/Host.h"
+#include "platform/ResultCode.h"
 #include "resources/Strings.h"
 
 namespace tola {
@@ -30,6 +31,14 @@ class LogChannel {
   BoxAnswer ReportErrorText(StringId caption, const std::string& text) {
     LogLine(text);
     return MessageBox(text, LoadString(caption), BoxButtons::Ok, BoxIcon::Error);
+  }
+
+  // An error box with the text of `code` and the caption string; nothing is logged.
+  BoxAnswer ShowErrorBox(StringId caption, ResultCode code);
+
+  // A box whose text and caption are string numbers.
+  BoxAnswer MessageBoxById(StringId text, StringId caption, BoxButtons buttons, BoxIcon icon) {
+    return MessageBox(LoadString(text), LoadString(caption), buttons, icon);
   }
 
   // Formats string `format` with the arguments, then as ReportErrorText.

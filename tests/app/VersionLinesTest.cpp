@@ -1,0 +1,38 @@
+#include <gtest/gtest.h>
+
+#include "app/VersionLines.h"
+#include "platform/TempFolder.h"
+
+namespace tola {
+namespace {
+
+TEST(VersionLinesTest, ProgramLineCarriesTheFourVersionParts) {
+  EXPECT_EQ(ProgramVersionLine(), "Ostravel TOLA Utility Revision " + std::to_string(TOLA_VERSION_MAJOR) + "." +
+                                      std::to_string(TOLA_VERSION_MINOR) + "." + std::to_string(TOLA_VERSION_PATCH) +
+                                      "." + std::to_string(TOLA_VERSION_TWEAK));
+}
+
+TEST(VersionLinesTest, OperatingSystemLineEndsWithTheBlankAndTheSystemsName) {
+  OsVersion v;
+  v.major = 10;
+  v.minor = 0;
+  v.build = 19045;
+  EXPECT_EQ(OperatingSystemLine(v), "OS Version 10.0 Build 19045 ");
+  v.major = 6;
+  v.minor = 1;
+  v.build = 76;
+  v.name = "Debian GNU/Linux 12 (bookworm)";
+  EXPECT_EQ(OperatingSystemLine(v), "OS Version 6.1 Build 76 Debian GNU/Linux 12 (bookworm)");
+}
+
+TEST(VersionLinesTest, NameComesFromOsRelease) {
+  test::TempFolder folder;
+  test::WriteWholeFile(folder / "os-release", "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n");
+  const OsVersion v = CurrentOsVersion(folder / "os-release");
+  EXPECT_EQ(v.name, "Debian GNU/Linux 12 (bookworm)");
+  EXPECT_GT(v.major, 0u) << "the kernel release gives the version";
+  EXPECT_EQ(CurrentOsVersion(folder / "missing").name, "");
+}
+
+}  // namespace
+}  // namespace tola
