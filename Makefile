@@ -1,5 +1,5 @@
 # The commands that matter: `make test` and `make demo`. Both install what is missing first.
-.PHONY: all deps build test demo fuzz clean
+.PHONY: all deps build test demo bench fuzz clean
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -29,6 +29,10 @@ test: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE_DIR) $(CTEST_FLAGS)
 	bash fuzz/run-fuzz.sh build-fuzz 20
+
+# Each operation over a pseudo-terminal against the simulator, against the wire-time bound.
+bench: build
+	$(BUILD_DIR)/bench/tola-bench
 
 # Each fuzz target for a minute.
 fuzz: deps
