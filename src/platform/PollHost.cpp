@@ -34,10 +34,7 @@ std::uint32_t PollHost::TickCount() const {
 void PollHost::Sleep(std::uint32_t ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 void PollHost::Post(std::function<void()> work) {
-  {
-    std::lock_guard<std::mutex> lock(m_postMutex);
-    m_posted.push_back(std::move(work));
-  }
+  m_posted.Add(std::move(work));
   const std::uint64_t one = 1;
   // A full counter still wakes the loop; nothing to do on failure.
   [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof one);
@@ -77,18 +74,7 @@ void PollHost::Quit() {
   [[maybe_unused]] ssize_t n = ::write(m_wakeFd, &one, sizeof one);
 }
 
-void PollHost::RunPosted() {
-  for (;;) {
-    std::function<void()> work;
-    {
-      std::lock_guard<std::mutex> lock(m_postMutex);
-      if (m_posted.empty()) return;
-      work = std::move(m_posted.front());
-      m_posted.pop_front();
-    }
-    work();
-  }
-}
+void PollHost::RunPosted() { m_posted.RunAll(); }
 
 void PollHost::RunDueTimers() {
   const auto now = Clock::now();

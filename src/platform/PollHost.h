@@ -13,6 +13,7 @@
 #include <string>
 
 #include "platform/Host.h"
+#include "platform/PostedWork.h"
 
 namespace tola {
 
@@ -65,8 +66,7 @@ class PollHost : public Host {
   Clock::time_point m_start;
   std::map<unsigned, Timer> m_timers;
   std::map<int, std::pair<short, std::function<void(short)>>> m_fds;
-  std::mutex m_postMutex;
-  std::deque<std::function<void()>> m_posted;
+  PostedWork m_posted;
   Answerer m_answerer;
 };
 

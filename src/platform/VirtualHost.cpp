@@ -86,22 +86,10 @@ void VirtualHost::Sleep(std::uint32_t ms) {
 }
 
 void VirtualHost::Post(std::function<void()> work) {
-  std::lock_guard<std::mutex> lock(m_postMutex);
-  m_posted.push_back(std::move(work));
+  m_posted.Add(std::move(work));
 }
 
-void VirtualHost::RunPosted() {
-  for (;;) {
-    std::function<void()> work;
-    {
-      std::lock_guard<std::mutex> lock(m_postMutex);
-      if (m_posted.empty()) return;
-      work = std::move(m_posted.front());
-      m_posted.pop_front();
-    }
-    work();
-  }
-}
+void VirtualHost::RunPosted() { m_posted.RunAll(); }
 
 bool VirtualHost::RunOneDue(std::uint64_t untilUs) {
   while (!m_queue.empty()) {

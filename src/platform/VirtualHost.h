@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Host.h"
+#include "platform/PostedWork.h"
 
 namespace tola {
 
@@ -100,8 +101,7 @@ class VirtualHost : public Host {
   std::map<std::uint64_t, std::function<void()>> m_pending;  // by seq; absent = cancelled
   std::map<unsigned, Timer> m_timers;
 
-  std::mutex m_postMutex;
-  std::deque<std::function<void()>> m_posted;
+  PostedWork m_posted;
 
   std::deque<ScriptEntry> m_script;
   std::vector<BoxRecord> m_boxes;
