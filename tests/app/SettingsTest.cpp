@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "platform/FileSystem.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 #include "support/TestApp.h"
 
 namespace tola::test {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/VersionLines.h"
-#include "platform/TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace tola {
 namespace {

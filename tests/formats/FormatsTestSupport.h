@@ -17,53 +17,15 @@
 
 #include "app/LogChannel.h"
 #include "platform/VirtualHost.h"
+#include "support/TempFolder.h"
 
 namespace tola::test {
 
-class ScratchFolder {
+// A temporary folder that can also list what it holds.
+class ScratchFolder : public TempFolder {
  public:
-  ScratchFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/tola-formats-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    EXPECT_FALSE(m_path.empty()) << "mkdtemp failed";
-  }
-  ~ScratchFolder() {
-    std::error_code ec;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-  }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-  const std::string& Path() const { return m_path; }
-  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-  std::set<std::string> Entries() const {
-    std::set<std::string> names;
-    std::error_code ec;
-    for (const auto& e : std::filesystem::directory_iterator(m_path, ec)) {
-      names.insert(e.path().filename().string());
-    }
-    return names;
-  }
-
- private:
-  std::string m_path;
+  std::set<std::string> Entries() const { return FolderEntries(Path()); }
 };
-
-inline std::string ReadWholeFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
-
-inline void WriteWholeFile(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  ASSERT_TRUE(out.good()) << path;
-}
 
 // ":" count, offset, type, data, checksum, upper-case hex, no line end. `checksumAdjust` is added
 // to the correct checksum to make a broken record.

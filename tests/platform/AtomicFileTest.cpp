@@ -9,7 +9,7 @@
 #include <set>
 #include <string>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace tola {
 namespace {

@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace tola {
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "TempFolder.h"
+#include "support/TempFolder.h"
 
 namespace tola {
 namespace {
