@@ -81,7 +81,7 @@ class Simulator {
 struct Row {
   std::string name;
   bool ok = false;
-  std::uint64_t out = 0, in = 0;
+  std::uint64_t out = 0, in = 0, answered = 0;
   double measuredMs = 0, boundMs = 0;
 };
 
@@ -96,6 +96,7 @@ Row Measure(Link& link, const std::string& name, const std::function<bool(Link&)
   row.boundMs = static_cast<double>(link.Metering().BoundMicros()) / 1000.0;
   row.out = link.Metering().BytesOut();
   row.in = link.Metering().BytesIn();
+  row.answered = link.Metering().Answered();
   return row;
 }
 
@@ -129,13 +130,16 @@ int main(int argc, char** argv) {
   rows.push_back(Measure(wire, "port test", RunPortTest));
   for (const auto& op : Operations(quick)) rows.push_back(Measure(wire, op.name, op.run));
 
-  std::printf("%-24s %10s %10s %12s %12s %7s\n", "operation", "bytes out", "bytes in", "measured ms", "bound ms", "ratio");
+  std::printf("%-24s %10s %10s %12s %12s %7s %12s\n", "operation", "bytes out", "bytes in", "measured ms", "bound ms",
+              "ratio", "us/exchange");
   bool allWithin = true;
   for (const Row& r : rows) {
     const double ratio = r.boundMs > 0 ? r.measuredMs / r.boundMs : 0;
-    std::printf("%-24s %10llu %10llu %12.1f %12.1f %7.3f%s\n", r.name.c_str(),
+    // What each answered exchange cost beyond the wire: the turnaround of the two processes.
+    const double perExchangeUs = r.answered ? (r.measuredMs - r.boundMs) * 1000.0 / static_cast<double>(r.answered) : 0;
+    std::printf("%-24s %10llu %10llu %12.1f %12.1f %7.3f %12.0f%s\n", r.name.c_str(),
                 static_cast<unsigned long long>(r.out), static_cast<unsigned long long>(r.in), r.measuredMs,
-                r.boundMs, ratio, r.ok ? "" : "  (failed)");
+                r.boundMs, ratio, perExchangeUs, r.ok ? "" : "  (failed)");
     allWithin = allWithin && r.ok && ratio <= 1.03;
   }
 

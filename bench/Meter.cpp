@@ -6,7 +6,11 @@ namespace tola::bench {
 
 void Meter::CloseExchange(bool expired) {
   std::uint64_t exchange = m_wireUs;
-  if (expired) exchange = std::max(exchange, std::uint64_t{m_waitMs} * 1000);
+  if (expired) {
+    exchange = std::max(exchange, std::uint64_t{m_waitMs} * 1000);
+  } else {
+    ++m_answered;
+  }
   m_boundUs += exchange;
   m_wireUs = 0;
   m_open = false;

@@ -29,6 +29,8 @@ class Meter {
   void Reset();
   std::uint64_t BytesOut() const { return m_bytesOut; }
   std::uint64_t BytesIn() const { return m_bytesIn; }
+  // Exchanges that ended with an answer (the ones where a turnaround on the line costs time).
+  std::uint64_t Answered() const { return m_answered; }
 
  private:
   void AddWire(std::uint32_t bytes, std::uint32_t speed) {
@@ -43,6 +45,7 @@ class Meter {
   std::uint64_t m_boundUs = 0;
   std::uint64_t m_bytesOut = 0;
   std::uint64_t m_bytesIn = 0;
+  std::uint64_t m_answered = 0;
 };
 
 // A Host that forwards to another and tells the meter about timers and pauses.

@@ -6,8 +6,11 @@
 #include <iostream>
 #include <optional>
 
+#include "cli/ConfigCommands.h"
 #include "cli/Console.h"
 #include "cli/FileCommands.h"
+#include "cli/FirmwareCommands.h"
+#include "cli/OperateCommands.h"
 #include "cli/PortCommands.h"
 
 namespace tola::cli {
@@ -24,6 +27,15 @@ Commands:
   send TEXT             send TEXT unchanged and print what comes back
   hex-check FILE        check a firmware file (Intel HEX) without an amplifier
   config-check FILE     check a configuration file without an amplifier
+  save-config [FILE]    save the amplifier's configuration (both EEPROMs) to a file
+  restore-config FILE   write a saved configuration back into the amplifier
+  faults [--csv]        print the amplifier's fault table, newest entry first
+  erase-memories        erase the antenna tuner's memories of a band and antenna
+  reset-config          reset the amplifier to its factory default configuration
+  antennas [STRING]     show which antennas each band may use, or set them
+  monitor               poll the amplifier as the Operate page does, one line per cycle
+  set ITEM [VALUE]      make one Operate page change (attenuator, antenna, mode, ...)
+  load-firmware [FILE]  send firmware (default: the newest file of the firmware folder)
 
 Global options (anywhere on the line):
   --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
@@ -184,6 +196,15 @@ serial number and revisions, and how many MEM2 and MEM3 bytes a restore would wr
          Console console(options);
          return RunConfigCheck(console, args[0], serial);
        }},
+      {"erase-memories", kEraseMemoriesHelp, EraseMemoriesCommand},
+      {"reset-config", kResetConfigHelp, ResetConfigCommand},
+      {"antennas", kAntennasHelp, AntennasCommand},
+      {"monitor", kMonitorHelp, MonitorCommand},
+      {"set", kSetHelp, SetCommand},
+      {"load-firmware", kLoadFirmwareHelp, LoadFirmwareCommand},
+      {"save-config", kSaveConfigHelp, SaveConfigCommand},
+      {"restore-config", kRestoreConfigHelp, RestoreConfigCommand},
+      {"faults", kFaultsHelp, FaultsCommand},
   };
   return commands;
 }

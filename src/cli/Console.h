@@ -54,6 +54,8 @@ class Console : public LogSink {
   bool RunUntil(const std::function<bool()>& done, std::uint32_t limitMs);
   // Set by the first Ctrl+C; a second one ends the program at once.
   bool Interrupted() const { return m_interrupted; }
+  // After a Ctrl+C that was answered "go on": the next one is handled again instead of quitting.
+  void ClearInterrupted() { m_interrupted = false; }
   // What a Ctrl+C does while an operation runs (normally the dialog's Cancel).
   void SetInterruptHandler(std::function<void()> handler) { m_onInterrupt = std::move(handler); }
   // Where serial events go when no machine runs (the page of the selected tab, in the GUI).

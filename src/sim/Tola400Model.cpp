@@ -474,15 +474,24 @@ void Tola400Model::HandlePacket() {
     Emit("N");
     return;
   }
+  const PacketFate fate = m_packetScript ? m_packetScript(address) : PacketFate::Normal;
+  if (fate == PacketFate::Reject) {
+    ++m_counters.packetsRejected;
+    Emit("N");
+    return;
+  }
+  if (fate == PacketFate::Swallow) return;
+  const std::uint64_t answerDelayUs =
+      fate == PacketFate::LateAcknowledge ? std::uint64_t{m_lateAcknowledgeMs} * 1000 : 0;
   const std::uint32_t offset = last ? 0 : address - kFlashStart;
   std::copy_n(packet.begin(), kPacketData, m_flash.begin() + offset);
   if (!last) {
     ++m_counters.packetsAccepted;
-    Emit("A");
+    Emit("A", answerDelayUs);
     return;
   }
   ++m_counters.lastPackets;
-  Emit("B");
+  Emit("B", answerDelayUs);
   m_firmwareValid = true;
   if (m_options.revisionAfterLoad) m_revision = *m_options.revisionAfterLoad;
   BeginRestart(m_options.restartMs, false);

@@ -171,6 +171,16 @@ class Tola400Model {
   void AddFaultRecord(char code, std::uint16_t frequency, std::uint16_t variableData);
   std::string AntennaEnable() const;
 
+  // What the loader does with a well-formed packet, decided by a test script before the loader
+  // looks at it: the usual (write and acknowledge), refuse it with "N", swallow it without an
+  // answer, or write it and acknowledge `lateMs` later.
+  enum class PacketFate { Normal, Reject, Swallow, LateAcknowledge };
+  using PacketScript = std::function<PacketFate(std::uint32_t addressField)>;
+  void SetPacketScript(PacketScript script, std::uint32_t lateMs = 2500) {
+    m_packetScript = std::move(script);
+    m_lateAcknowledgeMs = lateMs;
+  }
+
   // The flash window as the loader wrote it, byte N holding address kFlashStart + N; 0xFF where
   // no packet landed. Erased when a download begins.
   const std::vector<std::uint8_t>& FlashImage() const { return m_flash; }
@@ -267,6 +277,8 @@ class Tola400Model {
   std::vector<std::string> m_commands;
   std::map<std::string, std::uint32_t> m_commandCounts;
   std::vector<std::pair<unsigned, unsigned>> m_erasures;
+  PacketScript m_packetScript;
+  std::uint32_t m_lateAcknowledgeMs = 2500;
 };
 
 }  // namespace tola

@@ -1,0 +1,308 @@
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "operations/EepromStates.h"
+#include "support/TestApp.h"
+
+namespace tola::test {
+namespace {
+
+std::string Hex(unsigned value) {
+  char text[3];
+  std::snprintf(text, sizeof text, "%02X", value & 0xFF);
+  return text;
+}
+
+// An EEPROM on the far end of a scripted port: answers well-formed reads and writes from its own
+// arrays; writes whose ordinal number is in `silent` (counting from 1 over all sends) go unanswered.
+class FakeEeprom {
+ public:
+  FakeEeprom() {
+    for (std::size_t i = 0; i < mem2.size(); ++i) mem2[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < mem3.size(); ++i) mem3[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  }
+
+  std::string Answer(const std::string& command) {
+    ++sends;
+    if (silent.count(sends) != 0) return {};
+    const bool mem3Command = command[3] == 'S';
+    const unsigned bank = std::stoul(command.substr(4, 2), nullptr, 16);
+    const unsigned address = std::stoul(command.substr(6, 2), nullptr, 16);
+    const unsigned count = std::stoul(command.substr(8, 2), nullptr, 16);
+    std::uint8_t* memory = mem3Command ? mem3.data() + bank * 256 + address : mem2.data() + bank * 256 + address;
+    const std::string head = command.substr(0, 10);
+    unsigned sum = bank + address + count;
+    if (command[2] == 'R') {
+      std::string answer = head;
+      for (unsigned i = 0; i < count; ++i) {
+        answer += Hex(memory[i]);
+        sum += memory[i];
+      }
+      return answer + Hex(0x100 - (sum & 0xFF)) + ";";
+    }
+    for (unsigned i = 0; i < count; ++i) {
+      memory[i] = static_cast<std::uint8_t>(std::stoul(command.substr(10 + 2 * i, 2), nullptr, 16));
+    }
+    return head + Hex(0x100 - (sum & 0xFF)) + ";";
+  }
+
+  std::array<std::uint8_t, 1024> mem2{};
+  std::array<std::uint8_t, 16384> mem3{};
+  std::set<int> silent;
+  int sends = 0;
+};
+
+class BlockMachine : public CStateMachine {
+ public:
+  BlockMachine(AppState& app, EepromMemory memory)
+      : CStateMachine(app, kTimerConfigSave),
+        read(*this, "ConfigSaveLoopBodyState", &Final(), memory),
+        write(*this, "ConfigRestoreLoopBodyState", &Final(), memory) {}
+  void Complete() override { ++completions; }
+
+  EepromReadState read;
+  EepromWriteState write;
+  int completions = 0;
+};
+
+class EepromStateTest : public ::testing::Test {
+ protected:
+  BlockMachine& Install(EepromMemory memory) {
+    t.OpenPort();
+    auto machine = std::make_unique<BlockMachine>(*t.app, memory);
+    BlockMachine& ref = *machine;
+    EXPECT_TRUE(t.app->ReplaceOperationMachine(std::move(machine)));
+    return ref;
+  }
+  void AnswerFrom(FakeEeprom& eeprom) {
+    t.port->responder = [&eeprom](const std::string& written) { return eeprom.Answer(written); };
+  }
+  bool RunToEnd(BlockMachine& m, std::uint32_t limitMs = 100000) {
+    return t.host.RunUntil([&] { return m.IsIdle(); }, limitMs);
+  }
+
+  TestApp t;
+};
+
+TEST_F(EepromStateTest, A256ByteRunIsReadInFourBlocksWithTheWorkedCommandTexts) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  std::array<std::uint8_t, 256> buffer{};
+  m.read.SetRun({1, 0x00, 256, buffer.data()});
+  t.app->progressPosition.Set(5);
+  m.Start(m.read);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(t.port->writes,
+            (std::vector<std::string>{"^ERP010040BF;", "^ERP0140407F;", "^ERP0180403F;", "^ERP01C040FF;"}));
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), eeprom.mem2.begin() + 256));
+  EXPECT_EQ(t.app->progressPosition.Get(), 5u + 256u);
+  EXPECT_EQ(m.completions, 1);
+}
+
+TEST_F(EepromStateTest, MemThreePagesAndTheFaultIndexUseTheirWorkedTexts) {
+  BlockMachine& m = Install(EepromMemory::Mem3);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  std::array<std::uint8_t, 64> page{};
+  m.read.SetRun({0x38, 0x00, 64, page.data()});
+  m.Start(m.read);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS38004088;"});
+  EXPECT_TRUE(std::equal(page.begin(), page.end(), eeprom.mem3.begin() + 0x3800));
+
+  BlockMachine& index = Install(EepromMemory::Mem2);
+  t.port->writes.clear();
+  std::uint8_t value = 0;
+  index.read.SetRun({0, 0x1F, 1, &value});
+  index.Start(index.read);
+  ASSERT_TRUE(RunToEnd(index));
+  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERP001F01E0;"});
+  EXPECT_EQ(value, eeprom.mem2[0x1F]);
+}
+
+TEST_F(EepromStateTest, TheWorkedWriteIsAcceptedOnItsShortEcho) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  std::vector<std::string> answered;
+  t.port->responder = [&](const std::string& written) {
+    answered.push_back(written);
+    return std::string("^EWP002002DE;");
+  };
+  std::array<std::uint8_t, 2> data{0x01, 0xAB};
+  m.write.SetRun({0, 0x20, 2, data.data()});
+  t.app->progressPosition.Set(0);
+  m.Start(m.write);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(answered, std::vector<std::string>{"^EWP00200201AB32;"});
+  EXPECT_EQ(t.app->progressPosition.Get(), 2u);
+}
+
+TEST_F(EepromStateTest, ALowerCaseAnswerIsAcceptedAndABadChecksumCostsOneTimeOut) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  std::vector<std::uint32_t> sendTimes;
+  int sends = 0;
+  t.port->responder = [&](const std::string&) {
+    sendTimes.push_back(t.host.TickCount());
+    // bank 0, address 0x1F, one byte 0xAB: 0x1F + 0x01 + 0xAB = 0xCB, checksum 0x35.
+    return std::string(++sends == 1 ? "^ERP001F01AB36;" : "^erp001f01ab35;");
+  };
+  std::uint8_t value = 0;
+  m.read.SetRun({0, 0x1F, 1, &value});
+  m.Start(m.read);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(value, 0xAB);
+  ASSERT_EQ(t.port->writes.size(), 2u);
+  EXPECT_EQ(t.port->writes[0], t.port->writes[1]);
+  EXPECT_EQ(sendTimes[1] - sendTimes[0], 2000u);
+  EXPECT_EQ(m.read.Retries(), 1u);
+}
+
+TEST_F(EepromStateTest, AWriteEchoWithOneCharacterTooManyIsDropped) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  int sends = 0;
+  t.port->responder = [&](const std::string&) {
+    return std::string(++sends == 1 ? "^EWP002002DE0;" : "^EWP002002DE;");
+  };
+  std::array<std::uint8_t, 2> data{0x01, 0xAB};
+  m.write.SetRun({0, 0x20, 2, data.data()});
+  m.Start(m.write);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(t.port->writes.size(), 2u) << "the 14-character echo must not be taken";
+}
+
+TEST_F(EepromStateTest, NineTimeOutsOverTheFourBlocksOfARunAreSurvivedTheTenthIsNot) {
+  {
+    BlockMachine& m = Install(EepromMemory::Mem3);
+    FakeEeprom eeprom;
+    // Blocks 1-4 each see two or three silences: nine in all.
+    eeprom.silent = {1, 2, 4, 5, 7, 8, 10, 11, 12};
+    AnswerFrom(eeprom);
+    std::array<std::uint8_t, 256> buffer{};
+    m.read.SetRun({0x05, 0x00, 256, buffer.data()});
+    m.Start(m.read);
+    ASSERT_TRUE(RunToEnd(m));
+    EXPECT_EQ(m.Result(), 0u);
+    EXPECT_EQ(m.read.Retries(), 9u);
+    EXPECT_EQ(eeprom.sends, 13);
+  }
+  {
+    BlockMachine& m = Install(EepromMemory::Mem3);
+    FakeEeprom eeprom;
+    eeprom.silent = {1, 2, 4, 5, 7, 8, 10, 11, 12, 13};
+    AnswerFrom(eeprom);
+    std::array<std::uint8_t, 256> buffer{};
+    m.write.SetRun({0x05, 0x00, 256, buffer.data()});
+    m.Start(m.write);
+    ASSERT_TRUE(RunToEnd(m));
+    EXPECT_EQ(m.Result(), kNoResponseWriteEeprom);
+    EXPECT_EQ(eeprom.sends, 13) << "no block ever saw ten time-outs of its own";
+  }
+}
+
+TEST_F(EepromStateTest, ARunThatNeverGetsAnAnswerIsSentTenTimesThenFails) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  std::array<std::uint8_t, 64> buffer{};
+  m.read.SetRun({2, 0x40, 64, buffer.data()});
+  m.Start(m.read);
+  const std::uint32_t start = t.host.TickCount();
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), kNoResponseReadEeprom);
+  EXPECT_EQ(t.port->writes, std::vector<std::string>(10, "^ERP0240407E;"));
+  EXPECT_EQ(t.host.TickCount() - start, 20000u);
+  EXPECT_EQ(m.completions, 1);
+}
+
+TEST_F(EepromStateTest, AMemTwoRunLeavingItsBankFailsBeforeSendingButMemThreeIsNotChecked) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  std::array<std::uint8_t, 32> buffer{};
+  m.read.SetRun({0, 0xF0, 32, buffer.data()});
+  m.Start(m.read);
+  EXPECT_TRUE(m.IsIdle()) << "the check fails inside the start";
+  EXPECT_EQ(m.Result(), kInvalidEepromAddress);
+  EXPECT_TRUE(t.port->writes.empty());
+
+  // A bank the tables do not know is refused the same way.
+  m.write.SetRun({4, 0x00, 16, buffer.data()});
+  m.Start(m.write);
+  EXPECT_EQ(m.Result(), kInvalidEepromAddress);
+  EXPECT_TRUE(t.port->writes.empty());
+
+  BlockMachine& m3 = Install(EepromMemory::Mem3);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  m3.read.SetRun({0, 0xF0, 32, buffer.data()});
+  m3.Start(m3.read);
+  ASSERT_TRUE(RunToEnd(m3));
+  EXPECT_EQ(m3.Result(), 0u);
+  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS00F020F0;"});
+}
+
+TEST_F(EepromStateTest, AMemTwoRunLongerThanTheRestOfItsBankIsRefusedBeforeItsFirstBlock) {
+  // Block by block it would pass: 0xC0-0xFF, then the second block's address wraps to 0x00.
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  const auto before = eeprom.mem2;
+  std::array<std::uint8_t, 128> data{};
+  m.write.SetRun({1, 0xC0, 128, data.data()});
+  m.Start(m.write);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), kInvalidEepromAddress);
+  EXPECT_TRUE(t.port->writes.empty());
+  EXPECT_EQ(eeprom.mem2, before);
+
+  // Up to the last address of the bank is fine.
+  m.write.SetRun({1, 0x80, 128, data.data()});
+  m.Start(m.write);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(t.port->writes.size(), 2u);
+}
+
+TEST_F(EepromStateTest, ARunIsReadFromItsStartAgainEachTimeTheStateIsEntered) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  std::array<std::uint8_t, 100> buffer{};
+  int provided = 0;
+  m.read.SetRunProvider([&] {
+    ++provided;
+    return EepromRun{3, 0x10, 100, buffer.data()};
+  });
+  m.Start(m.read);
+  ASSERT_TRUE(RunToEnd(m));
+  m.Start(m.read);
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(provided, 2);
+  ASSERT_EQ(t.port->writes.size(), 4u);
+  EXPECT_EQ(t.port->writes[0], "^ERP031040AD;");
+  EXPECT_EQ(t.port->writes[1], "^ERP03502489;");
+  EXPECT_EQ(t.port->writes[2], t.port->writes[0]);
+  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), eeprom.mem2.begin() + 3 * 256 + 0x10));
+}
+
+TEST_F(EepromStateTest, ACancelledMachineSendsNoFurtherBlock) {
+  BlockMachine& m = Install(EepromMemory::Mem3);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  std::array<std::uint8_t, 256> buffer{};
+  m.read.SetRun({0x10, 0x00, 256, buffer.data()});
+  m.Start(m.read);
+  EXPECT_TRUE(m.Cancel());
+  ASSERT_TRUE(RunToEnd(m));
+  EXPECT_EQ(m.Result(), kErrorCancelled);
+  EXPECT_EQ(t.port->writes.size(), 1u);
+}
+
+}  // namespace
+}  // namespace tola::test

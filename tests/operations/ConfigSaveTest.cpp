@@ -1,0 +1,273 @@
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "operations/ConfigSaveController.h"
+#include "operations/ConfigTestSupport.h"
+#include "platform/FileSystem.h"
+
+namespace tola::test {
+namespace {
+
+// Records the progress position with the time each value was reached.
+class ProgressWatch : public Listener {
+ public:
+  ProgressWatch(AppState& app, VirtualHost& host) : m_app(app), m_host(host) {
+    app.progressPosition.AddListenerQuiet(this);
+  }
+  ~ProgressWatch() override { m_app.progressPosition.RemoveListener(this); }
+  void OnNotify(std::uint32_t, std::uint32_t) override {
+    positions.push_back(m_app.progressPosition.Get());
+    if (m_app.progressPosition.Get() == m_app.progressRange.Get()) fullAt = m_host.TickCount();
+  }
+  std::vector<std::uint32_t> positions;
+  std::uint32_t fullAt = 0;
+
+ private:
+  AppState& m_app;
+  VirtualHost& m_host;
+};
+
+std::size_t Occurrences(const RecordingSink& sink, const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(sink.lines.begin(), sink.lines.end(), [&](const RecordedLine& l) { return l.text == text; }));
+}
+
+class ConfigSaveTest : public ::testing::Test {
+ protected:
+  ConnectedSim s;
+};
+
+TEST_F(ConfigSaveTest, WritesAFileHoldingBothMemoriesAsTheAmplifierHasThem) {
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  const std::string path = save.ProposedPath();
+  EXPECT_EQ(FolderOf(path), s.folder.Path());
+  EXPECT_EQ(FileNameOf(path), "SN01234.20260101T120000.TOLAConfig");
+
+  int closedWith = 0;
+  save.onClosed = [&](int result) { closedWith = result; };
+  ProgressWatch progress(s.App(), s.Host());
+  ASSERT_TRUE(save.FileChosen(path));
+  EXPECT_TRUE(save.Busy());
+  EXPECT_EQ(s.App().progressRange.Get(), 17408u);
+  ASSERT_TRUE(s.Host().RunUntil([&] { return save.Closed(); }, 120000));
+
+  EXPECT_EQ(closedWith, ConfigSaveController::kResultSaved);
+  EXPECT_EQ(save.DialogResult(), 1);
+  EXPECT_EQ(save.Outcome(), 0u);
+  EXPECT_FALSE(save.Busy());
+  EXPECT_TRUE(s.sim.sink.Contains("Configuration was saved"));
+
+  // Both memories, as read: 16 MEM2 and 256 MEM3 blocks of 64 bytes, in address order.
+  const auto erp = s.CommandsStartingWith("^ERP");
+  const auto ers = s.CommandsStartingWith("^ERS");
+  ASSERT_EQ(erp.size(), 16u);
+  ASSERT_EQ(ers.size(), 256u);
+  EXPECT_EQ(erp.front(), "^ERP000040C0;");
+  EXPECT_EQ(erp.back(), "^ERP03C040FD;");
+  EXPECT_EQ(ers[4 * 0x38], "^ERS38004088;");
+  ImageSink file;
+  ASSERT_EQ(ReadImages(path, file), 0u);
+  ASSERT_TRUE(file.Complete());
+  EXPECT_EQ(file.mem2, s.Model().Mem2());
+  EXPECT_EQ(file.mem3, s.Model().Mem3());
+
+  // The header carries the time the dialog was opened, not the time the reading ended.
+  const std::string text = ReadWholeFile(path);
+  EXPECT_EQ(text.rfind("*TOLA Configuration saved on 2026-01-01 at 12:00:00\r\n", 0), 0u) << text.substr(0, 80);
+  EXPECT_GE(s.Host().TickCount(), 5000u) << "the reading took a while";
+  EXPECT_NE(text.find("TOLA Serial Number = 01234\r\n"), std::string::npos);
+  EXPECT_NE(text.find("TOLA Firmware Revision = 01.23\r\n"), std::string::npos);
+
+  // The bar is full before the closing pause.
+  ASSERT_FALSE(progress.positions.empty());
+  EXPECT_EQ(progress.positions.back(), 17408u);
+  EXPECT_GE(s.Host().TickCount() - progress.fullAt, 700u);
+  EXPECT_EQ(s.App().configurationFolder.Get(), s.folder.Path());
+}
+
+// The machine on its own, as the dialog drives it: its states' names, its images and its notice.
+TEST_F(ConfigSaveTest, TheMachineReadsBothImagesUnderItsStateNamesAndNotifiesItsResult) {
+  auto owned = std::make_unique<ConfigSaveMachine>(s.App());
+  ConfigSaveMachine& machine = *owned;
+  ASSERT_TRUE(s.App().ReplaceOperationMachine(std::move(owned)));
+  RecordingListener finished;
+  s.App().dialogueFinished.AddListenerQuiet(&finished);
+  s.App().trace.Set(1);
+  std::vector<std::string> trace;
+  machine.SetTraceHook([&](const std::string& line) { trace.push_back(line); });
+
+  ASSERT_TRUE(machine.Start());
+  EXPECT_FALSE(machine.Start()) << "already running";
+  ASSERT_TRUE(s.Host().RunUntil([&] { return machine.IsIdle(); }, 120000));
+  s.App().dialogueFinished.RemoveListener(&finished);
+
+  EXPECT_EQ(finished.messages, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kIdDialogueFinished, 0}}));
+  const auto bank2 = machine.Mem2Bytes(2, 0x10);
+  ASSERT_EQ(bank2.size(), 0xF0u);
+  EXPECT_TRUE(std::equal(bank2.begin(), bank2.end(), s.Model().Mem2().begin() + 2 * 256 + 0x10));
+  EXPECT_TRUE(machine.Mem2Bytes(4, 0).empty());
+  EXPECT_TRUE(std::equal(machine.Mem3Image().begin(), machine.Mem3Image().end(), s.Model().Mem3().begin()));
+  auto traced = [&](const std::string& part) {
+    return std::any_of(trace.begin(), trace.end(),
+                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
+  };
+  EXPECT_TRUE(traced("DetermineSpeedState Send \";\""));
+  EXPECT_TRUE(traced("ConfigSaveLoopBodyState Send \"^ERP000040C0;\""));
+  EXPECT_TRUE(traced("ConfigSaveLoopBodyState Send \"^ERS3FC040C1;\""));
+  EXPECT_TRUE(traced("DelayFinishProgressState Timer Elapsed 700 ms"));
+}
+
+TEST_F(ConfigSaveTest, ASaveIntoAnotherFolderMakesItTheConfigurationFolder) {
+  const std::string other = s.folder / "elsewhere";
+  ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  ASSERT_TRUE(save.FileChosen(JoinPath(other, "mine.TOLAConfig")));
+  ASSERT_TRUE(s.Host().RunUntil([&] { return save.Closed(); }, 120000));
+  EXPECT_EQ(save.DialogResult(), 1);
+  EXPECT_TRUE(IsRegularFile(JoinPath(other, "mine.TOLAConfig")));
+  EXPECT_EQ(s.App().configurationFolder.Get(), other);
+
+  ConfigSaveController next(s.App());
+  ASSERT_TRUE(next.Open());
+  EXPECT_EQ(FolderOf(next.ProposedPath()), other);
+  next.CancelPressed();
+  EXPECT_TRUE(next.Closed());
+}
+
+TEST_F(ConfigSaveTest, CancelDuringTheMemThreeLoopWritesNoFile) {
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  const std::string path = save.ProposedPath();
+  ASSERT_TRUE(save.FileChosen(path));
+  ASSERT_TRUE(s.Host().RunUntil([&] { return s.App().progressPosition.Get() > 1024 + 5 * 256; }, 60000));
+  const std::size_t commandsAtCancel = s.Model().Commands().size();
+  save.CancelPressed();
+  EXPECT_FALSE(save.Closed()) << "the machine stops at its next send";
+  ASSERT_TRUE(s.Host().RunUntil([&] { return save.Closed(); }, 10000));
+
+  EXPECT_EQ(save.DialogResult(), 2);
+  EXPECT_EQ(save.Outcome(), kErrorCancelled);
+  EXPECT_FALSE(IsRegularFile(path));
+  EXPECT_EQ(FolderEntries(s.folder.Path()).size(), 0u) << "no temporary file either";
+  EXPECT_EQ(Occurrences(s.sim.sink, "Save configuration was cancelled"), 2u);
+  EXPECT_LE(s.Model().Commands().size(), commandsAtCancel + 1) << "nothing sent after the block in flight";
+  s.Host().RunPosted();
+  EXPECT_EQ(s.App().OperationMachine(), nullptr) << "the machine goes with the dialog";
+}
+
+TEST_F(ConfigSaveTest, AnAmplifierThatFallsSilentEndsTheRunAfterTenSendsAndKeepsTheDialogOpen) {
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  int refreshes = 0;
+  save.onRefresh = [&] { ++refreshes; };
+  const std::string path = save.ProposedPath();
+  ASSERT_TRUE(save.FileChosen(path));
+  ASSERT_TRUE(s.Host().RunUntil([&] { return s.App().progressPosition.Get() >= 512; }, 60000));
+  s.sim.port->Connect(nullptr);
+  const std::size_t sentBefore = s.sim.port->Sent().size();
+  s.Host().ExpectBox("No response to Read EEPROM", BoxAnswer::Ok);
+  ASSERT_TRUE(s.Host().RunUntil([&] { return !save.Busy(); }, 60000));
+
+  EXPECT_EQ(save.Outcome(), kNoResponseReadEeprom);
+  EXPECT_FALSE(save.Closed());
+  EXPECT_STREQ(save.ButtonCaption(), "Close");
+  EXPECT_GE(refreshes, 2);
+  EXPECT_TRUE(s.sim.sink.Contains("Failed to save configuration"));
+  ASSERT_FALSE(s.Host().Boxes().empty());
+  EXPECT_EQ(s.Host().Boxes().back().caption, "Save Configuration Error");
+  EXPECT_EQ(s.Host().Boxes().back().icon, BoxIcon::Error);
+  // Bank 2's first block, ten times in all, and nothing after it.
+  const std::string& sent = s.sim.port->Sent();
+  std::size_t sends = 0;
+  for (auto at = sent.find("^ERP020040BE;"); at != std::string::npos; at = sent.find("^ERP020040BE;", at + 1)) ++sends;
+  EXPECT_EQ(sends, 10u);
+  EXPECT_EQ(sent.size() - sentBefore, 9 * 13u);
+  EXPECT_TRUE(sent.ends_with("^ERP020040BE;"));
+  EXPECT_FALSE(IsRegularFile(path));
+
+  save.CancelPressed();
+  EXPECT_TRUE(save.Closed());
+  EXPECT_EQ(save.DialogResult(), 2);
+  EXPECT_EQ(Occurrences(s.sim.sink, "Save configuration was cancelled"), 1u);
+}
+
+TEST_F(ConfigSaveTest, NoSpeedFoundIsReportedWithItsCode) {
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  s.sim.port->Connect(nullptr);
+  s.Host().ExpectBox("No response after reset", BoxAnswer::Ok);
+  ASSERT_TRUE(save.FileChosen(save.ProposedPath()));
+  ASSERT_TRUE(s.Host().RunUntil([&] { return !save.Busy(); }, 60000));
+  EXPECT_EQ(save.Outcome(), kNoResponseAfterReset);
+  EXPECT_FALSE(save.Closed());
+}
+
+TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsReportedTwiceAndTheDialogStaysOpen) {
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  const std::string path = s.folder / "missing/sub/x.TOLAConfig";
+  s.Host().ExpectBox("failed on \"" + path + "\"", BoxAnswer::Ok);
+  s.Host().ExpectBox("", BoxAnswer::Ok);
+  ASSERT_TRUE(save.FileChosen(path));
+  ASSERT_TRUE(s.Host().RunUntil([&] { return !save.Busy(); }, 120000));
+
+  EXPECT_FALSE(save.Closed());
+  EXPECT_EQ(save.Outcome(), kErrorFileNotFound);
+  const auto& boxes = s.Host().Boxes();
+  ASSERT_EQ(boxes.size(), 2u);
+  EXPECT_EQ(boxes[0].caption, "Configuration file write error");
+  EXPECT_EQ(boxes[1].caption, "Save Configuration Error");
+  EXPECT_TRUE(s.sim.sink.Contains("Failed to save configuration"));
+  EXPECT_FALSE(s.sim.sink.Contains("Configuration was saved"));
+  EXPECT_EQ(s.App().configurationFolder.Get(), s.folder.Path()) << "the folder setting stays";
+}
+
+TEST_F(ConfigSaveTest, WithoutAKnownSerialNumberTheNameHasNoSerialPart) {
+  s.App().serialNumber.Change(kSerialNumberUnknown);
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  EXPECT_EQ(save.ProposedName(), "20260101T120000.TOLAConfig");
+}
+
+TEST(ConfigSaveFolderTest, AnEmptyOrUnusableFolderFallsBackToTheDefaultOnceWithoutTalkingToTheAmplifier) {
+  TempFolder data;
+  ScopedEnv xdg("XDG_DATA_HOME", data.Path());
+  SimApp sim;
+  ASSERT_TRUE(sim.RunTest());
+  const std::size_t commands = sim.model->Commands().size();
+  const std::string expected = data.Path() + "/Ostravel/TOLA Configuration";
+
+  {
+    ConfigSaveController save(*sim.app);
+    ASSERT_TRUE(save.Open());
+    EXPECT_EQ(save.Folder(), expected);
+    EXPECT_TRUE(IsDirectory(expected));
+    save.FileDialogFailed(false);
+    EXPECT_TRUE(save.Closed());
+    EXPECT_EQ(save.DialogResult(), 2);
+  }
+  {
+    sim.app->configurationFolder.Set("/no/such/drive");
+    ConfigSaveController save(*sim.app);
+    ASSERT_TRUE(save.Open());
+    EXPECT_EQ(save.Folder(), "/no/such/drive");
+    EXPECT_TRUE(save.FileDialogFailed(true)) << "a second file dialog, in the default folder";
+    EXPECT_EQ(save.Folder(), expected);
+    EXPECT_FALSE(save.Closed());
+    EXPECT_FALSE(save.FileDialogFailed(true));
+    EXPECT_TRUE(save.Closed());
+  }
+  EXPECT_EQ(sim.model->Commands().size(), commands);
+  EXPECT_FALSE(sim.sink.Contains("Save configuration"));
+}
+
+}  // namespace
+}  // namespace tola::test

@@ -1,0 +1,86 @@
+#pragma once
+// Firmware images for tests: a window of bytes (address 0x800 + i) with a valid reconciliation
+// word, written out as Intel HEX text the way a firmware file carries it.
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace tola::test {
+
+inline constexpr std::uint32_t kWindowStart = 0x800;
+inline constexpr std::size_t kWindowSize = 0x1FD80 - 0x800;
+
+// The big-endian word sum of the whole window.
+inline std::uint16_t WindowWordSum(const std::vector<std::uint8_t>& window) {
+  std::uint32_t sum = 0;
+  for (std::size_t i = 0; i + 1 < window.size(); i += 2) sum += (std::uint32_t{window[i]} << 8) | window[i + 1];
+  return static_cast<std::uint16_t>(sum & 0xFFFFu);
+}
+
+// `length` bytes of pseudo-random data from the window start (the last of them never 0xFF, so the
+// data length is exactly `length`), 0xFF above, and a non-zero word at 0x800 that makes the word
+// sum zero. `length` is at least 3.
+inline std::vector<std::uint8_t> MakeFirmwareWindow(std::size_t length, std::uint32_t seed) {
+  std::vector<std::uint8_t> window(kWindowSize, 0xFF);
+  std::uint32_t state = seed * 2654435761u + 12345u;
+  for (std::size_t i = 2; i < length; ++i) {
+    state = state * 1103515245u + 12345u;
+    window[i] = static_cast<std::uint8_t>(state >> 16);
+  }
+  if (window[length - 1] == 0xFF) window[length - 1] = 0x5A;
+  for (;;) {
+    window[0] = 0;
+    window[1] = 0;
+    const std::uint16_t word = static_cast<std::uint16_t>(0x10000u - WindowWordSum(window));
+    if (word != 0) {
+      window[0] = static_cast<std::uint8_t>(word >> 8);
+      window[1] = static_cast<std::uint8_t>(word & 0xFF);
+      return window;
+    }
+    window[2] = static_cast<std::uint8_t>(window[2] + 1);  // a zero word would mean "fill it in"
+  }
+}
+
+inline std::string HexRecordLine(std::uint8_t type, std::uint16_t offset, const std::uint8_t* data, std::size_t count) {
+  char head[16];
+  std::snprintf(head, sizeof head, ":%02X%04X%02X", static_cast<unsigned>(count), static_cast<unsigned>(offset),
+                static_cast<unsigned>(type));
+  std::string line = head;
+  std::uint32_t sum = static_cast<std::uint32_t>(count) + (offset >> 8) + (offset & 0xFF) + type;
+  for (std::size_t i = 0; i < count; ++i) {
+    char hex[3];
+    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(data[i]));
+    line += hex;
+    sum += data[i];
+  }
+  char tail[8];
+  std::snprintf(tail, sizeof tail, "%02X\r\n", static_cast<unsigned>((0x100u - (sum & 0xFF)) & 0xFF));
+  return line + tail;
+}
+
+// The window as Intel HEX: 16 bytes a record, records of nothing but 0xFF left out, an extended
+// linear address record wherever the upper 16 address bits change, and the end-of-file record.
+inline std::string WindowToIntelHex(const std::vector<std::uint8_t>& window) {
+  std::string text;
+  std::uint32_t upper = 0;
+  for (std::size_t i = 0; i < window.size(); i += 16) {
+    const std::size_t count = std::min<std::size_t>(16, window.size() - i);
+    bool blank = true;
+    for (std::size_t k = 0; k < count; ++k) blank = blank && window[i + k] == 0xFF;
+    if (blank) continue;
+    const std::uint32_t address = kWindowStart + static_cast<std::uint32_t>(i);
+    if ((address >> 16) != upper) {
+      upper = address >> 16;
+      const std::uint8_t base[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper & 0xFF)};
+      text += HexRecordLine(0x04, 0, base, 2);
+    }
+    text += HexRecordLine(0x00, static_cast<std::uint16_t>(address & 0xFFFF), &window[i], count);
+  }
+  text += ":00000001FF\r\n";
+  return text;
+}
+
+}  // namespace tola::test
