@@ -4,8 +4,13 @@
 
 #include <cstdio>
 #include <fstream>
+#include <memory>
 
 #include "bench/Link.h"
+#include "formats/ConfigurationFile.h"
+#include "operations/ConfigRestoreMachine.h"
+#include "operations/ConfigSaveMachine.h"
+#include "operations/FaultTableMachine.h"
 #include "operations/FirmwareLoadMachine.h"
 #include "operations/OperateMachine.h"
 #include "tests/support/FirmwareHex.h"
@@ -64,13 +69,56 @@ bool OperateCycles(Link& wire, unsigned cycles) {
   return true;
 }
 
+// The saved configuration, kept for the restore that follows.
+struct SavedConfiguration {
+  std::string path = "/tmp/tola-bench-" + std::to_string(::getpid()) + ".TOLAConfig";
+  bool saved = false;
+  ~SavedConfiguration() { ::unlink(path.c_str()); }
+};
+
+bool SaveConfiguration(Link& wire, SavedConfiguration& saved) {
+  auto& machine = Install<ConfigSaveMachine>(wire);
+  if (!machine.Start()) return false;
+  RunUntilIdle(wire, machine, 600000);
+  if (machine.Result() != 0) return false;
+  AppState& app = wire.App();
+  ConfigurationIdentity identity;
+  identity.utilityRevision = UtilityRevisionText();
+  identity.firmwareRevision = app.installedRevision.Get();
+  identity.serialNumber = app.serialNumber.Get();
+  saved.saved = WriteConfigurationFile(saved.path, app.GetHost().Now(), machine.Mem2Image(), machine.Mem3Image(),
+                                       identity, app) == 0;
+  return saved.saved;
+}
+
+bool RestoreConfiguration(Link& wire, const SavedConfiguration& saved) {
+  if (!saved.saved) return false;
+  AppState& app = wire.App();
+  auto& machine = Install<ConfigRestoreMachine>(wire);
+  if (ReadConfigurationFile(saved.path, machine, app.serialNumber.Get(), false, app) != 0) return false;
+  if (!machine.Start()) return false;
+  RunUntilIdle(wire, machine, 600000);
+  return machine.Result() == 0;
+}
+
+bool ReadFaultTable(Link& wire) {
+  auto& machine = Install<FaultTableMachine>(wire);
+  if (!machine.Start()) return false;
+  RunUntilIdle(wire, machine, 600000);
+  return machine.Result() == 0;
+}
+
 }  // namespace
 
 std::vector<Operation> Operations(bool quick) {
+  auto saved = std::make_shared<SavedConfiguration>();
   const std::size_t imageBytes = quick ? 16 * 1024 : test::kWindowSize;
   const unsigned cycles = quick ? 10 : 100;
   return {
       {quick ? "firmware load (16 KiB)" : "firmware load (full)", [imageBytes](Link& w) { return LoadFirmware(w, imageBytes); }},
+      {"configuration save", [saved](Link& w) { return SaveConfiguration(w, *saved); }},
+      {"configuration restore", [saved](Link& w) { return RestoreConfiguration(w, *saved); }},
+      {"fault table", ReadFaultTable},
       {std::to_string(cycles) + " operate cycles", [cycles](Link& w) { return OperateCycles(w, cycles); }},
   };
 }

@@ -34,7 +34,8 @@ std::uint64_t PollHostClock::ScheduleAt(std::uint64_t atUs, std::function<void()
   const std::uint64_t seq = m_nextSeq++;
   m_events.emplace(std::make_pair(atUs, seq), std::move(fn));
   m_timeOfSeq.emplace(seq, atUs);
-  Arm();
+  // While due work runs, the deadline is set once at the end instead of once per new event.
+  if (!m_dispatching) Arm();
   return seq;
 }
 
@@ -61,6 +62,7 @@ void PollHostClock::Arm() {
 void PollHostClock::OnTimerReady() {
   std::uint64_t expirations = 0;
   [[maybe_unused]] ssize_t n = ::read(m_timerFd, &expirations, sizeof expirations);
+  m_dispatching = true;
   for (;;) {
     if (m_events.empty()) break;
     auto it = m_events.begin();
@@ -70,6 +72,7 @@ void PollHostClock::OnTimerReady() {
     m_events.erase(it);
     fn();
   }
+  m_dispatching = false;
   Arm();
 }
 

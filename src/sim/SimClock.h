@@ -65,6 +65,7 @@ class PollHostClock final : public SimClock {
   std::uint64_t m_nextSeq = 1;
   std::map<std::pair<std::uint64_t, std::uint64_t>, std::function<void()>> m_events;  // (time, seq)
   std::map<std::uint64_t, std::uint64_t> m_timeOfSeq;
+  bool m_dispatching = false;
 };
 
 // Time one byte takes on the line: a start bit, 8 data bits and a stop bit, rounded up to whole

@@ -102,6 +102,10 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& o
       if (!takeValue()) return false;
       if (!ParseUnsigned(value, 60000, number)) return bad("milliseconds from 0 to 60000");
       m.answerDelayUs = static_cast<std::uint32_t>(number * 1000);
+    } else if (option == "--eeprom-write") {
+      if (!takeValue()) return false;
+      if (!ParseUnsigned(value, 60000, number)) return bad("milliseconds from 0 to 60000");
+      m.eepromWriteUs = static_cast<std::uint32_t>(number * 1000);
     } else if (option == "--drop") {
       if (!rate(m.faults.dropRate)) return false;
     } else if (option == "--corrupt") {
@@ -157,6 +161,7 @@ std::string SimUsage(const std::string& program) {
       "  --revision-after-load R    revision reported after a firmware load (default: unchanged)\n"
       "  --loader                   start in the bootstrap loader (no valid firmware), at 38400\n"
       "  --answer-delay MS          time from the end of a command to its answer (default 1)\n"
+      "  --eeprom-write MS          extra time an EEPROM write takes before its echo (default 5)\n"
       "\n"
       "Fault injection (each RATE from 0 to 1, drawn from the seed):\n"
       "  --drop RATE                lose bytes, each direction, per byte\n"

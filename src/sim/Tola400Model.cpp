@@ -24,7 +24,6 @@ constexpr std::array<unsigned, 11> kBandCentreKhz{1830,  3650,  5360,  7100,  10
 // Time after "^ft;" that the tuner reports itself busy.
 constexpr std::uint64_t kTuneMicros = 2'000'000;
 // Extra time an EEPROM write takes before it is confirmed.
-constexpr std::uint64_t kEepromWriteMicros = 5'000;
 
 constexpr std::uint32_t kFactorySpeedCode = 3;
 constexpr const char* kFactoryAntennaEnable = "33333333333";
@@ -428,7 +427,7 @@ bool Tola400Model::HandleEeprom(const std::string& c) {
     ++m_counters.eepromWrites;
     std::copy(data.begin(), data.end(), memory);
     const std::uint8_t headSum = static_cast<std::uint8_t>(bank + address + count);
-    Emit(head + Hex2(static_cast<std::uint8_t>(-headSum)) + ";", kEepromWriteMicros);
+    Emit(head + Hex2(static_cast<std::uint8_t>(-headSum)) + ";", m_options.eepromWriteUs);
   }
   return true;
 }

@@ -54,6 +54,7 @@ struct Tola400Options {
   std::uint32_t speed = 38400;                       // also stored as the configured speed
   bool startInLoader = false;                        // no valid firmware: the loader stays
   std::uint32_t answerDelayUs = 1000;                // from the end of a command to its answer
+  std::uint32_t eepromWriteUs = 5000;                // an EEPROM write, before its echo
   std::uint32_t restartMs = 1500;                    // "^RS;" and the end of a firmware load
   std::uint32_t loaderStartMs = 300;                 // from "^LD;" until the loader listens
   std::uint32_t loaderWindowMs = 2000;               // at power-on, before the firmware starts
