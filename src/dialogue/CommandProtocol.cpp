@@ -130,9 +130,9 @@ static_assert(TableInOrder(), "the command table is indexed by OperateItem");
 
 const CommandSpec& CommandFor(OperateItem item) { return kCommands.at(static_cast<std::size_t>(item)); }
 
-std::string FormatSetCommand(const CommandSpec& spec, std::uint32_t value) {
-  if (spec.setForm == nullptr) return std::string();
-  const std::string_view form(spec.setForm);
+std::string FormatSetCommand(const CommandSpec& command, std::uint32_t value) {
+  if (command.setForm == nullptr) return std::string();
+  const std::string_view form(command.setForm);
   if (form.find("%c") != std::string_view::npos || form.find("%01c") != std::string_view::npos) {
     return FormatText(form, static_cast<char>(value));
   }
@@ -140,17 +140,17 @@ std::string FormatSetCommand(const CommandSpec& spec, std::uint32_t value) {
   return FormatText(form, value);
 }
 
-bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value) {
-  switch (spec.kind) {
+bool StoreValue(AppState& app, const CommandSpec& command, std::string_view value) {
+  switch (command.kind) {
     case K::Number16:
     case K::Band:
     case K::Antenna: {
       const std::int32_t n = ParseNumber(value);
-      if (spec.kind == K::Number16) {
+      if (command.kind == K::Number16) {
         if (n > 65535) return false;
         const auto v16 = static_cast<std::uint16_t>(static_cast<std::uint32_t>(n) & 0xFFFFu);
         NotifyingValue<std::uint16_t>* target = nullptr;
-        switch (spec.item) {
+        switch (command.item) {
           case I::DrainCurrent: target = &app.drainCurrent; break;
           case I::PowerDissipated: target = &app.powerDissipated; break;
           case I::PowerForward: target = &app.powerForward; break;
@@ -165,7 +165,7 @@ bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value) 
         target->Change(v16);
         return true;
       }
-      if (spec.kind == K::Band) {
+      if (command.kind == K::Band) {
         if (n >= 11) return false;
         app.bandIndex.Change(static_cast<std::uint32_t>(n));
         return true;
@@ -178,7 +178,7 @@ bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value) 
     case K::Flag: {
       const auto flag = ParseFlag(value);
       if (!flag) return false;
-      switch (spec.item) {
+      switch (command.item) {
         case I::TunerInstalled: app.tunerInstalled.Change(*flag); break;
         case I::Operate: app.operate.Change(*flag); break;
         case I::TransceiverPoll: app.transceiverPoll.Change(*flag); break;
@@ -188,7 +188,7 @@ bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value) 
     }
     case K::Character: {
       const char c = ParseCharacter(value);
-      switch (spec.item) {
+      switch (command.item) {
         case I::Attenuator: app.attenuator.Change(c); break;
         case I::Fault: app.fault.Change(c); break;
         case I::Bypass: app.bypass.Change(c); break;
@@ -201,7 +201,7 @@ bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value) 
     case K::HexByte: {
       const auto byte = ParseHexValue(value);
       if (!byte) return false;
-      (spec.item == I::Capacitor ? app.capacitor : app.inductor).Change(*byte);
+      (command.item == I::Capacitor ? app.capacitor : app.inductor).Change(*byte);
       return true;
     }
     case K::Text: {
@@ -214,24 +214,25 @@ bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value) 
   return false;
 }
 
-ValueQueryState::ValueQueryState(CStateMachine& machine, const CommandSpec& spec, CState* next, SetRequest* request)
-    : QueryState(machine, spec.stateName, next, kQueryTimeoutMs, spec.query, spec.failureCode), m_spec(spec),
-      m_request(spec.setForm ? request : nullptr) {}
+ValueQueryState::ValueQueryState(CStateMachine& machine, const CommandSpec& command, CState* next, SetRequest* request)
+    : QueryState(machine, command.stateName, next, kQueryTimeoutMs, command.query, command.failureCode), m_entry(command),
+      m_request(command.setForm ? request : nullptr) {}
 
 void ValueQueryState::Enter() {
   QueryState::Enter();
   if (m_request && m_request->pending) {
-    m_command = FormatSetCommand(m_spec, m_request->value);
+    m_command = FormatSetCommand(m_entry, m_request->value);
     m_timeoutMs = kSetTimeoutMs;
   } else {
-    m_command = m_spec.query;
+    m_command = m_entry.query;
     m_timeoutMs = kQueryTimeoutMs;
   }
 }
 
 bool ValueQueryState::Accept(const std::string& response) {
-  if (!HasPrefix(response, m_spec.prefix)) return false;
-  return StoreValue(m_machine.Owner(), m_spec, std::string_view(response).substr(std::string_view(m_spec.prefix).size()));
+  if (!HasPrefix(response, m_entry.prefix)) return false;
+  return StoreValue(m_machine.Owner(), m_entry,
+                    std::string_view(response).substr(std::string_view(m_entry.prefix).size()));
 }
 
 void ValueQueryState::OnTimeout() {
@@ -240,7 +241,7 @@ void ValueQueryState::OnTimeout() {
     GoToNext();
     return;
   }
-  if (m_spec.onTimeout == OnTimeout::GoOn) {
+  if (m_entry.onTimeout == OnTimeout::GoOn) {
     GoToNext();
   } else {
     FailAtOnce();

@@ -94,26 +94,26 @@ struct SetRequest {
   std::uint32_t value = 0;
 };
 
-// The set command of `spec` with `value` filled in ("^at1;", "^crA5;", "^mdM;", "^flc;").
-std::string FormatSetCommand(const CommandSpec& spec, std::uint32_t value);
+// The set command of `command` with `value` filled in ("^at1;", "^crA5;", "^mdM;", "^flc;").
+std::string FormatSetCommand(const CommandSpec& command, std::uint32_t value);
 
 // Parses the value after the prefix and, when valid, stores it in its AppState value and notifies.
-bool StoreValue(AppState& app, const CommandSpec& spec, std::string_view value);
+bool StoreValue(AppState& app, const CommandSpec& command, std::string_view value);
 
 // A query state of the polling cycle, and when the item can be set, its set-capable form: with a
 // pending request it sends the set command once (10 ms, no answer expected) and goes on.
 class ValueQueryState : public QueryState {
  public:
-  ValueQueryState(CStateMachine& machine, const CommandSpec& spec, CState* next, SetRequest* request = nullptr);
+  ValueQueryState(CStateMachine& machine, const CommandSpec& command, CState* next, SetRequest* request = nullptr);
 
   void Enter() override;
   bool Accept(const std::string& response) override;
   void OnTimeout() override;
 
-  const CommandSpec& Spec() const { return m_spec; }
+  const CommandSpec& Entry() const { return m_entry; }
 
  private:
-  const CommandSpec& m_spec;
+  const CommandSpec& m_entry;
   SetRequest* m_request;
 };
 
