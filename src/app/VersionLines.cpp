@@ -10,6 +10,15 @@
 
 namespace tola {
 
+std::string RevisionText(std::uint16_t revision) {
+  switch (revision) {
+    case 0: return LoadString(kIdsRevisionUnknown);
+    case 9999: return LoadString(kIdsRevisionNotAvailable);
+    case 0xFFFE: return LoadString(kIdsRevisionLoading);
+    default: return FormatText("%02u.%02u", revision / 100u, revision % 100u);
+  }
+}
+
 const std::string& ProgramVersionLine() {
   static const std::string line =
       FormatText(LoadString(kIdsProgramVersionLine), LoadString(kIdsProgramDescription), unsigned{TOLA_VERSION_MAJOR},

@@ -2,9 +2,14 @@
 // The program-version and operating-system lines that begin the Firmware page's log and the
 // firmware-load dialog's log.
 
+#include <cstdint>
 #include <string>
 
 namespace tola {
+
+// How a revision number shows everywhere: "??.??" for 0, " N/A " for 9999, "Loading" for 0xFFFE,
+// otherwise "%02u.%02u" (123 shows 01.23).
+std::string RevisionText(std::uint16_t revision);
 
 // "Ostravel TOLA Utility Revision 1.0.0.0": built once and kept.
 const std::string& ProgramVersionLine();

@@ -77,15 +77,6 @@ std::optional<std::uint16_t> ParseRevision(std::string_view response) {
   return static_cast<std::uint16_t>((v[0] - '0') * 1000 + (v[1] - '0') * 100 + (v[3] - '0') * 10 + (v[4] - '0'));
 }
 
-std::string RevisionText(std::uint16_t revision) {
-  switch (revision) {
-    case kRevisionUnknown: return LoadString(kIdsRevisionUnknown);
-    case 9999: return LoadString(kIdsRevisionNotAvailable);
-    case kRevisionLoading: return LoadString(kIdsRevisionLoading);
-    default: return FormatText("%02u.%02u", revision / 100u, revision % 100u);
-  }
-}
-
 namespace {
 
 using K = ValueKind;

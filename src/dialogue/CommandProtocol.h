@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/VersionLines.h"
 #include "dialogue/CStateMachine.h"
 
 namespace tola {
@@ -29,8 +30,6 @@ std::optional<std::uint16_t> ParseRevision(std::string_view response);
 // True when `response` begins with `prefix`, compared case-sensitively.
 bool HasPrefix(std::string_view response, std::string_view prefix);
 
-// How a revision shows everywhere: "??.??", " N/A ", "Loading" or "%02u.%02u".
-std::string RevisionText(std::uint16_t revision);
 
 // --- The commands of the polling cycle.
 

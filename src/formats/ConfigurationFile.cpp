@@ -1,5 +1,7 @@
 #include "formats/ConfigurationFile.h"
 
+#include "app/VersionLines.h"
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -234,22 +236,7 @@ void ForEachLine(std::string_view bytes, Fn&& fn) {
 
 }  // namespace
 
-const std::string& UtilityRevisionText() {
-  static const std::string text =
-      FormatText(LoadString(kIdsProgramVersionLine), LoadString(kIdsProgramDescription),
-                 unsigned{TOLA_VERSION_MAJOR}, unsigned{TOLA_VERSION_MINOR}, unsigned{TOLA_VERSION_PATCH},
-                 unsigned{TOLA_VERSION_TWEAK});
-  return text;
-}
-
-std::string FirmwareRevisionText(std::uint16_t revision) {
-  switch (revision) {
-    case 0: return LoadString(kIdsRevisionUnknown);
-    case kRevisionNotAvailable: return LoadString(kIdsRevisionNotAvailable);
-    case kRevisionLoading: return LoadString(kIdsRevisionLoading);
-    default: return FormatText("%02u.%02u", revision / 100U, revision % 100U);
-  }
-}
+const std::string& UtilityRevisionText() { return ProgramVersionLine(); }
 
 std::string ProposedConfigurationFileName(std::uint16_t serialNumber, const LocalTime& t) {
   if (serialNumber != kUnknownSerialNumber) {
@@ -276,7 +263,7 @@ std::vector<std::string> ConfigurationFileLines(const LocalTime& t, const Config
   lines.push_back(kWarningLine);
   lines.push_back(FormatText(kAdviceLine, kProductName));
   lines.push_back(FormatText(kNameValueLine, kUtilityRevisionKey, identity.utilityRevision));
-  lines.push_back(FormatText(kNameValueLine, kFirmwareRevisionKey, FirmwareRevisionText(identity.firmwareRevision)));
+  lines.push_back(FormatText(kNameValueLine, kFirmwareRevisionKey, RevisionText(identity.firmwareRevision)));
   if (identity.serialNumber != kUnknownSerialNumber) {
     lines.push_back(FormatText(kSerialLine, kSerialNumberKey, identity.serialNumber));
   }

@@ -34,8 +34,6 @@ struct ConfigurationIdentity {
 
 // "Ostravel TOLA Utility Revision a.b.c.d" with the version compiled in.
 const std::string& UtilityRevisionText();
-// "%02u.%02u" of r / 100 and r % 100, or "??.??", " N/A ", "Loading" for 0, 9999, 0xFFFE.
-std::string FirmwareRevisionText(std::uint16_t revision);
 
 // "SN00123.20260101T120000.TOLAConfig", without the "SN" part when the serial number is unknown.
 std::string ProposedConfigurationFileName(std::uint16_t serialNumber, const LocalTime& saveTime);

@@ -412,12 +412,6 @@ TEST_F(ConfigurationFileTest, NamesFilterAndRevisionTexts) {
   EXPECT_EQ(ProposedConfigurationFileName(kUnknownSerialNumber, kSaveTime), "20260304T050607.TOLAConfig");
   EXPECT_EQ(ConfigurationFileFilter(),
             std::string("TOLA Configuration File (*.TOLAConfig)\0*.TOLAConfig\0All files (*.*)\0*.*\0", 72));
-  EXPECT_EQ(FirmwareRevisionText(0), "??.??");
-  EXPECT_EQ(FirmwareRevisionText(9999), " N/A ");
-  EXPECT_EQ(FirmwareRevisionText(0xFFFE), "Loading");
-  EXPECT_EQ(FirmwareRevisionText(107), "01.07");
-  EXPECT_EQ(FirmwareRevisionText(1234), "12.34");
-  EXPECT_EQ(FirmwareRevisionText(65535), "655.35");
   EXPECT_EQ(UtilityRevisionText().rfind("Ostravel TOLA Utility Revision ", 0), 0U) << UtilityRevisionText();
 }
 
