@@ -64,8 +64,6 @@ constexpr const char kSerialMismatchQuestion[] =
 
 constexpr std::size_t kMem2LineBytes = 0x20;
 constexpr std::size_t kMem3LineBytes = 0x40;
-constexpr std::uint16_t kRevisionNotAvailable = 9999;
-constexpr std::uint16_t kRevisionLoading = 0xFFFE;
 
 void AppendHex(std::string& text, std::span<const std::uint8_t> bytes) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
