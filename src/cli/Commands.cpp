@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "cli/ConfigCommands.h"
+#include "cli/Arguments.h"
 #include "cli/Console.h"
 #include "cli/FileCommands.h"
 #include "cli/FirmwareCommands.h"
@@ -65,44 +66,8 @@ struct Command {
   std::function<int(const GlobalOptions&, std::vector<std::string>&)> run;
 };
 
-bool ParseUnsigned(const std::string& text, std::uint32_t& value) {
-  const auto* end = text.data() + text.size();
-  auto [ptr, ec] = std::from_chars(text.data(), end, value);
-  return ec == std::errc() && ptr == end;
-}
 
-// Takes "--name VALUE" (or "--name=VALUE") out of `args` as a number.
-bool TakeNumber(std::vector<std::string>& args, const std::string& name, std::uint32_t& value, std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string text;
-    std::size_t count = 0;
-    if (args[i] == name) {
-      if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return false;
-      }
-      text = args[i + 1];
-      count = 2;
-    } else if (args[i].rfind(name + "=", 0) == 0) {
-      text = args[i].substr(name.size() + 1);
-      count = 1;
-    } else {
-      continue;
-    }
-    if (!ParseUnsigned(text, value)) {
-      error = name + " needs a whole number, not \"" + text + "\"";
-      return false;
-    }
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + count));
-    return true;
-  }
-  return true;
-}
 
-int Usage(const std::string& message) {
-  std::cerr << "tola: " << message << " (see `tola --help`)" << std::endl;
-  return kExitUsage;
-}
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands{

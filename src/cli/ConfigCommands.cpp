@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/Arguments.h"
 #include "cli/PortCommands.h"
 #include "cli/Progress.h"
 #include "operations/ConfigRestoreController.h"
@@ -68,57 +69,9 @@ namespace {
 constexpr std::uint32_t kDefaultTimeoutSeconds = 30;
 constexpr const char kReplaceQuestion[] = "\"%s\" already exists.\nDo you want to replace it?";
 
-int Usage(const std::string& message) {
-  std::cerr << "tola: " << message << " (see `tola --help`)" << std::endl;
-  return kExitUsage;
-}
 
-// Takes "--name VALUE" or "--name=VALUE" out of `args` as a whole number.
-bool TakeNumber(std::vector<std::string>& args, const std::string& name, std::uint32_t& value, std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string text;
-    std::size_t count = 1;
-    if (args[i] == name) {
-      if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return false;
-      }
-      text = args[i + 1];
-      count = 2;
-    } else if (args[i].rfind(name + "=", 0) == 0) {
-      text = args[i].substr(name.size() + 1);
-    } else {
-      continue;
-    }
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (ec != std::errc() || ptr != end || text.empty()) {
-      error = name + " needs a whole number, not \"" + text + "\"";
-      return false;
-    }
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + count));
-    return true;
-  }
-  return true;
-}
 
-bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
-  const auto it = std::find(args.begin(), args.end(), name);
-  if (it == args.end()) return false;
-  args.erase(it);
-  return true;
-}
 
-// An option left over after the known ones were taken.
-bool UnknownOption(const std::vector<std::string>& args, std::string& error) {
-  for (const std::string& a : args) {
-    if (a.size() > 1 && a[0] == '-') {
-      error = "unknown option \"" + a + "\"";
-      return true;
-    }
-  }
-  return false;
-}
 
 // While `console`'s loop runs, a machine's trace lines go where --trace sends them.
 void TraceTo(Console& console, CStateMachine* machine) {

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/Arguments.h"
 #include "cli/PortCommands.h"
 #include "dialogue/Routing.h"
 #include "operations/ConfigCommandFlows.h"
@@ -97,47 +98,8 @@ constexpr std::uint32_t kDefaultTimeoutSeconds = 30;
 constexpr std::size_t kCyclesToSend = 5;
 constexpr std::size_t kCyclesToReadBack = 5;
 
-int Usage(const std::string& message) {
-  std::cerr << "tola: " << message << " (see `tola --help`)" << std::endl;
-  return kExitUsage;
-}
 
-// Takes "--name VALUE" or "--name=VALUE" out of `args`.
-bool TakeOption(std::vector<std::string>& args, const std::string& name, std::optional<std::string>& value,
-                std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    std::size_t count = 0;
-    if (args[i] == name) {
-      if (i + 1 >= args.size()) {
-        error = name + " needs a value";
-        return false;
-      }
-      value = args[i + 1];
-      count = 2;
-    } else if (args[i].rfind(name + "=", 0) == 0) {
-      value = args[i].substr(name.size() + 1);
-      count = 1;
-    } else {
-      continue;
-    }
-    args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i + count));
-    return true;
-  }
-  return true;
-}
 
-bool TakeNumber(std::vector<std::string>& args, const std::string& name, std::uint32_t& value, std::string& error) {
-  std::optional<std::string> text;
-  if (!TakeOption(args, name, text, error)) return false;
-  if (!text) return true;
-  const char* end = text->data() + text->size();
-  auto [ptr, ec] = std::from_chars(text->data(), end, value);
-  if (text->empty() || ec != std::errc() || ptr != end) {
-    error = name + " needs a whole number, not \"" + *text + "\"";
-    return false;
-  }
-  return true;
-}
 
 // An option that looks like one but is not the command's.
 bool RejectUnknown(const std::vector<std::string>& args, std::size_t allowedPositional, int& status) {
