@@ -47,21 +47,6 @@ void VirtualHost::KillTimer(unsigned id) {
   m_timers.erase(it);
 }
 
-std::optional<std::uint32_t> VirtualHost::TimerRemaining(unsigned id) const {
-  auto it = m_timers.find(id);
-  if (it == m_timers.end()) return std::nullopt;
-  // Find the queued deadline of this timer's handle.
-  auto copy = m_queue;
-  while (!copy.empty()) {
-    const Event e = copy.top();
-    copy.pop();
-    if ((e.seq & ~kUiFlag) == it->second.handle) {
-      return static_cast<std::uint32_t>((e.atUs - m_nowUs) / 1000);
-    }
-  }
-  return std::nullopt;
-}
-
 std::uint32_t VirtualHost::TickCount() const { return static_cast<std::uint32_t>(m_nowUs / 1000); }
 
 void VirtualHost::Sleep(std::uint32_t ms) {

@@ -8,7 +8,6 @@
 #include <functional>
 #include <map>
 #include <mutex>
-#include <optional>
 #include <queue>
 #include <string>
 #include <vector>
@@ -62,8 +61,6 @@ class VirtualHost : public Host {
   void RunPosted();
 
   bool IsTimerArmed(unsigned id) const { return m_timers.count(id) != 0; }
-  // Milliseconds until the timer fires next, if armed.
-  std::optional<std::uint32_t> TimerRemaining(unsigned id) const;
 
   // Scripted answers, consumed in order. `textPart` must occur in the box text.
   void ExpectBox(std::string textPart, BoxAnswer answer);
@@ -73,9 +70,6 @@ class VirtualHost : public Host {
   void SetUnexpectedBoxHandler(std::function<void(const BoxRecord&)> handler) {
     m_unexpected = std::move(handler);
   }
-
-  // Local time at virtual zero.
-  void SetStartTime(const LocalTime& t) { m_startTime = t; }
 
  private:
   struct Event {
