@@ -84,7 +84,7 @@ void ConfigRestoreController::OnNotify(std::uint32_t id, std::uint32_t wParam) {
     Close(kResultNotRestored);
   } else {
     m_app.LogLine(kFailedLine);
-    ShowErrorBox(m_app, kIdsRestoreConfigurationError, m_outcome);
+    m_app.ShowErrorBox(kIdsRestoreConfigurationError, m_outcome);
     Refresh();
   }
 }

@@ -104,7 +104,7 @@ void ConfigSaveController::Finish(ResultCode code) {
     Close(kResultNotSaved);
   } else if (code != kErrorSuccess) {
     m_app.LogLine(kFailedLine);
-    ShowErrorBox(m_app, kIdsSaveConfigurationError, code);
+    m_app.ShowErrorBox(kIdsSaveConfigurationError, code);
     m_failed = true;
     Refresh();
   } else {

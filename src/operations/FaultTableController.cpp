@@ -58,7 +58,7 @@ void FaultTableController::OnNotify(std::uint32_t id, std::uint32_t wParam) {
   if (m_outcome == kErrorCancelled) {
     Close();
   } else if (m_outcome != kErrorSuccess) {
-    ShowErrorBox(m_app, kIdsFaultTableError, m_outcome);
+    m_app.ShowErrorBox(kIdsFaultTableError, m_outcome);
     Refresh();
   } else {
     m_rows = ListFaultRing(machine->Index(), machine->Ring());
