@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -17,9 +18,9 @@ namespace tola {
 namespace {
 
 namespace fs = std::filesystem;
-using test::EnvOverride;
 using test::Pty;
-using test::TempDir;
+using test::ScopedEnv;
+using test::TempFolder;
 
 void WriteFile(const fs::path& file, const std::string& text) {
   fs::create_directories(file.parent_path());
@@ -69,7 +70,6 @@ class FakeSysfs {
 class PortDiscoveryTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_FALSE(temp.Path().empty());
     ASSERT_TRUE(pty.Ok());
     fs::create_directories(virtualFolder);
     const std::string usbHub = "pci0000:00/0000:00:14.0/usb1";
@@ -91,17 +91,17 @@ class PortDiscoveryTest : public ::testing::Test {
     fs::create_symlink(target, virtualFolder / name);
   }
 
-  TempDir temp;
+  TempFolder temp;
   Pty pty;
-  FakeSysfs sysfs{temp.Path() / "sys"};
-  fs::path virtualFolder = temp.Path() / "tola400-sim";
+  FakeSysfs sysfs{temp / "sys"};
+  fs::path virtualFolder = temp / "tola400-sim";
 };
 
 TEST_F(PortDiscoveryTest, ListsRealPortsInNaturalOrderThenLiveVirtualPorts) {
   Link("ttySIM0", pty.Slave());
-  Link("ttySIM1", temp.Path() / "gone");  // its simulator has exited
-  WriteFile(temp.Path() / "plain", "not a device");
-  Link("ttySIM2", temp.Path() / "plain");
+  Link("ttySIM1", temp / "gone");  // its simulator has exited
+  WriteFile(temp / "plain", "not a device");
+  Link("ttySIM2", temp / "plain");
   WriteFile(virtualFolder / "notes.txt", "x");
 
   const std::vector<std::string> expected{"ttyACM0", "ttyS1", "ttyS2", "ttyS10", "ttyUSB0", "ttySIM0"};
@@ -113,31 +113,22 @@ TEST_F(PortDiscoveryTest, DescribesDriverAndNearestUsbDevice) {
   const std::vector<PortInfo> ports = DescribeSerialPorts(sysfs.Root(), virtualFolder.string());
   ASSERT_EQ(ports.size(), 6u);
 
-  const PortInfo& usb = ports[4];
-  EXPECT_EQ(usb.name, "ttyUSB0");
-  EXPECT_EQ(usb.driver, "ftdi_sio");
-  EXPECT_EQ(usb.usbVendor, "0403");
-  EXPECT_EQ(usb.usbProduct, "6001");
-  EXPECT_EQ(usb.manufacturer, "FTDI");
-  EXPECT_EQ(usb.product, "FT232R USB UART");
-  EXPECT_EQ(usb.devicePath, "/dev/ttyUSB0");
-
-  const PortInfo& acm = ports[0];
-  EXPECT_EQ(acm.name, "ttyACM0");
-  EXPECT_EQ(acm.driver, "cdc_acm");
-  EXPECT_EQ(acm.usbVendor, "2341");
-  EXPECT_EQ(acm.product, "Uno");
-
-  const PortInfo& uart = ports[1];
-  EXPECT_EQ(uart.name, "ttyS1");
-  EXPECT_EQ(uart.driver, "serial");
-  EXPECT_EQ(uart.usbVendor, "");
-  EXPECT_EQ(uart.manufacturer, "");
-
-  const PortInfo& sim = ports[5];
-  EXPECT_EQ(sim.name, "ttySIM0");
-  EXPECT_EQ(sim.driver, "tola400-sim");
-  EXPECT_EQ(sim.devicePath, (virtualFolder / "ttySIM0").string());
+  const std::string simPath = (virtualFolder / "ttySIM0").string();
+  // name, driver, USB vendor, USB product, manufacturer, product, device path; in listing order.
+  const std::vector<std::vector<std::string>> expected{
+      {"ttyACM0", "cdc_acm", "2341", "0043", "Arduino", "Uno", "/dev/ttyACM0"},
+      {"ttyS1", "serial", "", "", "", "", "/dev/ttyS1"},
+      {"ttyS2", "serial", "", "", "", "", "/dev/ttyS2"},
+      {"ttyS10", "serial", "", "", "", "", "/dev/ttyS10"},
+      {"ttyUSB0", "ftdi_sio", "0403", "6001", "FTDI", "FT232R USB UART", "/dev/ttyUSB0"},
+      {"ttySIM0", "tola400-sim", "", "", "", "", simPath},
+  };
+  for (std::size_t i = 0; i < ports.size(); ++i) {
+    const PortInfo& p = ports[i];
+    EXPECT_EQ((std::vector<std::string>{p.name, p.driver, p.usbVendor, p.usbProduct, p.manufacturer, p.product,
+                                        p.devicePath}),
+              expected[i]);
+  }
 }
 
 TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameName) {
@@ -153,10 +144,9 @@ TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameName) {
 }
 
 TEST(PortDiscoveryMissingSources, GiveAnEmptyList) {
-  TempDir temp;
-  ASSERT_FALSE(temp.Path().empty());
-  EXPECT_TRUE(ListSerialPorts((temp.Path() / "nosys").string(), (temp.Path() / "nofolder").string()).empty());
-  EXPECT_TRUE(DescribeSerialPorts((temp.Path() / "nosys").string(), "").empty());
+  TempFolder temp;
+  EXPECT_TRUE(ListSerialPorts(temp / "nosys", temp / "nofolder").empty());
+  EXPECT_TRUE(DescribeSerialPorts(temp / "nosys", "").empty());
 }
 
 TEST(PortDiscoveryOnThisMachine, ListsWithoutFailing) {
@@ -172,27 +162,21 @@ TEST(PortDiscoveryOnThisMachine, ListsWithoutFailing) {
 
 TEST(VirtualPortFolderTest, FollowsTheRuntimeDirectoryElseTmpPerUser) {
   const std::string fallback = "/tmp/tola400-sim-" + std::to_string(::getuid());
-  {
-    EnvOverride env("XDG_RUNTIME_DIR", "/run/user/1234");
-    EXPECT_EQ(VirtualPortFolder(), "/run/user/1234/tola400-sim");
-  }
-  {
-    EnvOverride env("XDG_RUNTIME_DIR", "");
-    EXPECT_EQ(VirtualPortFolder(), fallback);
-  }
-  {
-    EnvOverride env("XDG_RUNTIME_DIR", nullptr);
-    EXPECT_EQ(VirtualPortFolder(), fallback);
+  const std::pair<std::optional<std::string>, std::string> cases[] = {
+      {"/run/user/1234", "/run/user/1234/tola400-sim"}, {"", fallback}, {std::nullopt, fallback}};
+  for (const auto& [runtime, folder] : cases) {
+    ScopedEnv env("XDG_RUNTIME_DIR", runtime);
+    EXPECT_EQ(VirtualPortFolder(), folder) << runtime.value_or("(unset)");
   }
 }
 
 TEST(ResolvePortPathTest, PathsAsTheyStandVirtualLinksThenDev) {
-  TempDir temp;
+  TempFolder temp;
   Pty pty;
   ASSERT_TRUE(pty.Ok());
-  const std::string folder = temp.Path().string();
-  fs::create_symlink(pty.Slave(), temp.Path() / "ttySIM0");
-  fs::create_symlink(temp.Path() / "gone", temp.Path() / "ttySIM1");
+  const std::string folder = temp.Path();
+  fs::create_symlink(pty.Slave(), temp / "ttySIM0");
+  fs::create_symlink(temp / "gone", temp / "ttySIM1");
 
   EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", folder), "/dev/ttyUSB0");
   EXPECT_EQ(ResolvePortPath("ttyUSB0", folder), "/dev/ttyUSB0");

@@ -22,9 +22,9 @@
 namespace tola {
 namespace {
 
-using test::EnvOverride;
 using test::Pty;
-using test::TempDir;
+using test::ScopedEnv;
+using test::TempFolder;
 using test::WaitFor;
 
 // Records what the port hands over; called from the reader thread as well as the test's.
@@ -92,6 +92,15 @@ class PosixSerialPortTest : public ::testing::Test {
     while (port.Read(buffer, sizeof buffer, n) && n > 0) got.append(buffer, n);
     return got;
   }
+  // Reads until `count` bytes came (5 s at most, a bound that only catches hangs).
+  std::string DrainAtLeast(std::size_t count) {
+    std::string got;
+    WaitFor([&] {
+      got += Drain();
+      return got.size() >= count;
+    });
+    return got;
+  }
 
   Pty pty;
   RecordingSink sink;
@@ -118,19 +127,16 @@ int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
   return WEXITSTATUS(status);
 }
 
-TEST_F(PosixSerialPortTest, EmptyNameFailsWithNameMissingAndStaysClosed) {
-  SetLastError(0);
-  EXPECT_FALSE(port.Open(""));
-  EXPECT_EQ(GetLastError(), 0xE200000Fu);
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_TRUE(sink.Failures().empty());
-}
-
-TEST_F(PosixSerialPortTest, MissingDeviceFailsWithFileNotFoundAndNoReport) {
-  EXPECT_FALSE(port.Open("/dev/tola-no-such-port"));
-  EXPECT_EQ(GetLastError(), kErrorFileNotFound);
-  EXPECT_FALSE(port.IsOpen());
-  EXPECT_TRUE(sink.Failures().empty());
+TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndStaysClosed) {
+  const std::pair<const char*, ResultCode> cases[] = {{"", 0xE200000Fu},
+                                                       {"/dev/tola-no-such-port", kErrorFileNotFound}};
+  for (const auto& [name, code] : cases) {
+    SetLastError(0);
+    EXPECT_FALSE(port.Open(name)) << name;
+    EXPECT_EQ(GetLastError(), code) << name;
+    EXPECT_FALSE(port.IsOpen());
+    EXPECT_TRUE(sink.Failures().empty());
+  }
 }
 
 TEST_F(PosixSerialPortTest, OpenSetsRaw38400WithoutFlowControlWhateverWasBefore) {
@@ -340,12 +346,7 @@ TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
   for (std::uint32_t wParam : sink.Events()) EXPECT_EQ(wParam, CSerialPort::kEventRxChar);
 
   // The reader thread only noticed the arrival; every byte is still there for the handler.
-  std::string got;
-  ASSERT_TRUE(WaitFor([&] {
-    got += Drain();
-    return got.size() >= 10;
-  }));
-  EXPECT_EQ(got, "0123456789");
+  EXPECT_EQ(DrainAtLeast(10), "0123456789");
   // Each event stands for at least one new byte: no event repeats for bytes still unread.
   EXPECT_LE(sink.Events().size(), 10u);
 
@@ -362,12 +363,7 @@ TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
   const std::size_t seenAgain = sink.Events().size();
   ASSERT_TRUE(pty.Send("cd"));
   ASSERT_TRUE(sink.WaitForEvents(seenAgain + 1));
-  got.clear();
-  ASSERT_TRUE(WaitFor([&] {
-    got += Drain();
-    return got.size() >= 4;
-  }));
-  EXPECT_EQ(got, "abcd");
+  EXPECT_EQ(DrainAtLeast(4), "abcd");
   EXPECT_TRUE(sink.Failures().empty());
 }
 
@@ -380,12 +376,7 @@ TEST_F(PosixSerialPortTest, ReadReturnsAtMostTheCountAskedFor) {
   ASSERT_TRUE(port.Read(buffer, 4, n));
   EXPECT_EQ(n, 4u);
   EXPECT_EQ(std::string(buffer, n), "abcd");
-  std::string rest;
-  ASSERT_TRUE(WaitFor([&] {
-    rest += Drain();
-    return rest.size() >= 2;
-  }));
-  EXPECT_EQ(rest, "ef");
+  EXPECT_EQ(DrainAtLeast(2), "ef");
 }
 
 TEST_F(PosixSerialPortTest, WriteDeliversEveryByteEvenWhenTheQueueFills) {
@@ -412,12 +403,7 @@ TEST_F(PosixSerialPortTest, PurgeDiscardsWhatWasReceived) {
   EXPECT_TRUE(port.Purge());
   EXPECT_EQ(Drain(), "");
   ASSERT_TRUE(pty.Send("fresh"));
-  std::string got;
-  ASSERT_TRUE(WaitFor([&] {
-    got += Drain();
-    return got.size() >= 5;
-  }));
-  EXPECT_EQ(got, "fresh");
+  EXPECT_EQ(DrainAtLeast(5), "fresh");
 }
 
 TEST_F(PosixSerialPortTest, CloseStopsTheWaitingReaderAndTwiceIsHarmless) {
@@ -467,10 +453,9 @@ TEST_F(PosixSerialPortTest, UnplugEndsTheReaderQuietlyAndLaterCallsEachReport) {
 }
 
 TEST_F(PosixSerialPortTest, VirtualPortNameOpensThroughTheRuntimeFolder) {
-  TempDir runtime;
-  ASSERT_FALSE(runtime.Path().empty());
-  EnvOverride env("XDG_RUNTIME_DIR", runtime.Path().c_str());
-  const std::filesystem::path folder = runtime.Path() / "tola400-sim";
+  TempFolder runtime;
+  ScopedEnv env("XDG_RUNTIME_DIR", runtime.Path());
+  const std::filesystem::path folder = runtime / "tola400-sim";
   std::filesystem::create_directory(folder);
   std::filesystem::create_symlink(pty.Slave(), folder / "ttySIM9");
 

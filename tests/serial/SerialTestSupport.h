@@ -1,18 +1,17 @@
 #pragma once
-// Pseudo-terminals, temporary folders and environment overrides for the serial tests.
+// Pseudo-terminals for the serial tests; folders and environment come from support/TempFolder.h.
 
 #include <fcntl.h>
 #include <poll.h>
-#include <stdlib.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <array>
 #include <chrono>
-#include <filesystem>
-#include <optional>
 #include <string>
 #include <thread>
+
+#include "support/TempFolder.h"
 
 namespace tola::test {
 
@@ -68,50 +67,6 @@ class Pty {
  private:
   int m_master = -1;
   std::string m_slave;
-};
-
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tola-serial-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) m_path = pattern;
-  }
-  ~TempDir() {
-    std::error_code ec;
-    if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  const std::filesystem::path& Path() const { return m_path; }
-
- private:
-  std::filesystem::path m_path;
-};
-
-// Sets or clears an environment variable for the life of the object.
-class EnvOverride {
- public:
-  EnvOverride(const char* name, const char* value) : m_name(name) {
-    if (const char* old = ::getenv(name)) m_old = old;
-    if (value) {
-      ::setenv(name, value, 1);
-    } else {
-      ::unsetenv(name);
-    }
-  }
-  ~EnvOverride() {
-    if (m_old) {
-      ::setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name.c_str());
-    }
-  }
-  EnvOverride(const EnvOverride&) = delete;
-  EnvOverride& operator=(const EnvOverride&) = delete;
-
- private:
-  std::string m_name;
-  std::optional<std::string> m_old;
 };
 
 // Waits up to 5 s for `done`; the bound only catches hangs.
