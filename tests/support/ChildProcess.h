@@ -11,10 +11,11 @@
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "support/TempFolder.h"
 
 extern char** environ;
 
@@ -169,20 +170,10 @@ class ChildProcess {
 };
 
 // A private runtime folder, so simulators published there are seen only by this test.
-class TempRuntimeDir {
+class TempRuntimeDir : public TempFolder {
  public:
-  TempRuntimeDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tola-run-XXXXXX").string();
-    if (::mkdtemp(pattern.data())) path = pattern;
-  }
-  ~TempRuntimeDir() {
-    std::error_code ignored;
-    if (!path.empty()) std::filesystem::remove_all(path, ignored);
-  }
-  TempRuntimeDir(const TempRuntimeDir&) = delete;
-  TempRuntimeDir& operator=(const TempRuntimeDir&) = delete;
   std::string PortFolder() const { return path + "/tola400-sim"; }
-  std::string path;
+  const std::string path = Path();
 };
 
 }  // namespace tola::test

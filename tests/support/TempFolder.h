@@ -20,7 +20,7 @@ class TempFolder {
   TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
     std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
-                          "/tola-platform-XXXXXX";
+                          "/tola-test-XXXXXX";
     if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
     EXPECT_FALSE(m_path.empty()) << "mkdtemp failed";
   }
