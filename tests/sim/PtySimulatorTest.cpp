@@ -14,14 +14,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "serial/VirtualPorts.h"
 #include "support/ChildProcess.h"
-
+#include "support/TempFolder.h"
 
 namespace tola::test {
 namespace {
@@ -34,10 +32,11 @@ class SimProcess : public ChildProcess {
   SimProcess(const std::string& runtimeDir, const std::vector<std::string>& args)
       : ChildProcess(Argv(args), {{"XDG_RUNTIME_DIR", runtimeDir}}) {}
 
-  // Everything until the program closes its output.
-  std::string ReadAll(int fdChoice = 1, int timeoutMs = 5000) {
-    Drain(timeoutMs);
-    return fdChoice == 1 ? Stdout() : Stderr();
+  // The two lines the program starts with: the port's name and the terminal behind it.
+  bool Publish(std::string& name, std::string& slave) { return ReadLine(name) && ReadLine(slave); }
+  bool Publish(std::string& name) {
+    std::string slave;
+    return Publish(name, slave);
   }
 
  private:
@@ -107,23 +106,16 @@ class PlainPort {
   long long m_lastAskMicros = 0;
 };
 
-std::string ReadLinkText(const std::string& path) {
-  char buffer[4096];
-  const ssize_t n = ::readlink(path.c_str(), buffer, sizeof buffer - 1);
-  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string();
-}
-
 TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
   TempRuntimeDir dir;
   ASSERT_FALSE(dir.path.empty());
   SimProcess sim(dir.path, {"--speed", "19200", "--serial", "4321"});
   ASSERT_TRUE(sim.Started());
   std::string name, slave;
-  ASSERT_TRUE(sim.ReadLine(name));
-  ASSERT_TRUE(sim.ReadLine(slave));
+  ASSERT_TRUE(sim.Publish(name, slave));
   EXPECT_EQ(name, "ttySIM0");
   const std::string link = dir.PortFolder() + "/" + name;
-  EXPECT_EQ(ReadLinkText(link), slave);
+  EXPECT_EQ(std::filesystem::read_symlink(link).string(), slave);
   const auto ports = ListVirtualPorts(dir.PortFolder());
   ASSERT_EQ(ports.size(), 1u);
   EXPECT_EQ(ports[0].name, "ttySIM0");
@@ -153,9 +145,8 @@ TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
 TEST(PtySimulator, FollowsSpeedChangesAndPacesEveryByte) {
   TempRuntimeDir dir;
   SimProcess sim(dir.path, {"--answer-delay", "0"});
-  std::string name, slave;
-  ASSERT_TRUE(sim.ReadLine(name));
-  ASSERT_TRUE(sim.ReadLine(slave));
+  std::string name;
+  ASSERT_TRUE(sim.Publish(name));
   PlainPort port(dir.PortFolder() + "/" + name);
   ASSERT_TRUE(port.SetSpeed(38400));
   ASSERT_FALSE(port.Ask(";").empty());
@@ -196,17 +187,16 @@ TEST(PtySimulator, SecondSimulatorTakesTheNextNameOrTheOneGiven) {
 TEST(PtySimulator, HelpExplainsEveryOptionAndMistakesAreRefused) {
   TempRuntimeDir dir;
   SimProcess help(dir.path, {"--help"});
-  const std::string text = help.ReadAll();
-  EXPECT_EQ(help.Wait(), 0);
+  EXPECT_EQ(help.Finish(), 0);
+  const std::string text = help.Stdout();
   for (const char* option : {"--speed", "--serial", "--revision", "--revision-after-load", "--loader",
                              "--answer-delay", "--drop", "--corrupt", "--delay", "--nak", "--silence",
                              "--seed", "--log", "--name", "--help"}) {
     EXPECT_NE(text.find(option), std::string::npos) << option;
   }
   SimProcess wrong(dir.path, {"--speed", "1200"});
-  const std::string error = wrong.ReadAll(2);
-  EXPECT_EQ(wrong.Wait(), 2);
-  EXPECT_NE(error.find("--speed"), std::string::npos);
+  EXPECT_EQ(wrong.Finish(), 2);
+  EXPECT_NE(wrong.Stderr().find("--speed"), std::string::npos);
   EXPECT_FALSE(std::filesystem::exists(dir.PortFolder() + "/ttySIM0"));
 }
 
@@ -214,9 +204,8 @@ TEST(PtySimulator, TrafficLogShowsBothDirectionsWithTimes) {
   TempRuntimeDir dir;
   const std::string logPath = dir.path + "/traffic.log";
   SimProcess sim(dir.path, {"--log", logPath});
-  std::string name, slave;
-  ASSERT_TRUE(sim.ReadLine(name));
-  ASSERT_TRUE(sim.ReadLine(slave));
+  std::string name;
+  ASSERT_TRUE(sim.Publish(name));
   {
     PlainPort port(dir.PortFolder() + "/" + name);
     ASSERT_TRUE(port.SetSpeed(9600));
@@ -225,10 +214,7 @@ TEST(PtySimulator, TrafficLogShowsBothDirectionsWithTimes) {
     EXPECT_EQ(port.Ask("^sn;"), "^SN1234;");
   }
   ASSERT_EQ(sim.Stop(), 0);
-  std::ifstream file(logPath);
-  std::stringstream content;
-  content << file.rdbuf();
-  const std::string log = content.str();
+  const std::string log = ReadWholeFile(logPath);
   EXPECT_NE(log.find("PC>AMP  9600 ;   [speeds differ"), std::string::npos) << log;
   EXPECT_NE(log.find("PC>AMP 38400 ^sn;"), std::string::npos) << log;
   EXPECT_NE(log.find("AMP>PC 38400 ^SN1234;"), std::string::npos) << log;
@@ -237,9 +223,8 @@ TEST(PtySimulator, TrafficLogShowsBothDirectionsWithTimes) {
 TEST(PtySimulator, UnplugFaultClosesTheTerminalAndEnds) {
   TempRuntimeDir dir;
   SimProcess sim(dir.path, {"--unplug", "1"});
-  std::string name, slave;
-  ASSERT_TRUE(sim.ReadLine(name));
-  ASSERT_TRUE(sim.ReadLine(slave));
+  std::string name;
+  ASSERT_TRUE(sim.Publish(name));
   const std::string link = dir.PortFolder() + "/" + name;
   PlainPort port(link);
   ASSERT_TRUE(port.SetSpeed(38400));

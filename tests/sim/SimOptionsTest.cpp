@@ -1,12 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
-
 #include "sim/SimOptions.h"
 #include "sim/TrafficLog.h"
+#include "support/TempFolder.h"
 
 namespace tola::test {
 namespace {
@@ -70,7 +66,8 @@ TEST(SimCommandLine, RevisionsReadAsTheAmplifierReportsThem) {
 TEST(TrafficLog, GroupsBurstsAndMarksWhatWasNotUnderstood) {
   EXPECT_EQ(TrafficLog::Printable(std::string("^A\\\x01\xff;", 6)), "^A\\\\\\x01\\xFF;");
 
-  const std::string path = (std::filesystem::temp_directory_path() / "tola-traffic-test.log").string();
+  TempFolder folder;
+  const std::string path = folder / "traffic.log";
   {
     TrafficLog log;
     ASSERT_TRUE(log.Open(path));
@@ -80,11 +77,7 @@ TEST(TrafficLog, GroupsBurstsAndMarksWhatWasNotUnderstood) {
     log.Record(TrafficLog::Direction::ToAmplifier, ';', 9600, false, t += 500'000);
     log.Record(TrafficLog::Direction::ToAmplifier, ';', 9600, false, t += 500'000);
   }
-  std::ifstream file(path);
-  std::stringstream content;
-  content << file.rdbuf();
-  std::remove(path.c_str());
-  EXPECT_EQ(content.str(),
+  EXPECT_EQ(ReadWholeFile(path),
             "   1.000261 PC>AMP 38400 ^sn;\n"
             "   1.001305 AMP>PC 38400 ^SN1;\n"
             "   1.502349 PC>AMP  9600 ;   [speeds differ: not understood]\n"

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,8 @@ struct Arrival {
 
 class ModelBench {
  public:
+  // `setUp` changes the default options before the model is made.
+  explicit ModelBench(const std::function<void(Tola400Options&)>& setUp) : ModelBench(Options(setUp)) {}
   explicit ModelBench(Tola400Options options = {}) : clock(host), model(clock, options) {
     model.SetOutput([this](char byte, std::uint32_t speed) {
       out.push_back(Arrival{byte, speed, host.NowMicros()});
@@ -52,6 +55,13 @@ class ModelBench {
   Tola400Model model;
   std::vector<Arrival> out;
   std::string text;
+
+ private:
+  static Tola400Options Options(const std::function<void(Tola400Options&)>& setUp) {
+    Tola400Options options;
+    setUp(options);
+    return options;
+  }
 };
 
 inline std::string Hex2(unsigned value) {

@@ -170,15 +170,20 @@ TEST_F(SimulatedPortTest, NothingPassesWhileTheSpeedsDiffer) {
   EXPECT_EQ(Ask("^sn;"), "^SN1234;");
 }
 
-class SlowAmplifierPortTest : public SimulatedPortTest {
+// The same rig with an amplifier changed by `setUp`.
+template <void (*setUp)(Tola400Options&)>
+class ChangedAmplifierPortTest : public SimulatedPortTest {
  protected:
-  static Tola400Options Slow() {
+  static Tola400Options Changed() {
     Tola400Options options;
-    options.answerDelayUs = 80'000;
+    setUp(options);
     return options;
   }
-  SlowAmplifierPortTest() : SimulatedPortTest(Slow()) {}
+  ChangedAmplifierPortTest() : SimulatedPortTest(Changed()) {}
 };
+
+void Slow(Tola400Options& options) { options.answerDelayUs = 80'000; }
+using SlowAmplifierPortTest = ChangedAmplifierPortTest<Slow>;
 
 TEST_F(SlowAmplifierPortTest, AnswerArrivingAfterASpeedChangeIsLost) {
   ASSERT_TRUE(port.Open("ttyS0"));
@@ -231,15 +236,8 @@ TEST_F(SimulatedPortTest, UnpluggedAdapterFailsEveryOperationUntilReopened) {
   EXPECT_EQ(Ask("^sn;"), "^SN1234;");
 }
 
-class UnpluggingAmplifierPortTest : public SimulatedPortTest {
- protected:
-  static Tola400Options Unplugging() {
-    Tola400Options options;
-    options.faults.unplugRate = 1.0;
-    return options;
-  }
-  UnpluggingAmplifierPortTest() : SimulatedPortTest(Unplugging()) {}
-};
+void Unplugging(Tola400Options& options) { options.faults.unplugRate = 1.0; }
+using UnpluggingAmplifierPortTest = ChangedAmplifierPortTest<Unplugging>;
 
 TEST_F(UnpluggingAmplifierPortTest, AmplifierCableFaultPullsThePort) {
   ASSERT_TRUE(port.Open("ttyUSB0"));
@@ -249,30 +247,6 @@ TEST_F(UnpluggingAmplifierPortTest, AmplifierCableFaultPullsThePort) {
   EXPECT_FALSE(port.Write(";", 1));
   ASSERT_EQ(sink.failures.size(), 1u);
   EXPECT_EQ(sink.failures[0].first, "WriteFile");
-}
-
-TEST_F(SimulatedPortTest, FirmwareDownloadThroughThePortKeepsTheImage) {
-  ASSERT_TRUE(port.Open("ttyS0"));
-  ASSERT_EQ(Ask("^LD;", 2000), "");
-  ASSERT_EQ(model.Mode(), AmplifierMode::Loader);
-  ASSERT_EQ(Ask("D"), "D");
-
-  std::vector<std::uint8_t> image(Tola400Model::kFlashEnd - Tola400Model::kFlashStart, 0xFF);
-  const std::uint32_t blocks = 40;
-  for (std::uint32_t k = 1; k <= blocks; ++k) {
-    const std::uint32_t address = 0x800 + 128 * k;
-    const auto data = PatternBlock(k);
-    std::copy(data.begin(), data.end(), image.begin() + 128 * k);
-    ASSERT_EQ(Ask(Packet(address, data), 60), "A") << k;
-  }
-  const auto first = PatternBlock(1000);
-  std::copy(first.begin(), first.end(), image.begin());
-  ASSERT_EQ(Ask(Packet(Tola400Model::kLastPacketAddress, first), 60), "B");
-  EXPECT_EQ(model.FlashImage(), image);
-
-  // Back in the firmware at the configured speed after the restart.
-  host.AdvanceBy(3000);
-  EXPECT_EQ(Ask("^RV;"), "^RV01.23;");
 }
 
 }  // namespace

@@ -44,9 +44,7 @@ TEST(Tola400ModelLine, GarbageAtAnotherSpeedDoesNotDisturbACommand) {
 }
 
 TEST(Tola400ModelLine, AnswerLeavesAfterTheAnswerDelay) {
-  Tola400Options options;
-  options.answerDelayUs = 7000;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.answerDelayUs = 7000; });
   bench.Send("^sn;");
   const std::uint64_t commandEnd = bench.host.NowMicros();
   bench.host.AdvanceBy(6);
@@ -109,10 +107,7 @@ TEST(Tola400ModelQueries, EveryQueryIsAnsweredWithCaretUpperCaseNameValueAndSemi
 }
 
 TEST(Tola400ModelQueries, RevisionAndSerialNumberComeFromTheOptions) {
-  Tola400Options options;
-  options.revision = 507;
-  options.serialNumber = 40000;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.revision = 507; o.serialNumber = 40000; });
   EXPECT_EQ(bench.Ask("^RV;"), "^RV05.07;");
   EXPECT_EQ(bench.Ask("^sn;"), "^SN40000;");
 }
@@ -238,9 +233,7 @@ TEST(Tola400ModelSets, FaultShowsUntilClearedAndTuneReportsItsProgress) {
 // Restart
 
 TEST(Tola400ModelRestart, ResetIsSilentThenAnswersAtTheConfiguredSpeed) {
-  Tola400Options options = At(9600);
-  options.restartMs = 1200;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.speed = 9600; o.restartMs = 1200; });
   bench.Ask("^brp3;");
   ASSERT_EQ(bench.model.Speed(), 38400u);
   EXPECT_EQ(bench.Ask("^RS;", 10), "");
@@ -285,30 +278,31 @@ TEST(Tola400ModelRestart, EachStartAddsAPowerOnRecord) {
 // ---------------------------------------------------------------------------------------------
 // EEPROMs
 
-TEST(Tola400ModelEeprom, ReadAnswersEchoDataAndChecksum) {
-  ModelBench bench;
-  const std::string answer = bench.Ask("^ERP0140407F;", 200);
-  ASSERT_EQ(answer.size(), 141u);
-  EXPECT_EQ(answer.substr(0, 10), "^ERP014040");
+// The data of a 64-byte read, once the answer's echo, upper-case digits and checksum are right.
+std::vector<std::uint8_t> ReadBlock(ModelBench& bench, const std::string& prefix, unsigned bank, unsigned address) {
+  const std::string answer = bench.Ask(ReadCommand(prefix, bank, address, 64), 200);
+  EXPECT_EQ(answer.size(), 141u) << answer;
+  EXPECT_EQ(answer.substr(0, 10), prefix + Hex2(bank) + Hex2(address) + "40");
   EXPECT_EQ(answer.back(), ';');
-  const std::vector<std::uint8_t> bytes = HexBytes(answer.substr(10, 130));
-  ASSERT_EQ(bytes.size(), 65u);
-  unsigned sum = 0x01 + 0x40 + 0x40;
+  EXPECT_EQ(answer.find_first_of("abcdef"), std::string::npos);
+  std::vector<std::uint8_t> bytes = HexBytes(answer.substr(10, 130));
+  unsigned sum = bank + address + 64;
+  for (std::uint8_t b : bytes) sum += b;
+  EXPECT_EQ(sum & 0xFF, 0u) << answer;
+  bytes.resize(64);
+  return bytes;
+}
+
+TEST(Tola400ModelEeprom, ReadsAnswerEchoDataAndChecksum) {
+  ModelBench bench;
+  ASSERT_EQ(ReadCommand("^ERP", 1, 0x40, 64), "^ERP0140407F;");
+  const std::vector<std::uint8_t> bytes = ReadBlock(bench, "^ERP", 1, 0x40);
   for (std::size_t i = 0; i < 64; ++i) {
     EXPECT_EQ(bytes[i], bench.model.Mem2At(1, 0x40 + static_cast<unsigned>(i))) << i;
   }
-  for (std::uint8_t b : bytes) sum += b;
-  EXPECT_EQ(sum & 0xFF, 0u);
-  EXPECT_EQ(answer.find_first_of("abcdef"), std::string::npos);
-}
-
-TEST(Tola400ModelEeprom, Mem3ReadCoversTheFaultPages) {
-  ModelBench bench;
-  const std::string answer = bench.Ask("^ERS38004088;", 200);
-  ASSERT_EQ(answer.size(), 141u);
-  EXPECT_EQ(answer.substr(0, 10), "^ERS380040");
-  const std::vector<std::uint8_t> bytes = HexBytes(answer.substr(10, 128));
-  EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), bench.model.Mem3().begin() + 0x3800));
+  // MEM3 reads cover the fault pages too.
+  const std::vector<std::uint8_t> fault = ReadBlock(bench, "^ERS", 0x38, 0x00);
+  EXPECT_TRUE(std::equal(fault.begin(), fault.end(), bench.model.Mem3().begin() + 0x3800));
 }
 
 TEST(Tola400ModelEeprom, OneByteReadOfTheFaultIndex) {
@@ -331,9 +325,7 @@ TEST(Tola400ModelEeprom, Mem3BlockWrittenReadsBack) {
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0xC3 ^ (i * 5));
   EXPECT_EQ(bench.Ask(WriteCommand("^EWS", 0x12, 0x40, data), 200),
             "^EWS124040" + Hex2(Negate(0x12 + 0x40 + 0x40)) + ";");
-  const std::string answer = bench.Ask(ReadCommand("^ERS", 0x12, 0x40, 64), 200);
-  ASSERT_EQ(answer.size(), 141u);
-  EXPECT_EQ(HexBytes(answer.substr(10, 128)), data);
+  EXPECT_EQ(ReadBlock(bench, "^ERS", 0x12, 0x40), data);
 }
 
 TEST(Tola400ModelEeprom, MalformedCommandsAreNotAnswered) {
@@ -477,9 +469,7 @@ TEST(Tola400ModelConfig, AntennaEnableIsReadAndSet) {
 // Bootstrap loader
 
 TEST(Tola400ModelLoader, LoadCommandStartsTheLoaderAt38400) {
-  Tola400Options options = At(9600);
-  options.loaderStartMs = 400;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.speed = 9600; o.loaderStartMs = 400; });
   EXPECT_EQ(bench.Ask("^LD;", 10), "");
   EXPECT_EQ(bench.model.Mode(), AmplifierMode::Restarting);
   bench.host.AdvanceBy(400);
@@ -500,10 +490,7 @@ TEST(Tola400ModelLoader, LoadCommandStartsTheLoaderAt38400) {
 }
 
 TEST(Tola400ModelLoader, DownloadChecksEveryPacketAndKeepsTheImage) {
-  Tola400Options options;
-  options.revisionAfterLoad = 204;
-  options.restartMs = 1000;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.revisionAfterLoad = 204; o.restartMs = 1000; });
   bench.Ask("^LD;", 1000);
   ASSERT_EQ(bench.model.Mode(), AmplifierMode::Loader);
   EXPECT_EQ(bench.Ask("D"), "D");
@@ -540,9 +527,7 @@ TEST(Tola400ModelLoader, DownloadChecksEveryPacketAndKeepsTheImage) {
 }
 
 TEST(Tola400ModelLoader, FillPollsCompleteAPartPacketAndTheLastOneGetsN) {
-  Tola400Options options;
-  options.startInLoader = true;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.startInLoader = true; });
   ASSERT_EQ(bench.Ask("D"), "D");
   const std::string packet = Packet(0x880, PatternBlock(9));
   EXPECT_EQ(bench.Ask(packet.substr(0, 50)), "");
@@ -553,9 +538,7 @@ TEST(Tola400ModelLoader, FillPollsCompleteAPartPacketAndTheLastOneGetsN) {
 }
 
 TEST(Tola400ModelLoader, StartingInTheLoaderStaysThere) {
-  Tola400Options options = At(9600);
-  options.startInLoader = true;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.speed = 9600; o.startInLoader = true; });
   EXPECT_EQ(bench.model.Mode(), AmplifierMode::Loader);
   EXPECT_EQ(bench.model.Speed(), 38400u);
   EXPECT_FALSE(bench.model.FirmwareValid());
@@ -568,9 +551,7 @@ TEST(Tola400ModelLoader, StartingInTheLoaderStaysThere) {
 }
 
 TEST(Tola400ModelLoader, PowerOnListensForTheLoaderBeforeStartingTheFirmware) {
-  Tola400Options options = At(19200);
-  options.loaderWindowMs = 1500;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.speed = 19200; o.loaderWindowMs = 1500; });
   bench.model.PowerOff();
   EXPECT_EQ(bench.Ask(";", 100), "");
   bench.model.PowerOn();
@@ -591,10 +572,7 @@ TEST(Tola400ModelLoader, PowerOnListensForTheLoaderBeforeStartingTheFirmware) {
 // Injected faults
 
 TEST(Tola400ModelFaults, NakRateRejectsGoodPackets) {
-  Tola400Options options;
-  options.startInLoader = true;
-  options.faults.nakRate = 1.0;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.startInLoader = true; o.faults.nakRate = 1.0; });
   bench.Ask("D");
   EXPECT_EQ(bench.Ask(Packet(0x880, PatternBlock(1))), "N");
   EXPECT_EQ(bench.model.Counters().naksInjected, 1u);
@@ -602,19 +580,14 @@ TEST(Tola400ModelFaults, NakRateRejectsGoodPackets) {
 }
 
 TEST(Tola400ModelFaults, DroppedBytesNeverArrive) {
-  Tola400Options options;
-  options.faults.dropRate = 1.0;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.faults.dropRate = 1.0; });
   EXPECT_EQ(bench.Ask("^sn;"), "");
   EXPECT_EQ(bench.model.Counters().droppedIn, 4u);
   EXPECT_TRUE(bench.model.Commands().empty());
 }
 
 TEST(Tola400ModelFaults, SilenceIgnoresEverythingForAWhile) {
-  Tola400Options options;
-  options.faults.silenceRate = 1.0;
-  options.faults.silenceMs = 1000;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.faults.silenceRate = 1.0; o.faults.silenceMs = 1000; });
   EXPECT_EQ(bench.Ask("^sn;"), "");
   EXPECT_TRUE(bench.model.Silent());
   EXPECT_EQ(bench.Ask("^sn;", 500), "");
@@ -627,9 +600,7 @@ TEST(Tola400ModelFaults, SilenceIgnoresEverythingForAWhile) {
 }
 
 TEST(Tola400ModelFaults, UnplugCallsTheHandlerAndGoesDeaf) {
-  Tola400Options options;
-  options.faults.unplugRate = 1.0;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.faults.unplugRate = 1.0; });
   int unplugs = 0;
   bench.model.SetUnplugHandler([&] { ++unplugs; });
   EXPECT_EQ(bench.Ask("^sn;"), "");
@@ -640,10 +611,7 @@ TEST(Tola400ModelFaults, UnplugCallsTheHandlerAndGoesDeaf) {
 }
 
 TEST(Tola400ModelFaults, DelayedBytesKeepTheirOrder) {
-  Tola400Options options;
-  options.faults.delayRate = 1.0;
-  options.faults.delayMs = 100;
-  ModelBench bench(options);
+  ModelBench bench([](Tola400Options& o) { o.faults.delayRate = 1.0; o.faults.delayMs = 100; });
   bench.Send("^sn;");
   const std::uint64_t sent = bench.host.NowMicros();
   bench.host.AdvanceBy(2000);
