@@ -115,16 +115,10 @@ TEST(AtomicFile, WholeFileHelper) {
   EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"new.cfg"});
 }
 
-}  // namespace
-}  // namespace tola
-
-namespace tola {
-namespace {
-
 TEST(AtomicFile, CommitAfterAnIgnoredFailedWriteKeepsTheOldFile) {
-  test::TempFolder folder;
+  TempFolder folder;
   const std::string path = folder / "backup.TOLAConfig";
-  test::WriteWholeFile(path, "the good backup");
+  WriteWholeFile(path, "the good backup");
   std::size_t written = 0;
   AtomicFile file;
   ASSERT_EQ(file.Create(path), kErrorSuccess);
@@ -133,20 +127,20 @@ TEST(AtomicFile, CommitAfterAnIgnoredFailedWriteKeepsTheOldFile) {
   file.SetWriteFn(nullptr);
   EXPECT_EQ(file.Write(std::string("rest")), kErrorDiskFull) << "a failed write sticks";
   EXPECT_EQ(file.Commit(), kErrorDiskFull);
-  EXPECT_EQ(test::ReadWholeFile(path), "the good backup");
-  EXPECT_EQ(test::FolderEntries(folder.Path()), std::set<std::string>{"backup.TOLAConfig"});
+  EXPECT_EQ(ReadWholeFile(path), "the good backup");
+  EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"backup.TOLAConfig"});
 }
 
 TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
-  test::TempFolder folder;
+  TempFolder folder;
   const std::string path = folder / "hive.reg";
-  test::WriteWholeFile(path, "old");
+  WriteWholeFile(path, "old");
   ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
   ASSERT_EQ(WriteFileAtomically(path, "new"), kErrorSuccess);
   struct stat st {};
   ASSERT_EQ(::stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(test::ReadWholeFile(path), "new");
+  EXPECT_EQ(ReadWholeFile(path), "new");
 }
 
 }  // namespace

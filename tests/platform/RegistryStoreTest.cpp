@@ -170,6 +170,15 @@ RegistryStore Parsed(const std::string& text) {
   return store;
 }
 
+// A loaded store on a hive file of its own.
+class RegistryHive : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(store.Load(), kErrorSuccess); }
+  TempFolder dir;
+  const std::string hive = dir / "h.reg";
+  RegistryStore store{hive};
+};
+
 // ---- text helpers -----------------------------------------------------------------------------
 
 TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
@@ -197,20 +206,13 @@ TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
 
 // ---- the file format --------------------------------------------------------------------------
 
-TEST(RegistryStoreFormat, ProgramWritesWhatRegeditWrites) {
-  TempFolder dir;
-  RegistryStore store(dir / "hive.reg");
-  ASSERT_EQ(store.Load(), kErrorSuccess);
-  FillLikeExport(store);
-  EXPECT_EQ(ReadWholeFile(dir / "hive.reg"), kExport);
-  EXPECT_EQ(store.Serialize(), kExport);
-}
-
-TEST(RegistryStoreFormat, HandWrittenExportReadsToTheProgramsValues) {
+TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
   TempFolder dir;
   RegistryStore written(dir / "program.reg");
   ASSERT_EQ(written.Load(), kErrorSuccess);
   FillLikeExport(written);
+  EXPECT_EQ(ReadWholeFile(dir / "program.reg"), kExport);
+  EXPECT_EQ(written.Serialize(), kExport);
 
   const std::string utf8Bom = "\xEF\xBB\xBF" + kExport;
   std::string utf8Crlf;
@@ -239,10 +241,7 @@ TEST(RegistryStoreFormat, HandWrittenExportReadsToTheProgramsValues) {
   EXPECT_EQ(Query(read, kWindowKey, "minPosX"), (RegValue{kRegDword, {0xff, 0xff, 0xff, 0xff}}));
 }
 
-TEST(RegistryStoreFormat, EveryTypeAndSizeRoundTrips) {
-  TempFolder dir;
-  RegistryStore store(dir / "hive.reg");
-  ASSERT_EQ(store.Load(), kErrorSuccess);
+TEST_F(RegistryHive, EveryTypeAndSizeRoundTrips) {
   ASSERT_EQ(store.CreateKey("A\\B"), kErrorSuccess);
   std::mt19937 rng(7);
   const std::vector<std::uint32_t> types = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 0xABCDEF01u,
@@ -262,24 +261,21 @@ TEST(RegistryStoreFormat, EveryTypeAndSizeRoundTrips) {
   ASSERT_EQ(store.SetValue("A", "lone surrogate", kRegSz, {0x00, 0xD8, 0, 0}), kErrorSuccess);
   ASSERT_EQ(store.SetValue("A", "", kRegDword, DwordBytes(0xDEADBEEF)), kErrorSuccess);
 
-  RegistryStore again(dir / "hive.reg");
+  RegistryStore again(hive);
   ASSERT_EQ(again.Load(), kErrorSuccess);
   ExpectSameHive(store, again);
   EXPECT_EQ(again.Serialize(), store.Serialize());
   EXPECT_EQ(again.EnumValueNames("A\\B").size(), types.size() * 11);
 }
 
-TEST(RegistryStoreFormat, TextsThatCannotStandInQuotesAreWrittenAsHex) {
-  TempFolder dir;
-  RegistryStore s(dir / "h.reg");
-  ASSERT_EQ(s.Load(), kErrorSuccess);
-  ASSERT_EQ(s.CreateKey("K"), kErrorSuccess);
-  ASSERT_EQ(s.SetValue("K", "plain", kRegSz, Wide(u"x")), kErrorSuccess);
-  ASSERT_EQ(s.SetValue("K", "break", kRegSz, Wide(u"a\nb")), kErrorSuccess);
-  ASSERT_EQ(s.SetValue("K", "zero", kRegSz, Bytes{'a', 0, 0, 0, 'b', 0, 0, 0}), kErrorSuccess);
-  ASSERT_EQ(s.SetValue("K", "expand", kRegExpandSz, Wide(u"x")), kErrorSuccess);
-  ASSERT_EQ(s.SetValue("K", "dword5", kRegDword, Bytes{1, 2, 3, 4, 5}), kErrorSuccess);
-  EXPECT_EQ(s.Serialize(),
+TEST_F(RegistryHive, TextsThatCannotStandInQuotesAreWrittenAsHex) {
+  ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", "plain", kRegSz, Wide(u"x")), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", "break", kRegSz, Wide(u"a\nb")), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", "zero", kRegSz, Bytes{'a', 0, 0, 0, 'b', 0, 0, 0}), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", "expand", kRegExpandSz, Wide(u"x")), kErrorSuccess);
+  ASSERT_EQ(store.SetValue("K", "dword5", kRegDword, Bytes{1, 2, 3, 4, 5}), kErrorSuccess);
+  EXPECT_EQ(store.Serialize(),
             "Windows Registry Editor Version 5.00\n\n"
             "[HKEY_CURRENT_USER\\K]\n"
             "\"plain\"=\"x\"\n"
@@ -307,7 +303,7 @@ TEST(RegistryStoreFormat, EscapesInNamesAndTexts) {
   EXPECT_NE(store.Serialize().find("\"Path\"=\"C:\\\\Users\\\\op\"\n"), std::string::npos);
 }
 
-TEST(RegistryStoreFormat, WrappedAndUnwrappedHexReadAlike) {
+TEST_F(RegistryHive, WrappedAndUnwrappedHexReadAlike) {
   const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n";
   const RegistryStore wrapped = Parsed(head +
                                        "\"v\"=hex:01,02,\\\n"
@@ -320,15 +316,12 @@ TEST(RegistryStoreFormat, WrappedAndUnwrappedHexReadAlike) {
   ExpectSameHive(wrapped, flat);
 
   // Long values written by the program wrap within 78 columns and read back the same.
-  TempFolder dir;
-  RegistryStore store(dir / "h.reg");
-  ASSERT_EQ(store.Load(), kErrorSuccess);
   ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
   Bytes big(1000, 0xA5);
   const std::string longName(120, 'n');
   ASSERT_EQ(store.SetValue("K", "big", kRegBinary, big), kErrorSuccess);
   ASSERT_EQ(store.SetValue("K", longName, kRegMultiSz, big), kErrorSuccess);
-  const std::string text = ReadWholeFile(dir / "h.reg");
+  const std::string text = ReadWholeFile(hive);
   std::size_t start = 0;
   int continuations = 0;
   while (start < text.size()) {
@@ -343,7 +336,7 @@ TEST(RegistryStoreFormat, WrappedAndUnwrappedHexReadAlike) {
     start = end + 1;
   }
   EXPECT_GT(continuations, 70);
-  RegistryStore again(dir / "h.reg");
+  RegistryStore again(hive);
   ASSERT_EQ(again.Load(), kErrorSuccess);
   EXPECT_EQ(Query(again, "K", "big").data, big);
   EXPECT_EQ(Query(again, "K", longName), (RegValue{kRegMultiSz, big}));
@@ -440,20 +433,17 @@ TEST(RegistryStoreFormat, DeletionLinesRemoveValuesAndKeys) {
   EXPECT_FALSE(store.KeyExists("A\\B\\C"));
 }
 
-TEST(RegistryStoreFormat, KeysDeeperThanTheRegistryAllowsAreRefused) {
+TEST_F(RegistryHive, KeysDeeperThanTheRegistryAllowsAreRefused) {
   std::string deep;
   for (int i = 0; i < 512; ++i) deep += "\\k";
-  const RegistryStore store = Parsed("Windows Registry Editor Version 5.00\n\n"
-                                     "[HKEY_CURRENT_USER" + deep + "]\n\"ok\"=dword:00000001\n"
-                                     "[HKEY_CURRENT_USER" + deep + "\\k]\n\"no\"=dword:00000001\n");
-  EXPECT_EQ(store.EnumValueNames(deep.substr(1)), (std::vector<std::string>{"ok"}));
-  EXPECT_TRUE(store.EnumSubKeys(deep.substr(1)).empty());
+  const RegistryStore parsed = Parsed("Windows Registry Editor Version 5.00\n\n"
+                                      "[HKEY_CURRENT_USER" + deep + "]\n\"ok\"=dword:00000001\n"
+                                      "[HKEY_CURRENT_USER" + deep + "\\k]\n\"no\"=dword:00000001\n");
+  EXPECT_EQ(parsed.EnumValueNames(deep.substr(1)), (std::vector<std::string>{"ok"}));
+  EXPECT_TRUE(parsed.EnumSubKeys(deep.substr(1)).empty());
 
-  TempFolder dir;
-  RegistryStore s(dir / "h.reg");
-  ASSERT_EQ(s.Load(), kErrorSuccess);
-  EXPECT_EQ(s.CreateKey(deep.substr(1) + "\\k"), kErrorInvalidParameter);
-  EXPECT_EQ(s.CreateKey(deep.substr(1)), kErrorSuccess);
+  EXPECT_EQ(store.CreateKey(deep.substr(1) + "\\k"), kErrorInvalidParameter);
+  EXPECT_EQ(store.CreateKey(deep.substr(1)), kErrorSuccess);
 }
 
 TEST(RegistryStoreFormat, Regedit4TextsAreSingleByte) {
@@ -472,10 +462,7 @@ TEST(RegistryStoreFormat, Regedit4TextsAreSingleByte) {
 
 // ---- the store --------------------------------------------------------------------------------
 
-TEST(RegistryStore, KeysAndValuesAreFoundWhateverTheirCase) {
-  TempFolder dir;
-  RegistryStore store(dir / "h.reg");
-  ASSERT_EQ(store.Load(), kErrorSuccess);
+TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCase) {
   ASSERT_EQ(store.CreateKey("Software\\Ostravel\\Žluť"), kErrorSuccess);
   ASSERT_EQ(store.CreateKey("SOFTWARE\\ostravel\\ŽLUŤ\\Window"), kErrorSuccess);
   EXPECT_EQ(store.EnumSubKeys(""), (std::vector<std::string>{"Software"}));
@@ -491,10 +478,7 @@ TEST(RegistryStore, KeysAndValuesAreFoundWhateverTheirCase) {
   EXPECT_TRUE(store.EnumValueNames("Software").empty());
 }
 
-TEST(RegistryStore, MissingKeysAndValuesAreFileNotFound) {
-  TempFolder dir;
-  RegistryStore store(dir / "h.reg");
-  ASSERT_EQ(store.Load(), kErrorSuccess);
+TEST_F(RegistryHive, MissingKeysAndValuesAreFileNotFound) {
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   RegValue v{kRegDword, {9}};
   EXPECT_EQ(store.QueryValue(kKey, "Port", v), kErrorFileNotFound);
@@ -581,11 +565,7 @@ TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
   EXPECT_EQ(blocked.CreateKey("K"), kErrorPathNotFound);
 }
 
-TEST(RegistryStore, FailedWriteKeepsTheOldHiveAndTheOldValues) {
-  TempFolder dir;
-  const std::string hive = dir / "h.reg";
-  RegistryStore store(hive);
-  ASSERT_EQ(store.Load(), kErrorSuccess);
+TEST_F(RegistryHive, FailedWriteKeepsTheOldHiveAndTheOldValues) {
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   ASSERT_EQ(store.SetValue(kKey, "Port", kRegSz, Wide(u"ttyUSB0")), kErrorSuccess);
   const std::string before = ReadWholeFile(hive);
@@ -614,12 +594,8 @@ TEST(RegistryStore, FailedWriteKeepsTheOldHiveAndTheOldValues) {
   EXPECT_EQ(store.SetValue(kKey, "Big", kRegBinary, Bytes(20000, 1)), kErrorSuccess);
 }
 
-TEST(RegistryStore, ReadOnlyFolderKeepsTheOldHive) {
+TEST_F(RegistryHive, ReadOnlyFolderKeepsTheOldHive) {
   if (::geteuid() == 0) GTEST_SKIP() << "permissions do not stop root";
-  TempFolder dir;
-  const std::string hive = dir / "h.reg";
-  RegistryStore store(hive);
-  ASSERT_EQ(store.Load(), kErrorSuccess);
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   const std::string before = ReadWholeFile(hive);
   ASSERT_EQ(::chmod(dir.Path().c_str(), 0500), 0);
@@ -660,10 +636,7 @@ TEST(RegistryStore, AHiveThatCannotBeReadIsNeverOverwritten) {
   EXPECT_EQ(pipe.CreateKey("K"), kErrorAccessDenied);
 }
 
-TEST(RegistryStore, NamesTheFileCannotHoldAreRefused) {
-  TempFolder dir;
-  RegistryStore store(dir / "h.reg");
-  ASSERT_EQ(store.Load(), kErrorSuccess);
+TEST_F(RegistryHive, NamesTheFileCannotHoldAreRefused) {
   ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
   EXPECT_EQ(store.SetValue("K", "a\nb", kRegDword, DwordBytes(1)), kErrorInvalidParameter);
   EXPECT_EQ(store.SetValue("K", std::string("a\0b", 3), kRegDword, DwordBytes(1)),
