@@ -101,7 +101,7 @@ class ConfigurationFileTest : public ::testing::Test {
     return boxes;
   }
 
-  test::ScratchFolder folder;
+  test::TempFolder folder;
   RecordingLog log;
   RecordingSink sink;
   std::array<std::uint8_t, kMem2Size> mem2{};
@@ -387,7 +387,7 @@ TEST_F(ConfigurationFileTest, InterruptedSaveLeavesThePreviousFileAsItWas) {
   EXPECT_EQ(WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity, log, failHalfway), kErrorDiskFull);
   EXPECT_EQ(calls, 148);
   EXPECT_EQ(test::ReadWholeFile(path), previous);
-  EXPECT_EQ(folder.Entries(), std::set<std::string>{"SN00123.backup.TOLAConfig"}) << "no temporary left behind";
+  EXPECT_EQ(test::FolderEntries(folder.Path()), std::set<std::string>{"SN00123.backup.TOLAConfig"}) << "no temporary left behind";
   ASSERT_EQ(log.lines.size(), 1U);
   EXPECT_EQ(log.lines[0].rfind("WriteFile failed on \"" + path + "\"\r\nError 0x00000070: ", 0), 0U) << log.lines[0];
   EXPECT_EQ(Boxes(), (std::vector<std::pair<std::string, BoxIcon>>{{"Configuration file write error", BoxIcon::Error}}));
@@ -395,7 +395,7 @@ TEST_F(ConfigurationFileTest, InterruptedSaveLeavesThePreviousFileAsItWas) {
   // A write that succeeds replaces the file whole.
   EXPECT_EQ(WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity, log), 0U);
   EXPECT_EQ(SplitCrLf(test::ReadWholeFile(path)).size(), 295U);
-  EXPECT_EQ(folder.Entries().size(), 1U);
+  EXPECT_EQ(test::FolderEntries(folder.Path()).size(), 1U);
 }
 
 TEST_F(ConfigurationFileTest, SaveIntoAMissingFolderFailsAtCreate) {

@@ -308,7 +308,7 @@ TEST(FirmwareImageTest, FailedLoadKeepsWhatWasFilledAndANewLoadStartsClean) {
 
 class FirmwareFileTest : public ::testing::Test {
  protected:
-  test::ScratchFolder folder;
+  test::TempFolder folder;
 };
 
 TEST_F(FirmwareFileTest, LoadReadsAFileAndKeepsItsName) {

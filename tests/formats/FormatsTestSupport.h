@@ -1,17 +1,10 @@
 #pragma once
-// Helpers for the format tests: a scratch folder, whole-file reads and writes, Intel HEX record
-// text, and a log channel that records lines and answers boxes from a VirtualHost script.
+// Helpers for the format tests: Intel HEX record text, and a log channel that records lines and
+// answers boxes from a VirtualHost script. Folders and files come from support/TempFolder.h.
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,12 +13,6 @@
 #include "support/TempFolder.h"
 
 namespace tola::test {
-
-// A temporary folder that can also list what it holds.
-class ScratchFolder : public TempFolder {
- public:
-  std::set<std::string> Entries() const { return FolderEntries(Path()); }
-};
 
 // ":" count, offset, type, data, checksum, upper-case hex, no line end. `checksumAdjust` is added
 // to the correct checksum to make a broken record.
