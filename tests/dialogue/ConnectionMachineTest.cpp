@@ -7,24 +7,6 @@
 namespace tola::test {
 namespace {
 
-TEST(ConnectionTest, FirmwareAnsweringGivesStateThreeWithRevisionAndSerialNumber) {
-  Tola400Options options;
-  options.speed = 9600;
-  options.revision = 1207;
-  options.serialNumber = 4242;
-  SimApp s(options);
-  RecordingListener listener;
-  s.app->ConnectionStateValue().AddListenerQuiet(&listener);
-  ASSERT_TRUE(s.RunTest());
-  EXPECT_EQ(s.connection->Result(), 0u);
-  EXPECT_EQ(s.app->ConnectionState(), kConnectionFirmware);
-  EXPECT_EQ(s.app->deviceType.Get(), kDeviceTola400);
-  EXPECT_EQ(s.app->installedRevision.Get(), 1207);
-  EXPECT_EQ(s.app->serialNumber.Get(), 4242);
-  EXPECT_EQ(listener.messages.size(), 1u);
-  EXPECT_EQ(s.sink.lines.front().text, "Serial Port ttySIM0 is open");
-}
-
 TEST(ConnectionTest, LoaderAnsweringGivesStateTwoWithoutFurtherQueries) {
   Tola400Options options;
   options.startInLoader = true;

@@ -38,9 +38,16 @@ std::vector<std::uint32_t> Repeat(std::initializer_list<std::uint32_t> speeds, i
 TEST(EstablishContactTest, FindsAnAmplifierAt4800AfterFourPollsAtEachFasterSpeed) {
   Tola400Options options;
   options.speed = 4800;
+  options.revision = 1207;
+  options.serialNumber = 4242;
   SimApp s(options);
   PollRecorder recorder(s, *s.connection);
+  RecordingListener listener;
+  s.app->ConnectionStateValue().AddListenerQuiet(&listener);
   ASSERT_TRUE(s.RunTest());
+  EXPECT_EQ(s.connection->Result(), 0u);
+  EXPECT_EQ(listener.messages.size(), 1u) << "the state changes once, to firmware";
+  EXPECT_EQ(s.sink.lines.front().text, "Serial Port ttySIM0 is open");
   auto polls = recorder.SpeedsPolled();
   ASSERT_GE(polls.size(), 13u);
   polls.resize(13);
@@ -52,9 +59,10 @@ TEST(EstablishContactTest, FindsAnAmplifierAt4800AfterFourPollsAtEachFasterSpeed
   EXPECT_EQ(attempts[0], "Attempting to contact TOLA on port ttySIM0 at 38400 bit/s");
   EXPECT_EQ(attempts[3], "Attempting to contact TOLA on port ttySIM0 at 4800 bit/s");
   EXPECT_EQ(s.app->ConnectionState(), kConnectionFirmware);
+  EXPECT_EQ(s.app->deviceType.Get(), kDeviceTola400);
   EXPECT_EQ(s.port->Speed(), 4800u);
-  EXPECT_EQ(s.app->installedRevision.Get(), options.revision);
-  EXPECT_EQ(s.app->serialNumber.Get(), options.serialNumber);
+  EXPECT_EQ(s.app->installedRevision.Get(), 1207);
+  EXPECT_EQ(s.app->serialNumber.Get(), 4242);
 }
 
 TEST(EstablishContactTest, WithNothingConnectedTheWaitGrowsEachCycleUpToFiveSeconds) {
@@ -84,9 +92,11 @@ class SearchMachine : public CStateMachine {
   SearchState search;
 };
 
-// Installed as the operation machine so that its timer reaches it.
+// Installed as the operation machine, so that its timer reaches it, on an open port.
 template <typename SearchState>
 SearchMachine<SearchState>& Install(SimApp& s) {
+  s.app->SerialPort().Open("ttySIM0");
+  s.app->portOpen.Change(1);
   auto machine = std::make_unique<SearchMachine<SearchState>>(*s.app);
   auto& ref = *machine;
   EXPECT_TRUE(s.app->ReplaceOperationMachine(std::move(machine)));
@@ -95,8 +105,6 @@ SearchMachine<SearchState>& Install(SimApp& s) {
 
 TEST(DetermineSpeedTest, GivesUpAfterTwentySpeedsAt4800) {
   SimApp s({}, false);
-  s.app->SerialPort().Open("ttySIM0");
-  s.app->portOpen.Change(1);
   auto& m = Install<DetermineSpeedState>(s);
   PollRecorder recorder(s, m);
   m.Start(m.search);
@@ -115,8 +123,6 @@ TEST(DetermineSpeedTest, ContactEndsTheSearchAtOnce) {
   Tola400Options options;
   options.speed = 19200;
   SimApp s(options);
-  s.app->SerialPort().Open("ttySIM0");
-  s.app->portOpen.Change(1);
   auto& m = Install<DetermineSpeedState>(s);
   m.Start(m.search);
   ASSERT_TRUE(s.host.RunUntil([&] { return m.IsIdle(); }, 20000));
@@ -126,10 +132,8 @@ TEST(DetermineSpeedTest, ContactEndsTheSearchAtOnce) {
 
 TEST(OperateDetermineSpeedTest, OneCycleFromTheStartSpeedThenFails) {
   SimApp s({}, false);
-  s.app->SerialPort().Open("ttySIM0");
-  s.app->portOpen.Change(1);
-  s.app->SetPortSpeed(9600);
   auto& m = Install<OperateDetermineSpeedState>(s);
+  s.app->SetPortSpeed(9600);
   PollRecorder recorder(s, m);
   m.Start(m.search);
   ASSERT_TRUE(s.host.RunUntil([&] { return m.IsIdle(); }, 20000));
@@ -157,13 +161,6 @@ TEST(AmplifierSpeedTest, SetAmplifierSpeedMovesBothEndsOnlyWithTheFirmwareRunnin
   // Without the firmware (state 0) only the port moves.
   s.connection->StartClosePort();
   EXPECT_FALSE(s.app->SendSpeedCommand(4800));
-}
-
-TEST(SpeedListTest, NextSpeedsOfTheSearch) {
-  EXPECT_EQ(NextSearchSpeed(38400), 19200u);
-  EXPECT_EQ(NextSearchSpeed(19200), 9600u);
-  EXPECT_EQ(NextSearchSpeed(9600), 4800u);
-  EXPECT_EQ(NextSearchSpeed(4800), 38400u);
 }
 
 }  // namespace
