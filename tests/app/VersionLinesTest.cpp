@@ -6,12 +6,6 @@
 namespace tola {
 namespace {
 
-TEST(VersionLinesTest, ProgramLineCarriesTheFourVersionParts) {
-  EXPECT_EQ(ProgramVersionLine(), "Ostravel TOLA Utility Revision " + std::to_string(TOLA_VERSION_MAJOR) + "." +
-                                      std::to_string(TOLA_VERSION_MINOR) + "." + std::to_string(TOLA_VERSION_PATCH) +
-                                      "." + std::to_string(TOLA_VERSION_TWEAK));
-}
-
 TEST(VersionLinesTest, OperatingSystemLineEndsWithTheBlankAndTheSystemsName) {
   OsVersion v;
   v.major = 10;
