@@ -10,57 +10,22 @@
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "SerialTestSupport.h"
+#include "support/FakeSerialPort.h"
 
 namespace tola {
 namespace {
 
 using test::Pty;
+using test::RecordingPortSink;
 using test::ScopedEnv;
 using test::TempFolder;
 using test::WaitFor;
-
-// Records what the port hands over; called from the reader thread as well as the test's.
-class RecordingSink : public SerialPortSink {
- public:
-  void PostSerialEvent(std::uint32_t wParam) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_events.push_back(wParam);
-    m_changed.notify_all();
-  }
-  void PortFailure(const std::string& call, ResultCode code) override {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_failures.emplace_back(call, code);
-    m_changed.notify_all();
-  }
-
-  // Waits (5 s at most, a bound that only catches hangs) until `count` events arrived in all.
-  bool WaitForEvents(std::size_t count) {
-    std::unique_lock<std::mutex> lock(m_mutex);
-    return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_events.size() >= count; });
-  }
-  std::vector<std::uint32_t> Events() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_events;
-  }
-  std::vector<std::pair<std::string, ResultCode>> Failures() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_failures;
-  }
-
- private:
-  mutable std::mutex m_mutex;
-  std::condition_variable m_changed;
-  std::vector<std::uint32_t> m_events;
-  std::vector<std::pair<std::string, ResultCode>> m_failures;
-};
 
 // Records the pauses instead of taking them.
 class PauseRecordingHost : public Host {
@@ -103,7 +68,7 @@ class PosixSerialPortTest : public ::testing::Test {
   }
 
   Pty pty;
-  RecordingSink sink;
+  RecordingPortSink sink;
   PauseRecordingHost host;
   PosixSerialPort port{host};
 };
@@ -191,7 +156,7 @@ TEST_F(PosixSerialPortTest, OpenOnAnOpenPortSucceedsWithoutReopening) {
 
 TEST_F(PosixSerialPortTest, SecondPortInThisProcessIsRefusedWithAccessDeniedAndNoReport) {
   ASSERT_TRUE(port.Open(pty.Slave()));
-  RecordingSink secondSink;
+  RecordingPortSink secondSink;
   PosixSerialPort second(host);
   second.SetSink(&secondSink);
   SetLastError(0);
@@ -247,7 +212,7 @@ TEST_F(PosixSerialPortTest, PermissionDeniedHasItsOwnCodeAndNoReport) {
     if (child == 0) {
       // No other thread runs in this process now, so the child may use the port freely.
       if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-      RecordingSink childSink;
+      RecordingPortSink childSink;
       PosixSerialPort childPort(host);
       childPort.SetSink(&childSink);
       if (childPort.Open(pty.Slave())) ::_exit(4);

@@ -5,32 +5,15 @@
 
 #include "sim/SimTestSupport.h"
 #include "sim/SimulatedSerialPort.h"
+#include "support/FakeSerialPort.h"
 
 namespace tola::test {
 namespace {
 
-// Posts each serial event to the UI thread as the application does, and records failure reports.
-class PostingSink : public SerialPortSink {
- public:
-  explicit PostingSink(VirtualHost& host) : m_host(host) {}
-  void PostSerialEvent(std::uint32_t wParam) override {
-    ++posted;
-    m_host.Post([this, wParam] { handled.push_back(wParam); });
-  }
-  void PortFailure(const std::string& call, ResultCode code) override { failures.emplace_back(call, code); }
-
-  int posted = 0;
-  std::vector<std::uint32_t> handled;
-  std::vector<std::pair<std::string, ResultCode>> failures;
-
- private:
-  VirtualHost& m_host;
-};
-
 class SimulatedPortTest : public ::testing::Test {
  protected:
   explicit SimulatedPortTest(Tola400Options options = {})
-      : clock(host), model(clock, options), port(host, &model), sink(host) {
+      : clock(host), model(clock, options), port(host, &model) {
     port.SetSink(&sink);
   }
 
@@ -54,7 +37,7 @@ class SimulatedPortTest : public ::testing::Test {
   VirtualHostClock clock;
   Tola400Model model;
   SimulatedSerialPort port;
-  PostingSink sink;
+  RecordingPortSink sink;
 };
 
 TEST_F(SimulatedPortTest, OpenFollowsThePortContract) {
@@ -69,7 +52,7 @@ TEST_F(SimulatedPortTest, OpenFollowsThePortContract) {
   EXPECT_FALSE(port.Open("ttyUSB1"));
   EXPECT_EQ(GetLastError(), kErrorAccessDenied);
   EXPECT_FALSE(port.IsOpen());
-  EXPECT_TRUE(sink.failures.empty());
+  EXPECT_TRUE(sink.Failures().empty());
 
   const std::uint64_t before = host.NowMicros();
   ASSERT_TRUE(port.Open("ttyUSB0"));
@@ -98,7 +81,7 @@ TEST_F(SimulatedPortTest, ClosedPortRefusesWithInvalidHandle) {
   EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
   EXPECT_FALSE(port.Purge());
   EXPECT_EQ(GetLastError(), kErrorInvalidHandle);
-  EXPECT_TRUE(sink.failures.empty());
+  EXPECT_TRUE(sink.Failures().empty());
   EXPECT_TRUE(port.Sent().empty());
 }
 
@@ -127,9 +110,8 @@ TEST_F(SimulatedPortTest, BytesTravelAtTheirWireTime) {
 TEST_F(SimulatedPortTest, EachArrivalPostsTheSerialEvent) {
   ASSERT_TRUE(port.Open("ttyS0"));
   EXPECT_EQ(Ask("^RV;"), "^RV01.23;");
-  EXPECT_EQ(sink.posted, 9);
-  ASSERT_EQ(sink.handled.size(), 9u);
-  for (std::uint32_t wParam : sink.handled) EXPECT_EQ(wParam, CSerialPort::kEventRxChar);
+  ASSERT_EQ(sink.Events().size(), 9u);
+  for (std::uint32_t wParam : sink.Events()) EXPECT_EQ(wParam, CSerialPort::kEventRxChar);
 }
 
 TEST_F(SimulatedPortTest, PurgeDiscardsWhatWasReceived) {
@@ -197,7 +179,7 @@ TEST_F(SlowAmplifierPortTest, AnswerArrivingAfterASpeedChangeIsLost) {
   EXPECT_EQ(errors, SimulatedSerialPort::kLineErrorFrame);
   ASSERT_TRUE(port.ClearCommError(errors));
   EXPECT_EQ(errors, 0u);
-  EXPECT_EQ(sink.posted, 0);
+  EXPECT_TRUE(sink.Events().empty());
 }
 
 TEST(SimulatedSerialPort, NothingConnectedAnswersNothing) {
@@ -221,11 +203,12 @@ TEST_F(SimulatedPortTest, UnpluggedAdapterFailsEveryOperationUntilReopened) {
   EXPECT_FALSE(port.Purge());
   EXPECT_FALSE(port.Write(";", 1));
   EXPECT_FALSE(port.Read(buffer, sizeof buffer, n));
-  ASSERT_EQ(sink.failures.size(), 3u);
-  EXPECT_EQ(sink.failures[0].first, "PurgeComm");
-  EXPECT_EQ(sink.failures[1].first, "WriteFile");
-  EXPECT_EQ(sink.failures[2].first, "ReadFile");
-  EXPECT_NE(sink.failures[1].second, kErrorSuccess);
+  const auto failures = sink.Failures();
+  ASSERT_EQ(failures.size(), 3u);
+  EXPECT_EQ(failures[0].first, "PurgeComm");
+  EXPECT_EQ(failures[1].first, "WriteFile");
+  EXPECT_EQ(failures[2].first, "ReadFile");
+  EXPECT_NE(failures[1].second, kErrorSuccess);
   EXPECT_TRUE(port.IsOpen());
 
   EXPECT_TRUE(port.Close());
@@ -245,8 +228,8 @@ TEST_F(UnpluggingAmplifierPortTest, AmplifierCableFaultPullsThePort) {
   host.AdvanceBy(100);
   EXPECT_FALSE(port.Present());
   EXPECT_FALSE(port.Write(";", 1));
-  ASSERT_EQ(sink.failures.size(), 1u);
-  EXPECT_EQ(sink.failures[0].first, "WriteFile");
+  ASSERT_EQ(sink.Failures().size(), 1u);
+  EXPECT_EQ(sink.Failures()[0].first, "WriteFile");
 }
 
 }  // namespace

@@ -1,9 +1,14 @@
 #pragma once
 // A scripted serial port for engine tests: records what is written, and delivers bytes that the
-// test chooses as the reader thread would (posting the serial event).
+// test chooses as the reader thread would (posting the serial event). And a sink that records what
+// a real port hands over.
 
+#include <chrono>
+#include <condition_variable>
 #include <functional>
+#include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "serial/CSerialPort.h"
@@ -95,6 +100,41 @@ class FakeSerialPort : public CSerialPort {
  private:
   bool m_open = false;
   std::uint32_t m_speed = 9600;
+};
+
+// Records what a port hands over; called from a reader thread as well as the test's.
+class RecordingPortSink : public SerialPortSink {
+ public:
+  void PostSerialEvent(std::uint32_t wParam) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_events.push_back(wParam);
+    m_changed.notify_all();
+  }
+  void PortFailure(const std::string& call, ResultCode code) override {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_failures.emplace_back(call, code);
+    m_changed.notify_all();
+  }
+
+  // Waits (5 s at most, a bound that only catches hangs) until `count` events arrived in all.
+  bool WaitForEvents(std::size_t count) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::seconds(5), [&] { return m_events.size() >= count; });
+  }
+  std::vector<std::uint32_t> Events() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_events;
+  }
+  std::vector<std::pair<std::string, ResultCode>> Failures() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_failures;
+  }
+
+ private:
+  mutable std::mutex m_mutex;
+  std::condition_variable m_changed;
+  std::vector<std::uint32_t> m_events;
+  std::vector<std::pair<std::string, ResultCode>> m_failures;
 };
 
 }  // namespace tola::test
