@@ -206,13 +206,10 @@ TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
 
 // ---- the file format --------------------------------------------------------------------------
 
-TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
-  TempFolder dir;
-  RegistryStore written(dir / "program.reg");
-  ASSERT_EQ(written.Load(), kErrorSuccess);
-  FillLikeExport(written);
-  EXPECT_EQ(ReadWholeFile(dir / "program.reg"), kExport);
-  EXPECT_EQ(written.Serialize(), kExport);
+TEST_F(RegistryHive, ProgramWritesAndReadsWhatRegeditWrites) {
+  FillLikeExport(store);
+  EXPECT_EQ(ReadWholeFile(hive), kExport);
+  EXPECT_EQ(store.Serialize(), kExport);
 
   const std::string utf8Bom = "\xEF\xBB\xBF" + kExport;
   std::string utf8Crlf;
@@ -225,7 +222,7 @@ TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
     WriteWholeFile(dir / "export.reg", *file);
     RegistryStore read(dir / "export.reg");
     ASSERT_EQ(read.Load(), kErrorSuccess);
-    ExpectSameHive(written, read);
+    ExpectSameHive(store, read);
     EXPECT_EQ(read.Serialize(), kExport);
   }
 
