@@ -97,19 +97,12 @@ class PortDiscoveryTest : public ::testing::Test {
   fs::path virtualFolder = temp / "tola400-sim";
 };
 
-TEST_F(PortDiscoveryTest, ListsRealPortsInNaturalOrderThenLiveVirtualPorts) {
+TEST_F(PortDiscoveryTest, ListsAndDescribesRealPortsInNaturalOrderThenLiveVirtualPorts) {
   Link("ttySIM0", pty.Slave());
   Link("ttySIM1", temp / "gone");  // its simulator has exited
   WriteFile(temp / "plain", "not a device");
   Link("ttySIM2", temp / "plain");
   WriteFile(virtualFolder / "notes.txt", "x");
-
-  const std::vector<std::string> expected{"ttyACM0", "ttyS1", "ttyS2", "ttyS10", "ttyUSB0", "ttySIM0"};
-  EXPECT_EQ(ListSerialPorts(sysfs.Root(), virtualFolder.string()), expected);
-}
-
-TEST_F(PortDiscoveryTest, DescribesDriverAndNearestUsbDevice) {
-  Link("ttySIM0", pty.Slave());
   const std::vector<PortInfo> ports = DescribeSerialPorts(sysfs.Root(), virtualFolder.string());
   ASSERT_EQ(ports.size(), 6u);
 
@@ -123,12 +116,15 @@ TEST_F(PortDiscoveryTest, DescribesDriverAndNearestUsbDevice) {
       {"ttyUSB0", "ftdi_sio", "0403", "6001", "FTDI", "FT232R USB UART", "/dev/ttyUSB0"},
       {"ttySIM0", "tola400-sim", "", "", "", "", simPath},
   };
+  std::vector<std::string> names;
   for (std::size_t i = 0; i < ports.size(); ++i) {
     const PortInfo& p = ports[i];
     EXPECT_EQ((std::vector<std::string>{p.name, p.driver, p.usbVendor, p.usbProduct, p.manufacturer, p.product,
                                         p.devicePath}),
               expected[i]);
+    names.push_back(expected[i][0]);
   }
+  EXPECT_EQ(ListSerialPorts(sysfs.Root(), virtualFolder.string()), names);
 }
 
 TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameName) {
