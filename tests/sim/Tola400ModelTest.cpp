@@ -106,12 +106,6 @@ TEST(Tola400ModelQueries, EveryQueryIsAnsweredWithCaretUpperCaseNameValueAndSemi
   EXPECT_EQ(bench.model.Counters().unknown, 0u);
 }
 
-TEST(Tola400ModelQueries, RevisionAndSerialNumberComeFromTheOptions) {
-  ModelBench bench([](Tola400Options& o) { o.revision = 507; o.serialNumber = 40000; });
-  EXPECT_EQ(bench.Ask("^RV;"), "^RV05.07;");
-  EXPECT_EQ(bench.Ask("^sn;"), "^SN40000;");
-}
-
 TEST(Tola400ModelQueries, FirmwareNamesItselfInUpperCaseOnly) {
   ModelBench bench;
   for (const char* command : {"^I;", "^ID;", ";"}) {
