@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "SerialTestSupport.h"
+#include "serial/VirtualPorts.h"
 
 namespace tola {
 namespace {
@@ -472,7 +473,8 @@ TEST_F(PosixSerialPortTest, VirtualPortNameOpensThroughTheRuntimeFolder) {
   EnvOverride env("XDG_RUNTIME_DIR", runtime.Path().c_str());
   const std::filesystem::path folder = runtime.Path() / "tola400-sim";
   std::filesystem::create_directory(folder);
-  std::filesystem::create_symlink(pty.Slave(), folder / "ttySIM9");
+  PublishedPort link;
+  ASSERT_TRUE(link.Publish(folder.string(), "ttySIM9", pty.Slave()));
 
   ASSERT_TRUE(port.Open("ttySIM9"));
   EXPECT_EQ(port.PortName(), "ttySIM9");
