@@ -158,7 +158,7 @@ int RunSaveConfig(Console& console, const std::optional<std::string>& file, std:
                      BoxIcon::Warning) != BoxAnswer::Yes) {
     save.FileDialogFailed(false);
     console.Error("Nothing was saved.");
-    return kExitCancelled;
+    return console.Interrupted() ? kExitCancelled : kExitFailed;
   }
 
   ProgressBar bar(app, ConfigSaveController::kText, !console.Options().quiet);
@@ -195,7 +195,7 @@ int RunRestoreConfig(Console& console, const std::string& file, bool advanced, s
   if (!restore.FileChosen(file)) {
     // The reader has said why.
     console.Error("Configuration not restored: " + DescribeCode(restore.Outcome()));
-    return restore.Outcome() == kErrorCancelled ? kExitCancelled : kExitFailed;
+    return console.Interrupted() ? kExitCancelled : kExitFailed;
   }
 
   ProgressBar bar(app, ConfigRestoreController::kText, !console.Options().quiet);
@@ -248,7 +248,7 @@ int RunFaults(Console& console, bool csv, std::uint32_t timeoutSeconds) {
 int SaveConfigCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
-  if (!TakeNumber(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (args.size() > 1) return Usage("save-config takes at most one FILE");
   Console console(options);
   return RunSaveConfig(console, args.empty() ? std::nullopt : std::optional<std::string>(args[0]), timeout);
@@ -258,7 +258,7 @@ int RestoreConfigCommand(const GlobalOptions& options, std::vector<std::string>&
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
   const bool advanced = TakeFlag(args, "--advanced");
-  if (!TakeNumber(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (args.size() != 1) return Usage("restore-config needs exactly one FILE");
   Console console(options);
   return RunRestoreConfig(console, args[0], advanced, timeout);
@@ -268,7 +268,7 @@ int FaultsCommand(const GlobalOptions& options, std::vector<std::string>& args) 
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
   const bool csv = TakeFlag(args, "--csv");
-  if (!TakeNumber(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (!args.empty()) return Usage("unexpected argument \"" + args[0] + "\"");
   Console console(options);
   return RunFaults(console, csv, timeout);

@@ -22,7 +22,8 @@ int RunConfigCheck(Console& console, const std::string& path, std::optional<std:
                                                         app.advancedMode.Get() != 0, app, result);
   std::cout << summary;
   if (!summary.empty() && summary.back() != '\n') std::cout << '\n';
-  if (result == kErrorCancelled) return kExitCancelled;
+  // A refused question is a failure; only Ctrl+C is a cancel.
+  if (console.Interrupted()) return kExitCancelled;
   return result == 0 ? kExitOk : kExitFailed;
 }
 
