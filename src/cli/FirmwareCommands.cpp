@@ -342,7 +342,9 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
 
   switch (outcome) {
     case SendFirmwareOutcome::Loaded: return kExitOk;
-    case SendFirmwareOutcome::UnexpectedDevice: return kExitOtherDevice;
+    case SendFirmwareOutcome::UnexpectedDevice:
+      console.Error("The firmware was not loaded: a device other than the TOLA400 answered.");
+      return kExitOtherDevice;
     case SendFirmwareOutcome::NoFirmwareFile: return kExitFailed;
     case SendFirmwareOutcome::NoLoader:
       if (cancelled) return kExitCancelled;
@@ -350,7 +352,11 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
         console.Error(FormatText("The TOLA400 bootstrap loader did not answer within %u s.", timeoutSeconds));
       }
       return kExitNoAnswer;
-    case SendFirmwareOutcome::Failed: return cancelled ? kExitCancelled : kExitFailed;
+    case SendFirmwareOutcome::Failed:
+      if (cancelled) return kExitCancelled;
+      // The dialog's lines say why, but --quiet hides them.
+      console.Error("The firmware was not loaded.");
+      return kExitFailed;
   }
   return kExitFailed;
 }

@@ -33,6 +33,8 @@ TEST_F(EndToEnd, CommandLineConventionsWithoutAnAmplifier) {
       {"--version", {"--version"}, false, 0, "", "TOLA Utility Revision "},
       {"an unknown letter among short flags", {"-qx", "ports"}, false, 2, "\"-x\"", ""},
       {"-- ends the options", {"hex-check", "--", "--no-such.hex"}, false, 1, "--no-such.hex", ""},
+      {"a bad file's summary is an error", {"config-check", "/nonexistent/x.TOLAConfig"}, false, 1,
+       "Error code 0x00000002", ""},
       {"an empty TEXT", {"send", ""}, false, 2, "not empty", ""},
       {"a timeout of 0", {"--port", "ttyNOSUCH9", "test", "--timeout", "0"}, false, 2, "--timeout", ""},
       {"a count of 0", {"--port", "ttyNOSUCH9", "monitor", "--count=0"}, false, 2, "--count", ""},
