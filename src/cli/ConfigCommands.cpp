@@ -30,7 +30,8 @@ existing FILE is replaced only after a Yes (on the terminal, or --yes).
   --timeout SECONDS     time allowed for the port test (default 30)
 
 Ctrl+C cancels as the dialog's "Cancel" does. Exit status 0 when the file was written, 1 when the
-reading or the writing failed, 130 when cancelled; see `tola --help` for the others.
+reading or the writing failed or FILE was not to be replaced, 130 when cancelled with Ctrl+C; see
+`tola --help` for the others.
 )";
 
 const char* const kRestoreConfigHelp = R"(Usage: tola restore-config FILE [--advanced] [--timeout SECONDS]
