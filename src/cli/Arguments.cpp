@@ -16,10 +16,11 @@ int Usage(const std::string& message) {
 
 bool TakeOption(std::vector<std::string>& args, const std::string& name, std::optional<std::string>& value,
                 std::string& error) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  const std::size_t end = OptionsEnd(args);
+  for (std::size_t i = 0; i < end; ++i) {
     std::size_t count = 0;
     if (args[i] == name) {
-      if (i + 1 >= args.size()) {
+      if (i + 1 >= end) {
         error = name + " needs a value";
         return false;
       }
@@ -50,21 +51,44 @@ bool TakeNumber(std::vector<std::string>& args, const std::string& name, std::ui
   return true;
 }
 
+bool TakePositive(std::vector<std::string>& args, const std::string& name, std::uint32_t& value, std::string& error) {
+  std::uint32_t given = value;
+  const std::size_t before = args.size();
+  if (!TakeNumber(args, name, given, error)) return false;
+  if (args.size() != before && given == 0) {
+    error = name + " must be at least 1";
+    return false;
+  }
+  value = given;
+  return true;
+}
+
 bool TakeFlag(std::vector<std::string>& args, const std::string& name) {
-  const auto it = std::find(args.begin(), args.end(), name);
-  if (it == args.end()) return false;
+  const auto last = args.begin() + static_cast<std::ptrdiff_t>(OptionsEnd(args));
+  const auto it = std::find(args.begin(), last, name);
+  if (it == last) return false;
   args.erase(it);
   return true;
 }
 
-bool UnknownOption(const std::vector<std::string>& args, std::string& error) {
-  for (const std::string& a : args) {
-    if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
-      error = "unknown option \"" + a + "\"";
+bool UnknownOption(std::vector<std::string>& args, std::string& error) {
+  const std::size_t end = OptionsEnd(args);
+  for (std::size_t i = 0; i < end; ++i) {
+    if (LooksLikeOption(args[i])) {
+      error = "unknown option \"" + args[i] + "\"";
       return true;
     }
   }
+  if (end < args.size()) args.erase(args.begin() + static_cast<std::ptrdiff_t>(end));
   return false;
+}
+
+bool LooksLikeOption(const std::string& arg) {
+  return arg.size() > 1 && arg[0] == '-' && !std::isdigit(static_cast<unsigned char>(arg[1]));
+}
+
+std::size_t OptionsEnd(const std::vector<std::string>& args) {
+  return static_cast<std::size_t>(std::find(args.begin(), args.end(), "--") - args.begin());
 }
 
 }  // namespace tola::cli

@@ -1,13 +1,17 @@
 #include "cli/Commands.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <cstdio>
 #include <functional>
 #include <iostream>
 #include <optional>
 
-#include "cli/ConfigCommands.h"
+#include "app/VersionLines.h"
 #include "cli/Arguments.h"
+#include "cli/ConfigCommands.h"
 #include "cli/Console.h"
 #include "cli/FileCommands.h"
 #include "cli/FirmwareCommands.h"
@@ -38,20 +42,28 @@ Commands:
   set ITEM [VALUE]      make one Operate page change (attenuator, antenna, mode, ...)
   load-firmware [FILE]  send firmware (default: the newest file of the firmware folder)
 
-Global options (anywhere on the line):
+Global options (anywhere before a "--"; after it everything is an operand):
   --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
                         setting of the TOLA Utility
   --settings FILE       read the settings from FILE instead of the usual hive (never written)
   --verbose, -v         also print verbose lines
   --trace               also print the trace lines of the dialogue (what is sent and received)
-  --quiet, -q           print no log lines (outcomes and errors still appear)
+  --quiet, -q           print no log lines and no progress bar (outcomes and errors still appear)
   --yes, -y             answer Yes to every question (otherwise asked on the terminal, or refused
                         when there is none)
   --help, -h            this text; `tola COMMAND --help` explains one command
+  --version             the program's name and revision
+Short options may be run together: -qy is -q -y.
+
+Output:
+  Standard output carries the data: tables, CSV, what `send` receives, the `test` outcome, the
+  `ports` list and the line that says what was done. Log lines, progress bars, questions, warnings
+  and errors go to standard error, so `tola faults --csv > faults.csv` holds only the table.
 
 Exit status:
   0    success
-  1    the operation failed
+  1    the operation failed, was refused (a question answered No, or no terminal to ask on), or
+       its output could not be written
   2    wrong command line (or no port chosen)
   3    the port is missing, used by another program, or not permitted
   4    nothing answered in the time allowed
@@ -80,6 +92,7 @@ tola400-sim simulators, with what the system knows of each: its driver and, for 
 vendor and product. Nothing is opened.
 )",
        [](const GlobalOptions& options, std::vector<std::string>& args) {
+         if (std::string error; UnknownOption(args, error)) return Usage(error);
          if (!args.empty()) return Usage("ports takes no arguments");
          return RunPorts(options);
        }},
@@ -92,14 +105,14 @@ steps through 38,400, 19,200, 9,600 and 4,800 bit/s until the amplifier answers,
 printed as it happens, then the outcome: port, speed, connection state, device, revision and
 serial number.
 
-  --timeout SECONDS     give up when nothing answers within this time (default 30)
+  --timeout SECONDS     give up when nothing answers within this time (default 30, at least 1)
 
-Exit status 0 only when the TOLA400 firmware answered; see `tola --help` for the others.
+The log lines go to standard error, the outcome to standard output. Exit status 0 only when the TOLA400 firmware answered; see `tola --help` for the others.
 )",
        [](const GlobalOptions& options, std::vector<std::string>& args) {
          std::uint32_t timeout = 30;
          std::string error;
-         if (!TakeNumber(args, "--timeout", timeout, error)) return Usage(error);
+         if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
          if (!args.empty()) return Usage("unexpected argument \"" + args[0] + "\"");
          Console console(options);
          return RunTest(console, timeout);
@@ -109,19 +122,24 @@ Exit status 0 only when the TOLA400 firmware answered; see `tola --help` for the
 
 Runs the port test, then sends TEXT exactly as given (for example "^sw;") and prints what the
 amplifier sends back, one response per line, until the line has been quiet for MS milliseconds.
-Bytes that are not printable are shown as \xHH.
+Bytes that are not printable are shown as \xHH. TEXT must not be empty; one that begins with "-"
+goes after "--" (tola send -- -x).
 
   --wait MS             how long the line must stay quiet before the command ends (default 500)
-  --timeout SECONDS     time allowed for the port test (default 30)
+  --timeout SECONDS     time allowed for the port test (default 30, at least 1)
+
+Exit status 0 when something came back, 4 when nothing answered within the wait.
 )",
        [](const GlobalOptions& options, std::vector<std::string>& args) {
          std::uint32_t wait = 500;
          std::uint32_t timeout = 30;
          std::string error;
-         if (!TakeNumber(args, "--wait", wait, error) || !TakeNumber(args, "--timeout", timeout, error)) {
+         if (!TakeNumber(args, "--wait", wait, error) || !TakePositive(args, "--timeout", timeout, error) ||
+             UnknownOption(args, error)) {
            return Usage(error);
          }
          if (args.size() != 1) return Usage("send needs exactly one TEXT");
+         if (args[0].empty()) return Usage("send needs a TEXT that is not empty");
          Console console(options);
          return RunSend(console, args[0], wait, timeout);
        }},
@@ -134,6 +152,7 @@ result of the checksum reconciliation; for a bad file the failing line and the e
 when the file could be sent, 1 otherwise.
 )",
        [](const GlobalOptions&, std::vector<std::string>& args) {
+         if (std::string error; UnknownOption(args, error)) return Usage(error);
          if (args.size() != 1) return Usage("hex-check needs exactly one FILE");
          return RunHexCheck(args[0]);
        }},
@@ -151,7 +170,7 @@ serial number and revisions, and how many MEM2 and MEM3 bytes a restore would wr
        [](const GlobalOptions& options, std::vector<std::string>& args) {
          std::uint32_t serialValue = 0x10000;
          std::string error;
-         if (!TakeNumber(args, "--serial", serialValue, error)) return Usage(error);
+         if (!TakeNumber(args, "--serial", serialValue, error) || UnknownOption(args, error)) return Usage(error);
          if (args.size() != 1) return Usage("config-check needs exactly one FILE");
          std::optional<std::uint16_t> serial;
          if (serialValue != 0x10000) {
@@ -175,19 +194,24 @@ serial number and revisions, and how many MEM2 and MEM3 bytes a restore would wr
 }
 
 bool WantsHelp(const std::vector<std::string>& args) {
-  for (const auto& a : args) {
-    if (a == "--help" || a == "-h") return true;
-  }
-  return false;
+  const auto end = args.begin() + static_cast<std::ptrdiff_t>(OptionsEnd(args));
+  return std::find(args.begin(), end, "--help") != end || std::find(args.begin(), end, "-h") != end;
 }
 
-}  // namespace
-
-int Dispatch(std::vector<std::string> args) {
+int RunCommand(std::vector<std::string> args) {
   GlobalOptions options;
   std::string error;
-  const bool help = WantsHelp(args);
   if (!ParseGlobalOptions(args, options, error)) return Usage(error);
+  const bool help = WantsHelp(args);
+  if (options.version && !help) {
+    std::cout << ProgramVersionLine() << std::endl;
+    return kExitOk;
+  }
+  // "tola -- COMMAND ...": the command is the first operand.
+  if (!args.empty() && args[0] == "--") {
+    args.erase(args.begin());
+    if (!args.empty()) args.insert(args.begin() + 1, "--");
+  }
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     if (args.size() >= 2 && args[0] == "help") args.erase(args.begin());
     else {
@@ -205,6 +229,24 @@ int Dispatch(std::vector<std::string> args) {
     return command.run(options, rest);
   }
   return Usage("unknown command \"" + args[0] + "\"");
+}
+
+}  // namespace
+
+int Dispatch(std::vector<std::string> args) {
+  int status = RunCommand(std::move(args));
+  // Output that never arrived is a failure even when the command itself went well: a script
+  // reading a truncated table must not be told all is fine.
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0;
+  const int flushError = errno;
+  std::cout.flush();
+  if (!flushed || std::ferror(stdout) || !std::cout.good()) {
+    std::cerr << "tola: the output could not be written"
+              << (flushed || flushError == 0 ? std::string() : std::string(": ") + std::strerror(flushError)) << std::endl;
+    if (status == kExitOk) status = kExitFailed;
+  }
+  return status;
 }
 
 }  // namespace tola::cli

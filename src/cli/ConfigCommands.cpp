@@ -30,7 +30,8 @@ existing FILE is replaced only after a Yes (on the terminal, or --yes).
   --timeout SECONDS     time allowed for the port test (default 30)
 
 Ctrl+C cancels as the dialog's "Cancel" does. Exit status 0 when the file was written, 1 when the
-reading or the writing failed, 130 when cancelled; see `tola --help` for the others.
+reading or the writing failed or FILE was not to be replaced, 130 when cancelled with Ctrl+C; see
+`tola --help` for the others.
 )";
 
 const char* const kRestoreConfigHelp = R"(Usage: tola restore-config FILE [--advanced] [--timeout SECONDS]
@@ -158,7 +159,7 @@ int RunSaveConfig(Console& console, const std::optional<std::string>& file, std:
                      BoxIcon::Warning) != BoxAnswer::Yes) {
     save.FileDialogFailed(false);
     console.Error("Nothing was saved.");
-    return kExitCancelled;
+    return console.Interrupted() ? kExitCancelled : kExitFailed;
   }
 
   ProgressBar bar(app, ConfigSaveController::kText, !console.Options().quiet);
@@ -195,7 +196,7 @@ int RunRestoreConfig(Console& console, const std::string& file, bool advanced, s
   if (!restore.FileChosen(file)) {
     // The reader has said why.
     console.Error("Configuration not restored: " + DescribeCode(restore.Outcome()));
-    return restore.Outcome() == kErrorCancelled ? kExitCancelled : kExitFailed;
+    return console.Interrupted() ? kExitCancelled : kExitFailed;
   }
 
   ProgressBar bar(app, ConfigRestoreController::kText, !console.Options().quiet);
@@ -248,7 +249,7 @@ int RunFaults(Console& console, bool csv, std::uint32_t timeoutSeconds) {
 int SaveConfigCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
-  if (!TakeNumber(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (args.size() > 1) return Usage("save-config takes at most one FILE");
   Console console(options);
   return RunSaveConfig(console, args.empty() ? std::nullopt : std::optional<std::string>(args[0]), timeout);
@@ -258,7 +259,7 @@ int RestoreConfigCommand(const GlobalOptions& options, std::vector<std::string>&
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
   const bool advanced = TakeFlag(args, "--advanced");
-  if (!TakeNumber(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (args.size() != 1) return Usage("restore-config needs exactly one FILE");
   Console console(options);
   return RunRestoreConfig(console, args[0], advanced, timeout);
@@ -268,7 +269,7 @@ int FaultsCommand(const GlobalOptions& options, std::vector<std::string>& args) 
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
   const bool csv = TakeFlag(args, "--csv");
-  if (!TakeNumber(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (!args.empty()) return Usage("unexpected argument \"" + args[0] + "\"");
   Console console(options);
   return RunFaults(console, csv, timeout);

@@ -5,6 +5,7 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 #include <iostream>
 
@@ -17,7 +18,8 @@ namespace tola::cli {
 
 bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, std::string& error) {
   std::vector<std::string> rest;
-  for (std::size_t i = 0; i < args.size(); ++i) {
+  std::size_t i = 0;
+  for (; i < args.size(); ++i) {
     const std::string& a = args[i];
     auto value = [&](std::optional<std::string>& into) {
       if (i + 1 >= args.size()) {
@@ -27,7 +29,9 @@ bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, 
       into = args[++i];
       return true;
     };
-    if (a == "--port") {
+    if (a == "--") {
+      break;  // operands only from here; the command still needs to see where they start
+    } else if (a == "--port") {
       if (!value(options.port)) return false;
     } else if (a.rfind("--port=", 0) == 0) {
       options.port = a.substr(7);
@@ -43,10 +47,26 @@ bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, 
       options.quiet = true;
     } else if (a == "--yes" || a == "-y") {
       options.yes = true;
+    } else if (a == "--version") {
+      options.version = true;
+    } else if (a.size() > 2 && a[0] == '-' && std::isalpha(static_cast<unsigned char>(a[1]))) {
+      // Short flags run together ("-qy"): every letter must be one of them.
+      for (const char c : a.substr(1)) {
+        switch (c) {
+          case 'v': options.verbose = true; break;
+          case 'q': options.quiet = true; break;
+          case 'y': options.yes = true; break;
+          case 'h': rest.push_back("-h"); break;
+          default:
+            error = std::string("unknown option \"-") + c + "\" in \"" + a + "\"";
+            return false;
+        }
+      }
     } else {
       rest.push_back(a);
     }
   }
+  rest.insert(rest.end(), args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
   args = std::move(rest);
   return true;
 }
@@ -101,8 +121,10 @@ void Console::OnSignal() {
     std::_Exit(kExitCancelled);
   }
   m_interrupted = true;
-  Error("Cancelling... (Ctrl+C again to quit at once)");
   if (m_onInterrupt) m_onInterrupt();
+  // A handler that asked and was told to go on has cleared the mark: the next Ctrl+C is handled
+  // again, so promising a quit would be wrong.
+  if (m_interrupted) Error("Cancelling... (Ctrl+C again to quit at once)");
 }
 
 bool Console::RunUntil(const std::function<bool()>& done, std::uint32_t limitMs) {
@@ -110,8 +132,13 @@ bool Console::RunUntil(const std::function<bool()>& done, std::uint32_t limitMs)
 }
 
 void Console::OnLogLine(const std::string& text, bool /*verbose*/) {
+  m_lastLogLine = text;
   if (m_options.quiet) return;
-  std::cout << text << std::endl;
+  std::cerr << text << std::endl;
+}
+
+void Console::ErrorFromLog() {
+  if (m_options.quiet && !m_lastLogLine.empty()) Error(m_lastLogLine);
 }
 
 void Console::Error(const std::string& text) { std::cerr << text << std::endl; }
@@ -119,7 +146,7 @@ void Console::Error(const std::string& text) { std::cerr << text << std::endl; }
 std::function<void(const std::string&)> Console::TraceHook() {
   if (!m_options.trace) return nullptr;
   return [this](const std::string& text) {
-    if (!m_options.quiet) std::cout << text << std::endl;
+    if (!m_options.quiet) std::cerr << text << std::endl;
   };
 }
 

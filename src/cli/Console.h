@@ -34,9 +34,11 @@ struct GlobalOptions {
   bool trace = false;
   bool quiet = false;
   bool yes = false;  // answer Yes to every question
+  bool version = false;
 };
 
-// Splits the global options off `args` (they may stand anywhere); false with a message on error.
+// Splits the global options off `args` (they may stand anywhere before a "--", which is left in
+// place for the command); false with a message on error.
 bool ParseGlobalOptions(std::vector<std::string>& args, GlobalOptions& options, std::string& error);
 
 class Console : public LogSink {
@@ -52,7 +54,7 @@ class Console : public LogSink {
 
   // Runs the loop until `done` holds; false when `limitMs` (0 = none) ran out first.
   bool RunUntil(const std::function<bool()>& done, std::uint32_t limitMs);
-  // Set by the first Ctrl+C; a second one ends the program at once.
+  // Set by the first Ctrl+C; a second one ends the program at once unless the handler cleared it.
   bool Interrupted() const { return m_interrupted; }
   // After a Ctrl+C that was answered "go on": the next one is handled again instead of quitting.
   void ClearInterrupted() { m_interrupted = false; }
@@ -61,10 +63,13 @@ class Console : public LogSink {
   // Where serial events go when no machine runs (the page of the selected tab, in the GUI).
   void SetPageHandler(std::function<void()> handler) { m_pageHandler = std::move(handler); }
 
+  // Log lines go to standard error, so that standard output holds only the data.
   void OnLogLine(const std::string& text, bool verbose) override;
   // Standard error, whatever --quiet says.
   void Error(const std::string& text);
-  // Trace lines of a machine go to standard output when --trace was given.
+  // When the last log line says why an operation failed: shows it as the error if --quiet hid it.
+  void ErrorFromLog();
+  // Trace lines of a machine go to standard error when --trace was given.
   std::function<void(const std::string&)> TraceHook();
 
  private:
@@ -78,6 +83,7 @@ class Console : public LogSink {
   bool m_interrupted = false;
   std::function<void()> m_onInterrupt;
   std::function<void()> m_pageHandler;
+  std::string m_lastLogLine;
 };
 
 // The text of a result code as the program shows it: "0x%08X: text".

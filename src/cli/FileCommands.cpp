@@ -20,9 +20,12 @@ int RunConfigCheck(Console& console, const std::string& path, std::optional<std:
   AppState& app = console.App();
   const std::string summary = DescribeConfigurationFile(path, serial.value_or(kSerialNumberUnknown),
                                                         app.advancedMode.Get() != 0, app, result);
-  std::cout << summary;
-  if (!summary.empty() && summary.back() != '\n') std::cout << '\n';
-  if (result == kErrorCancelled) return kExitCancelled;
+  // A bad file's summary says what is wrong with it: an error, not data.
+  std::ostream& out = result == 0 ? std::cout : std::cerr;
+  out << summary;
+  if (!summary.empty() && summary.back() != '\n') out << '\n';
+  // A refused question is a failure; only Ctrl+C is a cancel.
+  if (console.Interrupted()) return kExitCancelled;
   return result == 0 ? kExitOk : kExitFailed;
 }
 

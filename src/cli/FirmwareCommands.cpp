@@ -68,7 +68,7 @@ std::string AbsolutePath(const std::string& path) {
 }
 
 // The Firmware page and its two dialogs on a terminal. Lines the dialogs write go to their own log
-// and to the main window; here they are printed once.
+// and to the main window; here they are printed once, on standard error with the other log lines.
 class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {
  public:
   TerminalFirmwareUi(Console& console, std::uint32_t loaderWaitSeconds)
@@ -100,10 +100,10 @@ class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {
   void ShowPrepareDialog() override {
     class View : public PrepareFirmwareView {
      public:
-      void SetInstructionLine(unsigned, const std::string& text) override { std::cout << text << std::endl; }
+      void SetInstructionLine(unsigned, const std::string& text) override { std::cerr << text << std::endl; }
       void CloseView() override {}
     } view;
-    std::cout << PrepareFirmwareController::kTitle << ":" << std::endl;
+    std::cerr << PrepareFirmwareController::kTitle << ":" << std::endl;
     PrepareFirmwareController prepare(m_app, view);
     m_console.SetInterruptHandler([this, &prepare] {
       m_cancelled = true;
@@ -151,7 +151,7 @@ class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {
   void Print(const std::string& text) {
     if (m_console.Options().quiet) return;
     ClearBar();
-    std::cout << text << std::endl;
+    std::cerr << text << std::endl;
   }
 
   // A line of the dialog's log; its copy for the main window follows and is not printed again.
@@ -250,8 +250,18 @@ int LoadFirmwareCommand(const GlobalOptions& options, std::vector<std::string>& 
   std::string file;
   std::optional<std::string> folder;
   std::uint32_t timeout = kDefaultLoaderWaitSeconds;
+  bool operandsOnly = false;
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
+    if (!operandsOnly && name == "--") {
+      operandsOnly = true;
+      continue;
+    }
+    if (operandsOnly) {
+      if (!file.empty()) return Usage("load-firmware takes one FILE at most");
+      file = name;
+      continue;
+    }
     std::optional<std::string> value;
     if (const auto eq = name.find('='); name.rfind("--", 0) == 0 && eq != std::string::npos) {
       value = name.substr(eq + 1);
@@ -332,7 +342,9 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
 
   switch (outcome) {
     case SendFirmwareOutcome::Loaded: return kExitOk;
-    case SendFirmwareOutcome::UnexpectedDevice: return kExitOtherDevice;
+    case SendFirmwareOutcome::UnexpectedDevice:
+      console.Error("The firmware was not loaded: a device other than the TOLA400 answered.");
+      return kExitOtherDevice;
     case SendFirmwareOutcome::NoFirmwareFile: return kExitFailed;
     case SendFirmwareOutcome::NoLoader:
       if (cancelled) return kExitCancelled;
@@ -340,7 +352,11 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
         console.Error(FormatText("The TOLA400 bootstrap loader did not answer within %u s.", timeoutSeconds));
       }
       return kExitNoAnswer;
-    case SendFirmwareOutcome::Failed: return cancelled ? kExitCancelled : kExitFailed;
+    case SendFirmwareOutcome::Failed:
+      if (cancelled) return kExitCancelled;
+      // The dialog's lines say why, but --quiet hides them.
+      console.Error("The firmware was not loaded.");
+      return kExitFailed;
   }
   return kExitFailed;
 }

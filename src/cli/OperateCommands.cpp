@@ -62,7 +62,7 @@ ATU bypass, capacitor side, capacitance and inductance, tune status and the coun
 A cycle that fails prints its error instead. Runs until Ctrl+C unless --count is given.
 
   --interval MS         poll interval, 100 to 30000 (default: the "OperatePollInterval" setting)
-  --count N             stop after N cycles
+  --count N             stop after N cycles (at least 1)
   --timeout SECONDS     time allowed for the port test (default 30)
 
 Exit status 0 when every cycle succeeded, 1 when any failed, 130 after Ctrl+C.
@@ -101,13 +101,11 @@ constexpr std::size_t kCyclesToReadBack = 5;
 
 
 
-// An option that looks like one but is not the command's.
-bool RejectUnknown(const std::vector<std::string>& args, std::size_t allowedPositional, int& status) {
-  for (const std::string& a : args) {
-    if (a.size() > 1 && a[0] == '-' && !std::isdigit(static_cast<unsigned char>(a[1]))) {
-      status = Usage("unknown option \"" + a + "\"");
-      return true;
-    }
+// An option that is not the command's, or an operand too many.
+bool RejectUnknown(std::vector<std::string>& args, std::size_t allowedPositional, int& status) {
+  if (std::string error; UnknownOption(args, error)) {
+    status = Usage(error);
+    return true;
   }
   if (args.size() > allowedPositional) {
     status = Usage("unexpected argument \"" + args[allowedPositional] + "\"");
@@ -259,7 +257,7 @@ int EraseMemoriesCommand(const GlobalOptions& options, std::vector<std::string>&
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
   if (!TakeOption(args, "--band", bandText, error) || !TakeNumber(args, "--antenna", antenna, error) ||
-      !TakeNumber(args, "--timeout", timeout, error)) {
+      !TakePositive(args, "--timeout", timeout, error)) {
     return Usage(error);
   }
   if (int status = 0; RejectUnknown(args, 0, status)) return status;
@@ -297,7 +295,7 @@ int EraseMemoriesCommand(const GlobalOptions& options, std::vector<std::string>&
 int ResetConfigCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
-  if (!TakeNumber(args, "--timeout", timeout, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error)) return Usage(error);
   if (int status = 0; RejectUnknown(args, 0, status)) return status;
   if (!options.yes && !::isatty(STDIN_FILENO)) {
     return Usage("reset-config erases the whole configuration: confirm with --yes (no terminal to ask on)");
@@ -311,7 +309,7 @@ int ResetConfigCommand(const GlobalOptions& options, std::vector<std::string>& a
   if (console.App().MessageBox(question, ResetConfigurationFlow::kCaption, BoxButtons::YesNo, BoxIcon::Warning) !=
       BoxAnswer::Yes) {
     console.Error("Nothing was reset.");
-    return kExitCancelled;
+    return console.Interrupted() ? kExitCancelled : kExitFailed;
   }
   ResetConfigurationFlow flow(console.App());
   if (!flow.Reset()) {
@@ -332,7 +330,7 @@ int ResetConfigCommand(const GlobalOptions& options, std::vector<std::string>& a
 int AntennasCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
-  if (!TakeNumber(args, "--timeout", timeout, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error)) return Usage(error);
   if (int status = 0; RejectUnknown(args, 1, status)) return status;
   std::optional<std::string> desired;
   if (!args.empty()) {
@@ -377,11 +375,11 @@ int AntennasCommand(const GlobalOptions& options, std::vector<std::string>& args
 
 int MonitorCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   std::uint32_t interval = 0;
-  std::uint32_t count = 0;
+  std::uint32_t count = 0;  // 0: until Ctrl+C
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
-  if (!TakeNumber(args, "--interval", interval, error) || !TakeNumber(args, "--count", count, error) ||
-      !TakeNumber(args, "--timeout", timeout, error)) {
+  if (!TakeNumber(args, "--interval", interval, error) || !TakePositive(args, "--count", count, error) ||
+      !TakePositive(args, "--timeout", timeout, error)) {
     return Usage(error);
   }
   if (int status = 0; RejectUnknown(args, 0, status)) return status;
@@ -416,7 +414,7 @@ int MonitorCommand(const GlobalOptions& options, std::vector<std::string>& args)
 int SetCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   std::uint32_t timeout = kDefaultTimeoutSeconds;
   std::string error;
-  if (!TakeNumber(args, "--timeout", timeout, error)) return Usage(error);
+  if (!TakePositive(args, "--timeout", timeout, error) || UnknownOption(args, error)) return Usage(error);
   if (args.empty()) return Usage("set needs an ITEM");
   const auto control = ParseOperateControl(args[0]);
   if (!control) {
@@ -425,10 +423,10 @@ int SetCommand(const GlobalOptions& options, std::vector<std::string>& args) {
   }
   const std::size_t expected = TakesValue(*control) ? 2 : 1;
   if (args.size() < expected) return Usage(std::string("set ") + OperateControlName(*control) + " needs a VALUE");
-  if (expected == 1 && args.size() > 1 && args[1][0] != '-') {
-    return Usage(std::string("set ") + OperateControlName(*control) + " takes no VALUE");
+  if (args.size() > expected) {
+    return Usage(expected == 1 ? std::string("set ") + OperateControlName(*control) + " takes no VALUE"
+                               : "unexpected argument \"" + args[expected] + "\"");
   }
-  if (int status = 0; RejectUnknown(args, expected, status)) return status;
   OperateChange change{*control, 0};
   if (!ParseOperateValue(*control, expected == 2 ? args[1] : std::string(), change.value, error)) {
     return Usage(std::string("set ") + OperateControlName(*control) + ": " + error);

@@ -62,6 +62,31 @@ int StatusOf(Console& console, const TestOutcome& outcome, bool acceptLoader) {
   }
 }
 
+// One line on standard error for a port test that did not reach what was wanted.
+void ReportFailure(Console& console, const TestOutcome& outcome, int status, std::uint32_t timeoutSeconds) {
+  AppState& app = console.App();
+  switch (status) {
+    case kExitPortUnavailable:
+      // The port's own log line says why; --quiet must not hide it.
+      console.ErrorFromLog();
+      break;
+    case kExitNoAnswer:
+      console.Error(FormatText("No answer from the TOLA400 on %s within %u s.", app.port.Get(), timeoutSeconds));
+      break;
+    case kExitLoader:
+      console.Error("The TOLA400 answers from its bootstrap loader: load firmware first.");
+      break;
+    case kExitOtherDevice:
+      console.Error(FormatText("A device other than the TOLA400 answered on %s.", app.port.Get()));
+      break;
+    case kExitFailed:
+      console.Error("Port test failed: " + DescribeCode(outcome.result));
+      break;
+    default:
+      break;
+  }
+}
+
 }  // namespace
 
 int RunPorts(const GlobalOptions& /*options*/) {
@@ -90,13 +115,7 @@ int ConnectFirst(Console& console, std::uint32_t timeoutSeconds, bool acceptLoad
   }
   const TestOutcome outcome = RunPortTest(console, timeoutSeconds);
   const int status = StatusOf(console, outcome, acceptLoader);
-  if (status == kExitNoAnswer) {
-    console.Error(FormatText("No answer from the TOLA400 on %s within %u s.", app.port.Get(), timeoutSeconds));
-  } else if (status == kExitLoader) {
-    console.Error("The TOLA400 answers from its bootstrap loader: load firmware first.");
-  } else if (status == kExitFailed) {
-    console.Error("Port test failed: " + DescribeCode(outcome.result));
-  }
+  ReportFailure(console, outcome, status, timeoutSeconds);
   return status;
 }
 
@@ -127,6 +146,7 @@ int RunTest(Console& console, std::uint32_t timeoutSeconds) {
     std::printf("Outcome:           %s\n", status == kExitOk ? "OK" : "not the TOLA400 firmware");
   }
   std::fflush(stdout);
+  ReportFailure(console, outcome, status, timeoutSeconds);
   return status;
 }
 
@@ -135,6 +155,7 @@ int RunSend(Console& console, const std::string& text, std::uint32_t quietMs, st
   if (status != kExitOk) return status;
   AppState& app = console.App();
   std::string pending;
+  bool answered = false;
   std::uint32_t lastArrival = console.Host().TickCount();
   auto flush = [&pending] {
     if (!pending.empty()) std::cout << PrintableForm(pending) << std::endl;
@@ -145,6 +166,7 @@ int RunSend(Console& console, const std::string& text, std::uint32_t quietMs, st
     std::uint32_t got = 0;
     while (app.SerialPort().Read(buffer, sizeof buffer, got) && got > 0) {
       lastArrival = console.Host().TickCount();
+      answered = true;
       for (std::uint32_t i = 0; i < got; ++i) {
         pending.push_back(buffer[i]);
         if (buffer[i] == ';') flush();
@@ -163,7 +185,12 @@ int RunSend(Console& console, const std::string& text, std::uint32_t quietMs, st
   console.Host().KillTimer(kQuietTick);
   flush();
   console.SetPageHandler(nullptr);
-  return console.Interrupted() ? kExitCancelled : kExitOk;
+  if (console.Interrupted()) return kExitCancelled;
+  if (!answered) {
+    console.Error(FormatText("Nothing answered within %u ms.", quietMs));
+    return kExitNoAnswer;
+  }
+  return kExitOk;
 }
 
 }  // namespace tola::cli

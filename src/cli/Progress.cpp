@@ -8,7 +8,7 @@
 namespace tola::cli {
 
 ProgressBar::ProgressBar(AppState& app, std::string label, bool enabled)
-    : m_app(app), m_label(std::move(label)), m_enabled(enabled && ::isatty(STDOUT_FILENO)) {
+    : m_app(app), m_label(std::move(label)), m_enabled(enabled && ::isatty(STDERR_FILENO)) {
   if (!m_enabled) return;
   m_app.progressPosition.AddListenerQuiet(this);
   m_app.progressRange.AddListenerQuiet(this);
@@ -33,15 +33,13 @@ void ProgressBar::Draw() {
   const int filled = percent * kWidth / 100;
   std::string bar(static_cast<std::size_t>(filled), '#');
   bar.append(static_cast<std::size_t>(kWidth - filled), '.');
-  std::printf("\r%s [%s] %3d%%", m_label.c_str(), bar.c_str(), percent);
-  std::fflush(stdout);
+  std::fprintf(stderr, "\r%s [%s] %3d%%", m_label.c_str(), bar.c_str(), percent);
   m_drawn = true;
 }
 
 void ProgressBar::Finish() {
   if (!m_drawn) return;
-  std::printf("\r\033[K");
-  std::fflush(stdout);
+  std::fputs("\r\033[K", stderr);
   m_drawn = false;
   m_lastPercent = -1;
 }

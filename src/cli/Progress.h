@@ -1,6 +1,6 @@
 #pragma once
-// A progress bar on the terminal for long work, following AppState's progress values. Nothing is
-// drawn with --quiet or when standard output is not a terminal.
+// A progress bar on the terminal for long work, following AppState's progress values. It goes to
+// standard error, away from the data; nothing is drawn with --quiet or when that is no terminal.
 
 #include <cstdint>
 #include <string>

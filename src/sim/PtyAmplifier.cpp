@@ -20,20 +20,6 @@ namespace {
 
 std::string ErrnoText(const std::string& what, int err) { return what + ": " + std::strerror(err); }
 
-// A link whose target no longer is a character device belongs to a simulator that is gone.
-bool IsStaleLink(const std::string& path) {
-  struct stat info {};
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return false;
-  struct stat target {};
-  return ::stat(path.c_str(), &target) != 0 || !S_ISCHR(target.st_mode);
-}
-
-std::string ReadLink(const std::string& path) {
-  std::array<char, 4096> buffer{};
-  const ssize_t n = ::readlink(path.c_str(), buffer.data(), buffer.size() - 1);
-  return n > 0 ? std::string(buffer.data(), static_cast<std::size_t>(n)) : std::string();
-}
-
 bool IsPlainName(const std::string& name) {
   return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
 }
@@ -149,18 +135,14 @@ bool PtyAmplifier::Publish(const std::string& folder, const std::string& name, s
     return false;
   }
 
+  // Links of simulators that were killed would otherwise be listed, and could lead to whatever
+  // program has since been given their pseudo-terminal's number.
+  RemoveStaleVirtualPorts(folder);
+
   auto tryName = [&](const std::string& candidate) -> bool {
-    const std::string link = folder + "/" + candidate;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-      if (::symlink(m_slavePath.c_str(), link.c_str()) == 0) {
-        m_name = candidate;
-        m_linkPath = link;
-        return true;
-      }
-      if (errno != EEXIST || !IsStaleLink(link)) return false;
-      ::unlink(link.c_str());
-    }
-    return false;
+    if (!m_published.Publish(folder, candidate, m_slavePath)) return false;
+    m_name = candidate;
+    return true;
   };
 
   if (!name.empty()) {
@@ -194,10 +176,7 @@ void PtyAmplifier::Stop() {
     ::close(m_slave);
     m_slave = -1;
   }
-  if (!m_linkPath.empty()) {
-    if (ReadLink(m_linkPath) == m_slavePath) ::unlink(m_linkPath.c_str());
-    m_linkPath.clear();
-  }
+  m_published.Withdraw();
 }
 
 std::uint32_t PtyAmplifier::ProgramSpeed() const {

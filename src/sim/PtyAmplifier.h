@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/PollHost.h"
+#include "serial/VirtualPorts.h"
 #include "sim/SimClock.h"
 #include "sim/Tola400Model.h"
 #include "sim/TrafficLog.h"
@@ -27,8 +28,8 @@ class PtyAmplifier {
   PtyAmplifier& operator=(const PtyAmplifier&) = delete;
 
   // Creates the pseudo-terminal and publishes it in `folder` (made if missing) as `name`, or as the
-  // first free "ttySIM<N>" when `name` is empty. A stale link of a simulator that is gone is
-  // replaced. On failure `error` says why and nothing is left behind.
+  // first free "ttySIM<N>" when `name` is empty. Links of simulators that are gone are removed
+  // first. On failure `error` says why and nothing is left behind.
   bool Start(const std::string& folder, const std::string& name, std::string& error);
   // Closes the terminal and removes the link (only if it still points at this terminal).
   void Stop();
@@ -40,7 +41,7 @@ class PtyAmplifier {
 
   const std::string& Name() const { return m_name; }
   const std::string& SlavePath() const { return m_slavePath; }
-  const std::string& LinkPath() const { return m_linkPath; }
+  const std::string& LinkPath() const { return m_published.LinkPath(); }
   bool Running() const { return m_master >= 0; }
 
   // The speed the program's end is set to, in bit/s; 0 when it cannot be read.
@@ -69,7 +70,7 @@ class PtyAmplifier {
   int m_slave = -1;  // kept open so that the program closing its end never hangs the terminal up
   std::string m_slavePath;
   std::string m_name;
-  std::string m_linkPath;
+  PublishedPort m_published;
   std::uint64_t m_rxFreeUs = 0;
   std::uint64_t m_txFreeUs = 0;
   bool m_logFlushScheduled = false;

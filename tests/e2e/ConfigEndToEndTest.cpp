@@ -53,7 +53,7 @@ TEST_F(EndToEnd, SaveConfigThenRestoreItThenListTheFaults) {
   ASSERT_EQ(files.size(), 1u);
   const std::string file = files[0];
   EXPECT_EQ(std::filesystem::path(file).filename().string().rfind("SN04711.", 0), 0u) << file;
-  EXPECT_NE(saved.out.find("Configuration was saved\n"), std::string::npos) << saved.out;
+  EXPECT_NE(saved.err.find("Configuration was saved\n"), std::string::npos) << saved.err;
   EXPECT_NE(saved.out.find("Configuration saved to " + file + "\n"), std::string::npos) << saved.out;
   const std::string text = ReadFile(file);
   EXPECT_EQ(text.rfind("*TOLA Configuration saved on ", 0), 0u);
@@ -62,9 +62,9 @@ TEST_F(EndToEnd, SaveConfigThenRestoreItThenListTheFaults) {
 
   const RunResult restored = Tola({"--port", port, "restore-config", file}, 90000);
   ASSERT_EQ(restored.status, 0) << restored.out << restored.err;
-  EXPECT_NE(restored.out.find("Waiting 3 seconds for reset to complete\nConfiguration was restored\n"),
+  EXPECT_NE(restored.err.find("Waiting 3 seconds for reset to complete\nConfiguration was restored\n"),
             std::string::npos)
-      << restored.out;
+      << restored.err;
   EXPECT_NE(restored.out.find("Configuration restored from " + file), std::string::npos);
 
   // The restart added a power-on record: it is the newest, slot 9 of the simulator's ring.
@@ -90,19 +90,11 @@ TEST_F(EndToEnd, CtrlCDuringTheReadingWritesNoFile) {
   ASSERT_FALSE(port.empty());
   const std::string file = Folder() + "/never.TOLAConfig";
   auto tola = StartTola({"--trace", "--port", port, "save-config", file});
-  std::string line;
-  bool reading = false;
-  while (tola->ReadLine(line, 15000)) {
-    if (line.rfind("ConfigSaveLoopBodyState Send \"^ERS", 0) == 0) {
-      reading = true;
-      break;
-    }
-  }
-  ASSERT_TRUE(reading) << "the MEM3 loop never began";
+  ASSERT_TRUE(WaitForStderr(*tola, "\nConfigSaveLoopBodyState Send \"^ERS", 15000)) << "the MEM3 loop never began";
   tola->Signal(SIGINT);
   EXPECT_EQ(tola->Finish(15000), 130) << tola->Stdout() << tola->Stderr();
   EXPECT_FALSE(std::filesystem::exists(file));
-  const std::string& out = tola->Stdout();
+  const std::string& out = tola->Stderr();
   const auto first = out.find("Save configuration was cancelled\n");
   ASSERT_NE(first, std::string::npos) << out;
   EXPECT_NE(out.find("Save configuration was cancelled\n", first + 1), std::string::npos) << "logged twice";
@@ -122,12 +114,12 @@ TEST_F(EndToEnd, RestoreRefusesBadFilesAndAnotherAmplifiersFileUnlessAdvanced) {
   EXPECT_EQ(refused.status, 1) << refused.out << refused.err;
   EXPECT_NE(refused.err.find("Serial Number Mismatch"), std::string::npos) << refused.err;
   EXPECT_NE(refused.err.find("Restore cannot continue."), std::string::npos) << refused.err;
-  EXPECT_EQ(refused.out.find("Waiting"), std::string::npos) << "nothing was sent";
+  EXPECT_EQ(refused.err.find("Waiting"), std::string::npos) << "nothing was sent";
 
   const RunResult insisted = Tola({"--yes", "--port", port, "restore-config", other, "--advanced"}, 60000);
   EXPECT_EQ(insisted.status, 0) << insisted.out << insisted.err;
   EXPECT_NE(insisted.err.find("Press Yes to continue anyway."), std::string::npos) << insisted.err;
-  EXPECT_NE(insisted.out.find("Configuration was restored"), std::string::npos) << insisted.out;
+  EXPECT_NE(insisted.err.find("Configuration was restored"), std::string::npos) << insisted.err;
 }
 
 TEST_F(EndToEnd, ConfigCommandsExplainThemselvesAndRejectBadLines) {

@@ -17,6 +17,15 @@ struct RunResult {
   std::string err;
 };
 
+// Reads the program's output until its standard error holds `text`; false after `timeoutMs`.
+inline bool WaitForStderr(ChildProcess& child, const std::string& text, int timeoutMs) {
+  for (int waited = 0; waited < timeoutMs; waited += 50) {
+    if (child.Stderr().find(text) != std::string::npos) return true;
+    child.Drain(50);
+  }
+  return child.Stderr().find(text) != std::string::npos;
+}
+
 class EndToEnd : public ::testing::Test {
  protected:
   // Starts a simulator with `args` and returns its published port name ("" on failure).

@@ -38,18 +38,18 @@ TEST_F(FirmwareEndToEnd, NewestFileOfTheFolderIsLoadedAndVerified) {
 
   const RunResult r = Tola({"--port", port, "--verbose", "load-firmware", "--folder", folder}, 90000);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_TRUE(Has(r.out, "Sending firmware from " + folder)) << r.out;
-  EXPECT_TRUE(Has(r.out, "Change RS-232 speed to 38400 bit/s")) << r.out;
-  EXPECT_TRUE(Has(r.out, "TOLA revision 01.23. RS-232 speed 38400 bit/s")) << r.out;
-  EXPECT_TRUE(Has(r.out, "Sending firmware file " + newest + " to TOLA400")) << r.out;
-  EXPECT_TRUE(Has(r.out, "Waiting 3 seconds for reset to complete")) << r.out;
-  EXPECT_TRUE(Has(r.out, "Loaded TOLA400 firmware revision \"02.05\"\r\nTOLA responded with revision \"02.05\"")) << r.out;
-  EXPECT_TRUE(Has(r.out, "TOLA400 verification succeeded\n")) << r.out;
-  EXPECT_TRUE(Has(r.out, "TOLA400 firmware load is complete\n")) << r.out;
-  EXPECT_TRUE(Has(r.out, "Elapsed time: ")) << r.out;
-  EXPECT_TRUE(Has(r.out, "\nReady\n")) << r.out;
-  EXPECT_FALSE(Has(r.out, "Click")) << "no window to close on a terminal";
-  EXPECT_EQ(r.out.find("TOLA400 firmware load is complete"), r.out.rfind("TOLA400 firmware load is complete"))
+  EXPECT_TRUE(Has(r.err, "Sending firmware from " + folder)) << r.err;
+  EXPECT_TRUE(Has(r.err, "Change RS-232 speed to 38400 bit/s")) << r.err;
+  EXPECT_TRUE(Has(r.err, "TOLA revision 01.23. RS-232 speed 38400 bit/s")) << r.err;
+  EXPECT_TRUE(Has(r.err, "Sending firmware file " + newest + " to TOLA400")) << r.err;
+  EXPECT_TRUE(Has(r.err, "Waiting 3 seconds for reset to complete")) << r.err;
+  EXPECT_TRUE(Has(r.err, "Loaded TOLA400 firmware revision \"02.05\"\r\nTOLA responded with revision \"02.05\"")) << r.err;
+  EXPECT_TRUE(Has(r.err, "TOLA400 verification succeeded\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "TOLA400 firmware load is complete\n")) << r.err;
+  EXPECT_TRUE(Has(r.err, "Elapsed time: ")) << r.err;
+  EXPECT_TRUE(Has(r.err, "\nReady\n")) << r.err;
+  EXPECT_FALSE(Has(r.err, "Click")) << "no window to close on a terminal";
+  EXPECT_EQ(r.err.find("TOLA400 firmware load is complete"), r.err.rfind("TOLA400 firmware load is complete"))
       << "each dialog line is printed once";
 
   // The amplifier now runs the new revision at its own speed.
@@ -65,10 +65,10 @@ TEST_F(FirmwareEndToEnd, FromTheLoaderNoLoaderCommandIsSent) {
   ASSERT_FALSE(port.empty());
   const RunResult r = Tola({"--port", port, "--trace", "load-firmware", file}, 90000);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_FALSE(Has(r.out, "^LD;")) << r.out;
-  EXPECT_TRUE(Has(r.out, "LoadBeginDownloadState Send \"D\"")) << r.out;
-  EXPECT_TRUE(Has(r.out, "LoadFirmwareLastState Send 132 bytes 0x")) << r.out;
-  EXPECT_TRUE(Has(r.out, "TOLA400 firmware load is complete")) << r.out;
+  EXPECT_FALSE(Has(r.err, "^LD;")) << r.err;
+  EXPECT_TRUE(Has(r.err, "LoadBeginDownloadState Send \"D\"")) << r.err;
+  EXPECT_TRUE(Has(r.err, "LoadFirmwareLastState Send 132 bytes 0x")) << r.err;
+  EXPECT_TRUE(Has(r.err, "TOLA400 firmware load is complete")) << r.err;
 }
 
 TEST_F(FirmwareEndToEnd, NothingAnsweringShowsTheInstructionsAndGivesUp) {
@@ -77,11 +77,11 @@ TEST_F(FirmwareEndToEnd, NothingAnsweringShowsTheInstructionsAndGivesUp) {
   ASSERT_FALSE(port.empty());
   const RunResult r = Tola({"--port", port, "load-firmware", file, "--timeout", "2"});
   EXPECT_EQ(r.status, 4) << r.out << r.err;
-  EXPECT_TRUE(Has(r.out, "Prepare TOLA to Receive Firmware:\nConnect your TOLA400 to serial port " + port +
+  EXPECT_TRUE(Has(r.err, "Prepare TOLA to Receive Firmware:\nConnect your TOLA400 to serial port " + port +
                              "\nTurn your TOLA400 off for at least 10 seconds\nTurn your TOLA400 on again\n"))
-      << r.out;
+      << r.err;
   EXPECT_TRUE(Has(r.err, "The TOLA400 bootstrap loader did not answer within 2 s.")) << r.err;
-  EXPECT_FALSE(Has(r.out, "Sending firmware file")) << r.out;
+  EXPECT_FALSE(Has(r.err, "Sending firmware file")) << r.err;
 }
 
 TEST_F(FirmwareEndToEnd, BadFileFailsAndUsageErrorsAreRefused) {
@@ -90,13 +90,14 @@ TEST_F(FirmwareEndToEnd, BadFileFailsAndUsageErrorsAreRefused) {
   ASSERT_FALSE(port.empty());
   const RunResult bad = Tola({"--port", port, "load-firmware", file});
   EXPECT_EQ(bad.status, 1) << bad.out << bad.err;
-  EXPECT_TRUE(Has(bad.out, "Error code 0xE2000041: Input hex file is corrupt, check sum is not zero")) << bad.out;
-  EXPECT_TRUE(Has(bad.out, "TOLA400 verification failed. Reload TOLA400.")) << bad.out;
+  EXPECT_TRUE(Has(bad.err, "Error code 0xE2000041: Input hex file is corrupt, check sum is not zero")) << bad.err;
+  EXPECT_TRUE(Has(bad.err, "TOLA400 verification failed. Reload TOLA400.")) << bad.err;
+  EXPECT_TRUE(Has(bad.err, "The firmware was not loaded.")) << "said even when --quiet hides the log";
 
   const RunResult empty = Tola({"--port", port, "load-firmware", "--folder", Folder() + "/nothing"});
   EXPECT_EQ(empty.status, 1) << empty.out << empty.err;
   EXPECT_TRUE(Has(empty.err, "A required firmware file is missing")) << empty.err;
-  EXPECT_TRUE(Has(empty.out, "Firmware folder does not contain required TOLA firmware file")) << empty.out;
+  EXPECT_TRUE(Has(empty.err, "Firmware folder does not contain required TOLA firmware file")) << empty.err;
 
   EXPECT_EQ(Tola({"--port", port, "load-firmware", Folder() + "/image.hex"}).status, 2);
   EXPECT_EQ(Tola({"--port", port, "load-firmware", "--timeout", "soon"}).status, 2);
@@ -113,25 +114,21 @@ TEST_F(FirmwareEndToEnd, CtrlCAsksAndWithoutATerminalTheLoadGoesOn) {
   ASSERT_FALSE(port.empty());
 
   auto refused = StartTola({"--port", port, "load-firmware", file});
-  std::string line;
-  bool sending = false;
-  while (!sending && refused->ReadLine(line, 20000)) sending = line.rfind("Sending firmware file", 0) == 0;
-  ASSERT_TRUE(sending);
+  ASSERT_TRUE(WaitForStderr(*refused, "\nSending firmware file", 20000));
   refused->Signal(SIGINT);
   EXPECT_EQ(refused->Finish(60000), 0);
   EXPECT_TRUE(Has(refused->Stderr(), "Are you sure you wish to close the TOLA Utility while loading firmware?"))
       << refused->Stderr();
   EXPECT_TRUE(Has(refused->Stderr(), "refused")) << refused->Stderr();
-  EXPECT_TRUE(Has(refused->Stdout(), "TOLA400 firmware load is complete")) << refused->Stdout();
+  EXPECT_FALSE(Has(refused->Stderr(), "Ctrl+C again")) << "a second Ctrl+C would be asked about again";
+  EXPECT_TRUE(Has(refused->Stderr(), "TOLA400 firmware load is complete")) << refused->Stderr();
 
   auto agreed = StartTola({"--yes", "--port", port, "load-firmware", file});
-  sending = false;
-  while (!sending && agreed->ReadLine(line, 20000)) sending = line.rfind("Sending firmware file", 0) == 0;
-  ASSERT_TRUE(sending);
+  ASSERT_TRUE(WaitForStderr(*agreed, "\nSending firmware file", 20000));
   agreed->Signal(SIGINT);
   EXPECT_EQ(agreed->Finish(30000), 130) << agreed->Stdout() << agreed->Stderr();
-  EXPECT_FALSE(Has(agreed->Stdout(), "firmware load is complete"));
-  EXPECT_FALSE(Has(agreed->Stdout(), "Error code")) << "the dialog closed before the load ended";
+  EXPECT_FALSE(Has(agreed->Stderr(), "firmware load is complete"));
+  EXPECT_FALSE(Has(agreed->Stderr(), "Error code")) << "the dialog closed before the load ended";
 }
 
 }  // namespace

@@ -10,11 +10,11 @@ TEST_F(EndToEnd, PortTestFindsTheAmplifierAt9600) {
   ASSERT_FALSE(port.empty());
   const RunResult r = Tola({"--port", port, "test", "--timeout", "20"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.out.find("Serial Port " + port + " is open"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("Attempting to contact TOLA on port " + port + " at 38400 bit/s"), std::string::npos);
-  EXPECT_NE(r.out.find("Attempting to contact TOLA on port " + port + " at 19200 bit/s"), std::string::npos);
-  EXPECT_NE(r.out.find("Attempting to contact TOLA on port " + port + " at 9600 bit/s"), std::string::npos);
-  EXPECT_EQ(r.out.find("at 4800 bit/s"), std::string::npos) << "found before 4,800 was tried";
+  EXPECT_NE(r.err.find("Serial Port " + port + " is open"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Attempting to contact TOLA on port " + port + " at 38400 bit/s"), std::string::npos);
+  EXPECT_NE(r.err.find("Attempting to contact TOLA on port " + port + " at 19200 bit/s"), std::string::npos);
+  EXPECT_NE(r.err.find("Attempting to contact TOLA on port " + port + " at 9600 bit/s"), std::string::npos);
+  EXPECT_EQ(r.err.find("at 4800 bit/s"), std::string::npos) << "found before 4,800 was tried";
   EXPECT_NE(r.out.find("Speed:             9600 bit/s"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("Connection state:  3 (TOLA400 firmware running)"), std::string::npos);
   EXPECT_NE(r.out.find("Revision:          02.05"), std::string::npos);
@@ -30,8 +30,8 @@ TEST_F(EndToEnd, LoaderAndSilenceGiveTheirOwnStatuses) {
 
   const RunResult missing = Tola({"--port", "ttyNOSUCH9", "test", "--timeout", "2"});
   EXPECT_EQ(missing.status, 3) << missing.out << missing.err;
-  EXPECT_NE(missing.out.find("Unable to open serial port \"ttyNOSUCH9\". Error 0x00000002: "), std::string::npos)
-      << missing.out;
+  EXPECT_NE(missing.err.find("Unable to open serial port \"ttyNOSUCH9\". Error 0x00000002: "), std::string::npos)
+      << missing.err;
 }
 
 TEST_F(EndToEnd, APortHeldByARunningTolaIsRefusedToASecondOne) {
@@ -50,8 +50,8 @@ TEST_F(EndToEnd, APortHeldByARunningTolaIsRefusedToASecondOne) {
 
   const RunResult second = Tola({"--port", port, "test", "--timeout", "5"});
   EXPECT_EQ(second.status, 3) << second.out << second.err;
-  EXPECT_NE(second.out.find("Serial port \"" + port + "\" is being used by another application"), std::string::npos)
-      << second.out;
+  EXPECT_NE(second.err.find("Serial port \"" + port + "\" is being used by another application"), std::string::npos)
+      << second.err;
   first->Stop(SIGINT);
 }
 

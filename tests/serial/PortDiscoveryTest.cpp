@@ -88,13 +88,15 @@ class PortDiscoveryTest : public ::testing::Test {
   }
 
   void Link(const std::string& name, const fs::path& target) {
-    fs::create_symlink(target, virtualFolder / name);
+    links.push_back(std::make_unique<PublishedPort>());
+    ASSERT_TRUE(links.back()->Publish(virtualFolder.string(), name, target.string()));
   }
 
   TempFolder temp;
   Pty pty;
   FakeSysfs sysfs{temp / "sys"};
   fs::path virtualFolder = temp / "tola400-sim";
+  std::vector<std::unique_ptr<PublishedPort>> links;
 };
 
 TEST_F(PortDiscoveryTest, ListsAndDescribesRealPortsInNaturalOrderThenLiveVirtualPorts) {
@@ -171,8 +173,10 @@ TEST(ResolvePortPathTest, PathsAsTheyStandVirtualLinksThenDev) {
   Pty pty;
   ASSERT_TRUE(pty.Ok());
   const std::string folder = temp.Path();
-  fs::create_symlink(pty.Slave(), temp / "ttySIM0");
-  fs::create_symlink(temp / "gone", temp / "ttySIM1");
+  PublishedPort live0;
+  PublishedPort gone1;
+  ASSERT_TRUE(live0.Publish(folder, "ttySIM0", pty.Slave()));
+  ASSERT_TRUE(gone1.Publish(folder, "ttySIM1", temp / "gone"));
 
   EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", folder), "/dev/ttyUSB0");
   EXPECT_EQ(ResolvePortPath("ttyUSB0", folder), "/dev/ttyUSB0");

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "SerialTestSupport.h"
+#include "serial/VirtualPorts.h"
 #include "support/FakeSerialPort.h"
 
 namespace tola {
@@ -422,7 +423,8 @@ TEST_F(PosixSerialPortTest, VirtualPortNameOpensThroughTheRuntimeFolder) {
   ScopedEnv env("XDG_RUNTIME_DIR", runtime.Path());
   const std::filesystem::path folder = runtime / "tola400-sim";
   std::filesystem::create_directory(folder);
-  std::filesystem::create_symlink(pty.Slave(), folder / "ttySIM9");
+  PublishedPort link;
+  ASSERT_TRUE(link.Publish(folder.string(), "ttySIM9", pty.Slave()));
 
   ASSERT_TRUE(port.Open("ttySIM9"));
   EXPECT_EQ(port.PortName(), "ttySIM9");

@@ -1,0 +1,93 @@
+// Links left by simulators that are gone: never listed or resolved, and removed by the next one.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "SerialTestSupport.h"
+#include "support/TempFolder.h"
+#include "serial/VirtualPorts.h"
+
+namespace tola {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Pty;
+using test::FolderEntries;
+using test::TempFolder;
+
+// Publishes `name` -> `target` from a child process that then dies without withdrawing it, as a
+// killed simulator does.
+bool PublishFromDeadProcess(const std::string& folder, const std::string& name, const std::string& target) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    PublishedPort port;
+    ::_exit(port.Publish(folder, name, target) ? 0 : 1);
+  }
+  int status = 0;
+  return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> Names(const std::vector<VirtualPort>& ports) {
+  std::vector<std::string> names;
+  for (const VirtualPort& p : ports) names.push_back(p.name);
+  return names;
+}
+
+// Every link below points at a live pseudo-terminal, as a dead simulator's link does once its
+// terminal number has been given to another program.
+TEST(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
+  TempFolder temp;
+  Pty pty;
+  ASSERT_TRUE(pty.Ok());
+  const std::string folder = temp.Path();
+  PublishedPort live;
+  ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
+  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+  fs::create_symlink(pty.Slave(), temp / "ttySIM2");  // no lock file at all
+  // A live publisher's lock file beside a link that is not its own.
+  PublishedPort other;
+  ASSERT_TRUE(other.Publish(folder, "ttySIM3", "/dev/null"));
+  fs::remove(temp / "ttySIM3");
+  fs::create_symlink(pty.Slave(), temp / "ttySIM3");
+
+  EXPECT_EQ(Names(ListVirtualPorts(folder)), std::vector<std::string>{"ttySIM0"});
+  for (const char* name : {"ttySIM1", "ttySIM2", "ttySIM3"}) {
+    SCOPED_TRACE(name);
+    EXPECT_EQ(ResolvePortPath(name, folder), std::string("/dev/") + name);
+  }
+  EXPECT_EQ(ResolvePortPath("ttySIM0", folder), folder + "/ttySIM0");
+}
+
+TEST(StaleLinks, RemovedWithTheirLockFilesWhileLiveOnesStay) {
+  TempFolder temp;
+  Pty pty;
+  ASSERT_TRUE(pty.Ok());
+  const std::string folder = temp.Path();
+  PublishedPort live;
+  ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
+  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+  ASSERT_TRUE(fs::exists(temp / ".ttySIM1.lock"));
+  fs::create_symlink(temp / "gone", temp / "ttySIM2");
+
+  EXPECT_EQ(RemoveStaleVirtualPorts(folder), 2u);
+  EXPECT_EQ(FolderEntries(folder), (std::set<std::string>{".ttySIM0.lock", "ttySIM0"}));
+
+  // The name of a dead publisher is free again; a live one's is not.
+  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+  PublishedPort again;
+  EXPECT_TRUE(again.Publish(folder, "ttySIM1", pty.Slave()));
+  PublishedPort clash;
+  EXPECT_FALSE(clash.Publish(folder, "ttySIM0", pty.Slave()));
+  EXPECT_EQ(errno, EEXIST);
+}
+
+}  // namespace
+}  // namespace tola
