@@ -64,51 +64,36 @@ TEST_P(ConfigSaveFaultInjection, ASaveEitherWritesTheAmplifiersMemoriesOrFailsWi
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ConfigSaveFaultInjection, ::testing::Range(0u, kSeedParts));
 
-class ConfigRestoreFaultInjection : public ::testing::TestWithParam<unsigned> {
- protected:
-  // One file for every seed: another amplifier's memories, configured for 9,600 bit/s.
-  static void SetUpTestSuite() {
-    s_folder = new TempFolder;
-    s_path = *s_folder / "source.TOLAConfig";
+// One file for every seed: another amplifier's memories, configured for 9,600 bit/s.
+struct RestoreSource {
+  RestoreSource() {
     ConnectedSim source;
     for (std::size_t i = 0; i < kMem2Size; ++i) source.Model().Mem2()[i] = static_cast<std::uint8_t>(i * 5 + 1);
     for (std::size_t i = 0; i < kMem3Size; ++i) source.Model().Mem3()[i] = static_cast<std::uint8_t>(i * 3 + 7);
     source.Model().Mem2()[Tola400Model::kSpeedCodeAddress] = 1;
     ConfigSaveController save(source.App());
-    ASSERT_TRUE(save.Open() && save.FileChosen(s_path));
-    ASSERT_TRUE(source.Host().RunUntil([&] { return save.Closed(); }, 120000));
-    ASSERT_EQ(save.Outcome(), 0u);
-    s_image = new ImageSink;
-    ASSERT_EQ(ReadImages(s_path, *s_image), 0u);
+    EXPECT_TRUE(save.Open() && save.FileChosen(path));
+    EXPECT_TRUE(source.Host().RunUntil([&] { return save.Closed(); }, 120000));
+    EXPECT_EQ(ReadImages(path, image), 0u);
   }
-  static void TearDownTestSuite() {
-    delete s_image;
-    delete s_folder;
-  }
-
-  static void RestoreWithSeed(unsigned seed, SeedOutcome& outcome);
-
-  static TempFolder* s_folder;
-  static std::string s_path;
-  static ImageSink* s_image;
+  TempFolder folder;
+  std::string path = folder / "source.TOLAConfig";
+  ImageSink image;
 };
 
-TempFolder* ConfigRestoreFaultInjection::s_folder = nullptr;
-std::string ConfigRestoreFaultInjection::s_path;
-ImageSink* ConfigRestoreFaultInjection::s_image = nullptr;
-
-void ConfigRestoreFaultInjection::RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
+void RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
+  static const RestoreSource source;
   SimApp sim(SeededOptions(seed));
   std::vector<std::string> boxes;
   RecordBoxes(sim, boxes);
-  sim.app->configurationFolder.Set(s_folder->Path());
+  sim.app->configurationFolder.Set(source.folder.Path());
   ASSERT_TRUE(sim.RunTest());
   const auto identity = sim.model->Mem2();
   sim.model->Faults() = SeededFaults(seed);
 
   ConfigRestoreController restore(*sim.app);
   ASSERT_TRUE(restore.Open());
-  ASSERT_TRUE(restore.FileChosen(s_path));
+  ASSERT_TRUE(restore.FileChosen(source.path));
   EXPECT_TRUE(sim.host.RunUntil([&] { return !restore.Busy(); }, kVirtualTimeBoundMs)) << "no end within the bound";
 
   // Never sent, whatever the line did: the identity bytes and the fault ring.
@@ -125,8 +110,8 @@ void ConfigRestoreFaultInjection::RestoreWithSeed(unsigned seed, SeedOutcome& ou
     // Bank 0 from 0x20 and banks 1-3 as the blocks were written; MEM3 below the fault ring.
     const auto& mem2 = sim.model->Mem2();
     const auto& mem3 = sim.model->Mem3();
-    const bool equal = std::equal(mem2.begin() + 0x20, mem2.end(), s_image->mem2.begin() + 0x20) &&
-                       std::equal(mem3.begin(), mem3.begin() + 0x3800, s_image->mem3.begin());
+    const bool equal = std::equal(mem2.begin() + 0x20, mem2.end(), source.image.mem2.begin() + 0x20) &&
+                       std::equal(mem3.begin(), mem3.begin() + 0x3800, source.image.mem3.begin());
     outcome.exempt = !equal && LineFooledAChecksum(*sim.model);
     EXPECT_TRUE(equal || outcome.exempt) << "the restorable ranges differ from the file's";
     EXPECT_TRUE(boxes.empty());
@@ -136,6 +121,8 @@ void ConfigRestoreFaultInjection::RestoreWithSeed(unsigned seed, SeedOutcome& ou
     EXPECT_EQ(boxes, std::vector<std::string>{"Restore Configuration Error"});
   }
 }
+
+class ConfigRestoreFaultInjection : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(ConfigRestoreFaultInjection, ARestoreEitherWritesTheRestorableRangesOrFailsWithAWriteCode) {
   RunFaultSeeds("restore", GetParam(), RestoreWithSeed, {.someFail = true});
