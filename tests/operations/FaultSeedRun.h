@@ -41,8 +41,8 @@ struct SeedExpectations {
 
 // Seeds of part `part` of kSeedParts, `body` once per seed; prints the tally and the failing seeds.
 // Returns the number of seeds run.
-inline unsigned RunFaultSeeds(const char* what, unsigned part, const std::function<void(unsigned, SeedOutcome&)>& body,
-                          SeedExpectations expect = {}) {
+inline unsigned RunFaultSeeds(const char* what, unsigned part,
+                              const std::function<void(unsigned, SeedOutcome&)>& body, SeedExpectations expect = {}) {
   unsigned first = 0, last = 0;  // [first, last)
   if (const unsigned one = EnvCount("TOLA_FAULT_SEED", 0); one != 0) {
     first = one;
@@ -69,6 +69,7 @@ inline unsigned RunFaultSeeds(const char* what, unsigned part, const std::functi
     }
   }
   const unsigned runs = last - first;
+  if (runs == 0) return 0;  // a replayed seed runs in the first part only
   std::printf("[ seeds    ] %s: seeds %u..%u, %u succeeded, %u exempt\n", what, first, last - 1, succeeded, exempt);
   if (!failed.empty()) std::printf("[ seeds    ] %s failed with seeds%s (replay: TOLA_FAULT_SEED=N)\n", what, failed.c_str());
   std::fflush(stdout);
