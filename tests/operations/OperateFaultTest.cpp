@@ -17,30 +17,12 @@ namespace {
 
 const std::set<ResultCode>& CycleCodes() {
   static const std::set<ResultCode> codes{
-      0,
-      kNoResponseSemicolonPoll,
-      kNoResponseRevision,
-      kNoResponseTunerInstalled,
-      kNoResponseOperate,
-      kNoResponseAttenuator,
-      kNoResponseBand,
-      kNoResponseDrainCurrent,
-      kNoResponsePowerDissipated,
-      kNoResponsePowerForward,
-      kNoResponsePowerInput,
-      kNoResponsePowerReflected,
-      kNoResponseSupplyVoltage,
-      kNoResponseFrequency,
-      kNoResponseSwr,
-      kNoResponseTuneStatus,
-      kNoResponseFault,
-      kNoResponseTemperature,
-      kNoResponseAntenna,
-      kNoResponseBypass,
-      kNoResponseCapacitor,
-      kNoResponseInductor,
-      kNoResponseMode,
-      kNoResponseSide,
+      0,                          kNoResponseSemicolonPoll, kNoResponseRevision,     kNoResponseTunerInstalled,
+      kNoResponseOperate,         kNoResponseAttenuator,    kNoResponseBand,         kNoResponseDrainCurrent,
+      kNoResponsePowerDissipated, kNoResponsePowerForward,  kNoResponsePowerInput,   kNoResponsePowerReflected,
+      kNoResponseSupplyVoltage,   kNoResponseFrequency,     kNoResponseSwr,          kNoResponseTuneStatus,
+      kNoResponseFault,           kNoResponseTemperature,   kNoResponseAntenna,      kNoResponseBypass,
+      kNoResponseCapacitor,       kNoResponseInductor,      kNoResponseMode,         kNoResponseSide,
   };
   return codes;
 }
