@@ -128,74 +128,85 @@ TEST(FirmwareLoadTest, NothingAboveTheFirstBlockSendsOnlyTheLastPacket) {
   }
 }
 
-TEST(FirmwareLoadTest, RefusedPacketIsResentAndResynchronisedAtTheSixthRefusal) {
-  FirmwareLoadRig rig;
-  rig.sim.app->trace.Set(1);
-  ASSERT_TRUE(rig.Prepare(0x400, 21));
-  rig.ScriptPackets([](std::uint32_t address, unsigned seen) {
-    return address == 0x980 && seen <= 9 ? Fate::Reject : Fate::Normal;
-  });
-  ASSERT_TRUE(rig.Load());
-  EXPECT_EQ(rig.dialog->Completion(), 0u);
-  EXPECT_TRUE(rig.Flash() == rig.image);
-  EXPECT_EQ(rig.packetsSeen[0x980], 10u);
-  EXPECT_EQ(rig.packetsSeen[0xA00], 1u);
-
-  // Five plain re-sends, then one resynchronisation of 132 polls, then the rest.
-  const auto sends = IndexesOf(rig.view.log, PacketTrace(rig.image, 0x980));
-  ASSERT_EQ(sends.size(), 10u);
-  const auto polls = IndexesOf(rig.view.log, kPollTrace);
-  ASSERT_EQ(polls.size(), 132u);
-  EXPECT_GT(polls.front(), sends[5]);
-  EXPECT_LT(polls.back(), sends[6]);
-
-  EXPECT_TRUE(rig.view.Has("Retry 9 successful at address 0x000A00, 132 fill bytes"));
-  EXPECT_TRUE(rig.view.Has("Total number of retries was 9"));
-  EXPECT_TRUE(rig.view.Has("Highest number of retries for any block was 9"));
-  // With tracing the dialog stays open after success; the trace lines stay in it.
-  EXPECT_FALSE(rig.view.closedWith.has_value());
-  EXPECT_EQ(rig.view.log.back(), "Click \"Close\" to close this window");
-  EXPECT_EQ(rig.SinkCount("Send 132 bytes"), 0u);
-  EXPECT_EQ(rig.SinkCount("Click"), 0u);
-  EXPECT_EQ(rig.SinkCount("Retry 9 successful"), 1u);
-  EXPECT_TRUE(rig.dialog->RequestClose());
-  EXPECT_EQ(rig.view.closedWith, 1);
-}
-
-TEST(FirmwareLoadTest, TenthRefusalOfOnePacketEndsTheLoad) {
-  FirmwareLoadRig rig;
-  rig.sim.app->trace.Set(1);
-  ASSERT_TRUE(rig.Prepare(0x400, 22));
-  rig.ScriptPackets([](std::uint32_t address, unsigned) { return address == 0x980 ? Fate::Reject : Fate::Normal; });
-  ASSERT_TRUE(rig.Load());
-  EXPECT_EQ(rig.dialog->Completion(), kRetryLimitExhausted);
-  EXPECT_EQ(rig.packetsSeen[0x980], 10u);
-  EXPECT_EQ(rig.packetsSeen.count(0xA00), 0u) << "nothing is sent after the failure";
-  EXPECT_EQ(IndexesOf(rig.view.log, kPollTrace).size(), 132u);
-  EXPECT_TRUE(rig.view.Has("Send TOLA400 firmware failed at load address 0x000A00"));
-  EXPECT_TRUE(rig.view.Has("Total number of retries was 10"));
-  EXPECT_TRUE(rig.view.Has("Highest number of retries for any block was 10"));
-  ExpectFailureTail(rig.view, kRetryLimitExhausted);
-  EXPECT_EQ(rig.SinkCount("Click \"Close\""), 1u) << "after a failure the line reaches the main window too";
-  EXPECT_EQ(rig.sim.app->ConnectionState(), kConnectionNone);
-  EXPECT_TRUE(rig.dialog->RequestClose()) << "an idle machine closes without a question";
-  EXPECT_EQ(rig.view.closedWith, 2);
-}
-
-TEST(FirmwareLoadTest, PacketTimeOutsResynchroniseUpToTheRetryLimitSetting) {
-  for (const std::uint32_t limit : {10u, 5u}) {
-    SCOPED_TRACE(limit);
+TEST(FirmwareLoadTest, RefusalsTimeOutsAndLateAnswersAreRetriedResynchronisedAndCounted) {
+  const auto refuse = [](unsigned times) {
+    return [times](std::uint32_t address, unsigned seen) {
+      return address == 0x980 && seen <= times ? Fate::Reject : Fate::Normal;
+    };
+  };
+  const auto swallow = [](std::uint32_t address, unsigned) { return address == 0x900 ? Fate::Swallow : Fate::Normal; };
+  const struct {
+    const char* name;
+    std::function<Fate(std::uint32_t, unsigned)> fate;
+    std::uint32_t retryLimit;
+    ResultCode code;
+    std::map<std::uint32_t, unsigned> sends;  // of these packets
+    std::size_t polls;
+    std::vector<std::string> lines;
+    std::function<void(FirmwareLoadRig&)> more;
+  } cases[] = {
+      {"nine refusals", refuse(9), 10, 0, {{0x980, 10}, {0xA00, 1}}, 132,
+       {"Retry 9 successful at address 0x000A00, 132 fill bytes", "Total number of retries was 9",
+        "Highest number of retries for any block was 9"},
+       [](FirmwareLoadRig& rig) {
+         // Five plain re-sends, then one resynchronisation of 132 polls, then the rest.
+         const auto sends = IndexesOf(rig.view.log, PacketTrace(rig.image, 0x980));
+         const auto polls = IndexesOf(rig.view.log, kPollTrace);
+         ASSERT_EQ(sends.size(), 10u);
+         EXPECT_GT(polls.front(), sends[5]);
+         EXPECT_LT(polls.back(), sends[6]);
+         // With tracing the dialog stays open after success; the trace lines stay in it.
+         EXPECT_FALSE(rig.view.closedWith.has_value());
+         EXPECT_EQ(rig.view.log.back(), "Click \"Close\" to close this window");
+         EXPECT_EQ(rig.SinkCount("Send 132 bytes"), 0u);
+         EXPECT_EQ(rig.SinkCount("Click"), 0u);
+         EXPECT_EQ(rig.SinkCount("Retry 9 successful"), 1u);
+         EXPECT_TRUE(rig.dialog->RequestClose());
+         EXPECT_EQ(rig.view.closedWith, 1);
+       }},
+      {"ten refusals", refuse(10), 10, kRetryLimitExhausted, {{0x980, 10}, {0xA00, 0}}, 132,
+       {"Send TOLA400 firmware failed at load address 0x000A00", "Total number of retries was 10",
+        "Highest number of retries for any block was 10"},
+       [](FirmwareLoadRig& rig) {
+         EXPECT_EQ(rig.SinkCount("Click \"Close\""), 1u) << "after a failure the line reaches the main window too";
+         EXPECT_EQ(rig.sim.app->ConnectionState(), kConnectionNone);
+         EXPECT_TRUE(rig.dialog->RequestClose()) << "an idle machine closes without a question";
+         EXPECT_EQ(rig.view.closedWith, 2);
+       }},
+      {"time-outs, limit 10", swallow, 10, kNoResponseFirmwarePacket, {{0x900, 11}}, 10 * 132,
+       {"Send TOLA400 firmware failed at load address 0x000980", "Total number of retries was 11"}, nullptr},
+      {"time-outs, limit 5", swallow, 5, kNoResponseFirmwarePacket, {{0x900, 6}}, 5 * 132,
+       {"Send TOLA400 firmware failed at load address 0x000980", "Total number of retries was 6"}, nullptr},
+      // The "A" for 0x900 arrives 2.5 s late, half a second into the polls, which go on until the
+      // loader's "N"; 0x980 is refused once and needs no fill bytes.
+      {"late acknowledgement",
+       [](std::uint32_t address, unsigned seen) {
+         if (address == 0x900 && seen == 1) return Fate::LateAcknowledge;
+         return address == 0x980 && seen == 1 ? Fate::Reject : Fate::Normal;
+       },
+       10, 0, {{0x900, 2}}, 132,
+       {"Retry 1 successful at address 0x000980, 132 fill bytes", "Retry 1 successful at address 0x000A00",
+        "Highest number of retries for any block was 1", "Total number of retries was 2"},
+       nullptr},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     FirmwareLoadRig rig;
     rig.sim.app->trace.Set(1);
-    rig.sim.app->firmwareLoadRetryLimit.Set(limit);
-    ASSERT_TRUE(rig.Prepare(0x200, 23));
-    rig.ScriptPackets([](std::uint32_t address, unsigned) { return address == 0x900 ? Fate::Swallow : Fate::Normal; });
+    rig.sim.app->firmwareLoadRetryLimit.Set(c.retryLimit);
+    ASSERT_TRUE(rig.Prepare(0x400, 21));
+    rig.ScriptPackets(c.fate);
     ASSERT_TRUE(rig.Load());
-    EXPECT_EQ(rig.dialog->Completion(), kNoResponseFirmwarePacket);
-    EXPECT_EQ(rig.packetsSeen[0x900], limit + 1);
-    EXPECT_EQ(IndexesOf(rig.view.log, kPollTrace).size(), limit * 132);
-    EXPECT_TRUE(rig.view.Has("Send TOLA400 firmware failed at load address 0x000980"));
-    EXPECT_TRUE(rig.view.Has(FormatText("Total number of retries was %u", limit + 1)));
+    EXPECT_EQ(rig.dialog->Completion(), c.code);
+    for (const auto& [address, sends] : c.sends) EXPECT_EQ(rig.packetsSeen[address], sends) << address;
+    EXPECT_EQ(IndexesOf(rig.view.log, kPollTrace).size(), c.polls);
+    for (const std::string& line : c.lines) EXPECT_TRUE(rig.view.Has(line)) << line;
+    if (c.code == 0) {
+      EXPECT_TRUE(rig.Flash() == rig.image);
+    } else {
+      ExpectFailureTail(rig.view, c.code);
+    }
+    if (c.more) c.more(rig);
   }
 }
 
@@ -213,27 +224,6 @@ TEST(FirmwareLoadTest, ResynchronisationWithoutAnAnswerFailsAfter132Polls) {
   EXPECT_EQ(rig.view.Count("firmware failed at load address"), 0u) << "no packet line for a resync failure";
   EXPECT_EQ(rig.view.Count("Total number of retries"), 0u) << "and no statistics";
   EXPECT_TRUE(rig.view.Has("Error code 0xE2000048: No response to poll while synchronizing to buffer boundary"));
-}
-
-TEST(FirmwareLoadTest, AnAcknowledgementDuringResynchronisationIsNotARefusal) {
-  FirmwareLoadRig rig;
-  rig.sim.app->trace.Set(1);
-  ASSERT_TRUE(rig.Prepare(0x200, 25));
-  // The "A" for 0x900 arrives 2.5 s late, half a second into the polls; 0x980 is refused once.
-  rig.ScriptPackets([](std::uint32_t address, unsigned seen) {
-    if (address == 0x900 && seen == 1) return Fate::LateAcknowledge;
-    if (address == 0x980 && seen == 1) return Fate::Reject;
-    return Fate::Normal;
-  });
-  ASSERT_TRUE(rig.Load());
-  EXPECT_EQ(rig.dialog->Completion(), 0u);
-  EXPECT_TRUE(rig.Flash() == rig.image);
-  EXPECT_EQ(rig.packetsSeen[0x900], 2u);
-  EXPECT_EQ(IndexesOf(rig.view.log, kPollTrace).size(), 132u) << "polling went on until the loader's N";
-  EXPECT_TRUE(rig.view.Has("Retry 1 successful at address 0x000980, 132 fill bytes"));
-  EXPECT_TRUE(rig.view.Has("Retry 1 successful at address 0x000A00")) << "no fill bytes for a plain re-send";
-  EXPECT_TRUE(rig.view.Has("Highest number of retries for any block was 1"));
-  EXPECT_TRUE(rig.view.Has("Total number of retries was 2"));
 }
 
 TEST(FirmwareLoadTest, LoadFromTheLoaderDoesNotAskForTheLoader) {
