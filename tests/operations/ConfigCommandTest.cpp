@@ -31,37 +31,27 @@ class ConfigCommandSimTest : public ::testing::Test {
   RecordingListener finished;
 };
 
-TEST_F(ConfigCommandSimTest, EraseAllBandsOfAntennaTwoSendsBandCodeFifteen) {
-  EraseMemoriesFlow flow(*s.app);
-  flow.ChooseBand(kBandIndexAll);
-  EXPECT_EQ(s.app->bandIndex.Get(), kBandIndexAll);
-  EXPECT_EQ(flow.SelectedBand(), kBandIndexAll);
-  ASSERT_TRUE(flow.EraseAntenna(2));
-  EXPECT_EQ(s.app->antenna.Get(), 2u);
-  EXPECT_EQ(s.port->Sent(), "^em152;");
-  const std::uint64_t started = s.host.NowMicros();
-  ASSERT_TRUE(RunToEnd(*flow.Machine()));
-  EXPECT_EQ(flow.Machine()->Result(), 0u);
-  EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
-  ASSERT_EQ(finished.messages.size(), 1u);
-  EXPECT_EQ(finished.messages[0], std::make_pair(std::uint32_t{kIdDialogueFinished}, std::uint32_t{0}));
-  const std::vector<std::pair<unsigned, unsigned>> expected{{15, 2}};
-  EXPECT_EQ(s.model->MemoryErasures(), expected);
-}
-
-TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAndASecondClickWhileRunningIsIgnored) {
+TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndASecondClickIsIgnored) {
   std::vector<unsigned> shown;
   EraseMemoriesFlow flow(*s.app, [&shown](unsigned band) { shown.push_back(band); });
   ASSERT_EQ(shown.size(), 1u) << "the current band is selected on opening";
-  for (unsigned band = 0; band < kBandCount; ++band) {
-    flow.ChooseBand(band);
+  for (unsigned band = 0; band <= kBandCount; ++band) {
+    flow.ChooseBand(band < kBandCount ? band : kBandIndexAll);
     ASSERT_TRUE(flow.EraseAntenna(1 + band % 2));
+    EXPECT_EQ(s.app->antenna.Get(), 1 + band % 2);
     EXPECT_FALSE(flow.EraseAntenna(1)) << "a second click finds the erase still running";
+    const std::uint64_t started = s.host.NowMicros();
     ASSERT_TRUE(RunToEnd(*flow.Machine()));
+    EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
   }
-  EXPECT_EQ(s.port->Sent(), "^em001;^em012;^em021;^em032;^em041;^em052;^em061;^em072;^em081;^em092;^em101;");
-  EXPECT_EQ(s.model->MemoryErasures().size(), kBandCount);
-  EXPECT_EQ(shown.size(), 1u + kBandCount);
+  EXPECT_EQ(s.port->Sent(),
+            "^em001;^em012;^em021;^em032;^em041;^em052;^em061;^em072;^em081;^em092;^em101;^em152;");
+  EXPECT_EQ(s.model->MemoryErasures().size(), kBandCount + 1);
+  EXPECT_EQ(s.model->MemoryErasures().back(), std::make_pair(15u, 2u));
+  EXPECT_EQ(s.app->bandIndex.Get(), kBandIndexAll);
+  EXPECT_EQ(finished.messages, (std::vector<std::pair<std::uint32_t, std::uint32_t>>(
+                                   kBandCount + 1, {std::uint32_t{kIdDialogueFinished}, 0})));
+  EXPECT_EQ(shown.size(), 2u + kBandCount);
   // Operate polling sets the band too; the dialog follows it.
   s.app->bandIndex.Change(7);
   EXPECT_EQ(flow.SelectedBand(), 7u);

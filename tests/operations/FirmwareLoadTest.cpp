@@ -226,24 +226,6 @@ TEST(FirmwareLoadTest, ResynchronisationWithoutAnAnswerFailsAfter132Polls) {
   EXPECT_TRUE(rig.view.Has("Error code 0xE2000048: No response to poll while synchronizing to buffer boundary"));
 }
 
-TEST(FirmwareLoadTest, LoadFromTheLoaderDoesNotAskForTheLoader) {
-  Tola400Options options;
-  options.startInLoader = true;
-  options.speed = 19200;  // where the new firmware comes back
-  options.revisionAfterLoad = 124;
-  FirmwareLoadRig rig(options);
-  ASSERT_TRUE(rig.Prepare(0x1000, 26, 124));
-  ASSERT_EQ(rig.sim.app->ConnectionState(), kConnectionLoader);
-  ASSERT_TRUE(rig.Load());
-  EXPECT_EQ(rig.dialog->Completion(), 0u);
-  EXPECT_TRUE(rig.Flash() == rig.image);
-  EXPECT_EQ(rig.sim.port->Sent().find("^LD;"), std::string::npos);
-  EXPECT_EQ(rig.sim.model->CountOf("^I;"), 2u) << "the port test's and the load's identification";
-  EXPECT_EQ(rig.sim.port->Speed(), 19200u) << "the speed search found the restarted firmware";
-  EXPECT_EQ(rig.sim.app->installedRevision.Get(), 124);
-  EXPECT_EQ(rig.sim.app->ConnectionState(), kConnectionFirmware);
-}
-
 TEST(FirmwareLoadTest, RevisionThatDiffersFailsTheVerification) {
   FirmwareLoadRig rig;  // the model keeps revision 01.23 after the load
   ASSERT_TRUE(rig.Prepare(0x300, 27, 205));
