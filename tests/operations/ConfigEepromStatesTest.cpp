@@ -1,23 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/Format.h"
 #include "operations/EepromStates.h"
 #include "support/TestApp.h"
 
 namespace tola::test {
 namespace {
 
-std::string Hex(unsigned value) {
-  char text[3];
-  std::snprintf(text, sizeof text, "%02X", value & 0xFF);
-  return text;
-}
+std::string Hex(unsigned value) { return FormatText("%02X", value & 0xFF); }
 
 // An EEPROM on the far end of a scripted port: answers well-formed reads and writes from its own
 // arrays; writes whose ordinal number is in `silent` (counting from 1 over all sends) go unanswered.
