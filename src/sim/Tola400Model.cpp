@@ -114,8 +114,10 @@ void Tola400Model::Receive(char byte, std::uint32_t lineSpeed) {
     return;
   }
   const FaultOptions& f = m_options.faults;
+  const char sent = byte;
   if (Chance(f.dropRate)) {
     ++m_counters.droppedIn;
+    if (m_downloading) m_packetLostByte = true;
     return;
   }
   if (Chance(f.corruptRate)) {
@@ -124,16 +126,16 @@ void Tola400Model::Receive(char byte, std::uint32_t lineSpeed) {
   }
   if (!m_held.empty()) {
     // A line does not reorder: everything behind a late byte is late as well.
-    m_held.push_back(HeldByte{byte, m_epoch});
+    m_held.push_back(HeldByte{byte, sent, m_epoch});
     return;
   }
   if (Chance(f.delayRate)) {
     ++m_counters.delayedIn;
-    m_held.push_back(HeldByte{byte, m_epoch});
+    m_held.push_back(HeldByte{byte, sent, m_epoch});
     Schedule(m_clock.NowMicros() + std::uint64_t{f.delayMs} * 1000, [this] { ReleaseHeldInput(); });
     return;
   }
-  Process(byte);
+  Process(byte, sent);
 }
 
 void Tola400Model::ReleaseHeldInput() {
@@ -141,40 +143,49 @@ void Tola400Model::ReleaseHeldInput() {
     const HeldByte held = m_held.front();
     m_held.pop_front();
     if (held.epoch == m_epoch && Listening()) {
-      Process(held.byte);
+      Process(held.byte, held.sent);
     } else {
       ++m_counters.ignoredBytes;
     }
   }
 }
 
-void Tola400Model::Process(char byte) {
+void Tola400Model::Process(char byte, char sent) {
   if (m_mode == AmplifierMode::Firmware) {
-    ProcessFirmwareByte(byte);
+    ProcessFirmwareByte(byte, sent);
   } else if (m_mode == AmplifierMode::Loader) {
-    ProcessLoaderByte(byte);
+    ProcessLoaderByte(byte, sent);
   }
 }
 
-void Tola400Model::ProcessFirmwareByte(char byte) {
+void Tola400Model::ProcessFirmwareByte(char byte, char sent) {
   if (byte == '^') {
     m_command = "^";
+    m_commandSent.assign(1, sent);
     return;
   }
   if (byte == ';') {
     std::string command = m_command + ';';
+    m_commandDamaged = m_commandSent + sent != command;
     m_command.clear();
+    m_commandSent.clear();
     HandleFirmwareCommand(command);
+    m_commandDamaged = false;
     return;
   }
   // The longest command is an EEPROM write of 141 characters; anything longer is noise.
-  if (m_command.size() >= 256) m_command.clear();
+  if (m_command.size() >= 256) {
+    m_command.clear();
+    m_commandSent.clear();
+  }
   m_command += byte;
+  m_commandSent += sent;
 }
 
-void Tola400Model::ProcessLoaderByte(char byte) {
+void Tola400Model::ProcessLoaderByte(char byte, char sent) {
   if (m_downloading) {
     m_packet.push_back(static_cast<std::uint8_t>(byte));
+    m_packetSent.push_back(static_cast<std::uint8_t>(sent));
     if (m_packet.size() == kPacketSize) HandlePacket();
     return;
   }
@@ -189,6 +200,8 @@ void Tola400Model::ProcessLoaderByte(char byte) {
     // The loader erases the program memory before it writes the first block.
     m_downloading = true;
     m_packet.clear();
+    m_packetSent.clear();
+    m_packetLostByte = false;
     std::fill(m_flash.begin(), m_flash.end(), std::uint8_t{0xFF});
     m_firmwareValid = false;
     return;
@@ -218,6 +231,7 @@ bool Tola400Model::DrawCommandFaults() {
     m_silentUntilUs = m_clock.NowMicros() + std::uint64_t{f.silenceMs} * 1000;
     m_command.clear();
     m_packet.clear();
+    m_packetSent.clear();
     return true;
   }
   return false;
@@ -425,6 +439,7 @@ bool Tola400Model::HandleEeprom(const std::string& c) {
     Emit(answer);
   } else {
     ++m_counters.eepromWrites;
+    if (m_commandDamaged) ++m_counters.blindCorruptions;
     std::copy(data.begin(), data.end(), memory);
     const std::uint8_t headSum = static_cast<std::uint8_t>(bank + address + count);
     Emit(head + Hex2(static_cast<std::uint8_t>(-headSum)) + ";", m_options.eepromWriteUs);
@@ -460,6 +475,9 @@ void Tola400Model::HandlePacket() {
                        (address - kFlashStart) % kPacketData == 0;
   std::vector<std::uint8_t> packet;
   packet.swap(m_packet);
+  const bool damaged = m_packetLostByte || packet != m_packetSent;
+  m_packetSent.clear();
+  m_packetLostByte = false;
 
   if (DrawCommandFaults()) return;
   if (sum != 0 || (!last && !aligned)) {
@@ -484,6 +502,7 @@ void Tola400Model::HandlePacket() {
       fate == PacketFate::LateAcknowledge ? std::uint64_t{m_lateAcknowledgeMs} * 1000 : 0;
   const std::uint32_t offset = last ? 0 : address - kFlashStart;
   std::copy_n(packet.begin(), kPacketData, m_flash.begin() + offset);
+  if (damaged) ++m_counters.blindCorruptions;
   if (!last) {
     ++m_counters.packetsAccepted;
     Emit("A", answerDelayUs);
@@ -502,7 +521,10 @@ void Tola400Model::HandlePacket() {
 void Tola400Model::NewEpoch() {
   ++m_epoch;
   m_command.clear();
+  m_commandSent.clear();
   m_packet.clear();
+  m_packetSent.clear();
+  m_packetLostByte = false;
   m_held.clear();
   m_downloading = false;
   m_loaderWindowOpen = false;
@@ -585,6 +607,7 @@ void Tola400Model::Emit(const std::string& text, std::uint64_t extraDelayUs) {
   const FaultOptions& f = m_options.faults;
   std::uint64_t at = std::max(m_clock.NowMicros() + m_options.answerDelayUs + extraDelayUs, m_lastEmitUs);
   const std::uint32_t speed = m_speed;
+  std::string received;
   for (char byte : text) {
     if (Chance(f.dropRate)) {
       ++m_counters.droppedOut;
@@ -594,6 +617,7 @@ void Tola400Model::Emit(const std::string& text, std::uint64_t extraDelayUs) {
       byte = CorruptByte(byte);
       ++m_counters.corruptedOut;
     }
+    received += byte;
     if (Chance(f.delayRate)) {
       ++m_counters.delayedOut;
       at += std::uint64_t{f.delayMs} * 1000;
@@ -605,6 +629,29 @@ void Tola400Model::Emit(const std::string& text, std::uint64_t extraDelayUs) {
       if (m_output) m_output(byte, speed);
     });
   }
+  if (received != text) NoteBlindAnswer(text, received);
+}
+
+void Tola400Model::NoteBlindAnswer(const std::string& text, const std::string& received) {
+  // Of the answers only an EEPROM read carries data under a sum. The host takes a damaged one when
+  // it still echoes the command (letter case aside), every pair is a hex digit pair in either case
+  // and the sum still comes to zero.
+  const bool read = text.size() > 13 && (text.compare(0, 4, "^ERP") == 0 || text.compare(0, 4, "^ERS") == 0);
+  if (!read || received.size() != text.size() || received.back() != ';') return;
+  const auto upper = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+  for (std::size_t i = 0; i < 10; ++i) {
+    if (upper(received[i]) != upper(text[i])) return;
+  }
+  std::uint8_t sum = 0;
+  bool differs = false;
+  for (std::size_t i = 4; i + 1 < received.size(); i += 2) {
+    const int high = HexValue(upper(received[i]));
+    const int low = HexValue(upper(received[i + 1]));
+    if (high < 0 || low < 0) return;
+    sum = static_cast<std::uint8_t>(sum + high * 16 + low);
+    differs = differs || high != HexValue(text[i]) || low != HexValue(text[i + 1]);
+  }
+  if (sum == 0 && differs) ++m_counters.blindCorruptions;
 }
 
 bool Tola400Model::Chance(double rate) {

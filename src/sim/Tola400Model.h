@@ -96,6 +96,10 @@ struct ModelCounters {
   std::uint32_t naksInjected = 0;
   std::uint32_t lastPackets = 0;     // "B"
   std::uint32_t speedChanges = 0;
+  // Damaged data that a checksum let through: a packet written, an EEPROM block written or read
+  // back as good although a byte of it flipped or went missing on the line. A sum over bytes cannot
+  // see two flips that cancel, so the line can fool the protocol; runs that saw one are told apart.
+  std::uint32_t blindCorruptions = 0;
 };
 
 class Tola400Model {
@@ -196,13 +200,14 @@ class Tola400Model {
  private:
   struct HeldByte {
     char byte;
+    char sent;  // before an injected flip
     std::uint64_t epoch;
   };
 
   bool Listening() const;
-  void Process(char byte);
-  void ProcessFirmwareByte(char byte);
-  void ProcessLoaderByte(char byte);
+  void Process(char byte, char sent);
+  void ProcessFirmwareByte(char byte, char sent);
+  void ProcessLoaderByte(char byte, char sent);
   void HandleFirmwareCommand(const std::string& command);
   void HandleLoaderCommand(const std::string& command);
   bool HandleSet(const std::string& command);
@@ -210,6 +215,7 @@ class Tola400Model {
   void HandlePacket();
   std::optional<std::string> QueryAnswer(const std::string& command) const;
   bool DrawCommandFaults();
+  void NoteBlindAnswer(const std::string& text, const std::string& received);
 
   void Emit(const std::string& text, std::uint64_t extraDelayUs = 0);
   void Schedule(std::uint64_t atUs, std::function<void()> fn);
@@ -260,6 +266,11 @@ class Tola400Model {
 
   std::string m_command;            // text command being received
   std::vector<std::uint8_t> m_packet;
+  // The same as the host sent them, to tell a damaged command or packet that passed its checks.
+  std::string m_commandSent;
+  bool m_commandDamaged = false;
+  std::vector<std::uint8_t> m_packetSent;
+  bool m_packetLostByte = false;
   std::deque<HeldByte> m_held;      // input held back by an injected delay
   bool m_releaseScheduled = false;
   std::uint64_t m_lastEmitUs = 0;

@@ -31,37 +31,27 @@ class ConfigCommandSimTest : public ::testing::Test {
   RecordingListener finished;
 };
 
-TEST_F(ConfigCommandSimTest, EraseAllBandsOfAntennaTwoSendsBandCodeFifteen) {
-  EraseMemoriesFlow flow(*s.app);
-  flow.ChooseBand(kBandIndexAll);
-  EXPECT_EQ(s.app->bandIndex.Get(), kBandIndexAll);
-  EXPECT_EQ(flow.SelectedBand(), kBandIndexAll);
-  ASSERT_TRUE(flow.EraseAntenna(2));
-  EXPECT_EQ(s.app->antenna.Get(), 2u);
-  EXPECT_EQ(s.port->Sent(), "^em152;");
-  const std::uint64_t started = s.host.NowMicros();
-  ASSERT_TRUE(RunToEnd(*flow.Machine()));
-  EXPECT_EQ(flow.Machine()->Result(), 0u);
-  EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
-  ASSERT_EQ(finished.messages.size(), 1u);
-  EXPECT_EQ(finished.messages[0], std::make_pair(std::uint32_t{kIdDialogueFinished}, std::uint32_t{0}));
-  const std::vector<std::pair<unsigned, unsigned>> expected{{15, 2}};
-  EXPECT_EQ(s.model->MemoryErasures(), expected);
-}
-
-TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAndASecondClickWhileRunningIsIgnored) {
+TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndASecondClickIsIgnored) {
   std::vector<unsigned> shown;
   EraseMemoriesFlow flow(*s.app, [&shown](unsigned band) { shown.push_back(band); });
   ASSERT_EQ(shown.size(), 1u) << "the current band is selected on opening";
-  for (unsigned band = 0; band < kBandCount; ++band) {
-    flow.ChooseBand(band);
+  for (unsigned band = 0; band <= kBandCount; ++band) {
+    flow.ChooseBand(band < kBandCount ? band : kBandIndexAll);
     ASSERT_TRUE(flow.EraseAntenna(1 + band % 2));
+    EXPECT_EQ(s.app->antenna.Get(), 1 + band % 2);
     EXPECT_FALSE(flow.EraseAntenna(1)) << "a second click finds the erase still running";
+    const std::uint64_t started = s.host.NowMicros();
     ASSERT_TRUE(RunToEnd(*flow.Machine()));
+    EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
   }
-  EXPECT_EQ(s.port->Sent(), "^em001;^em012;^em021;^em032;^em041;^em052;^em061;^em072;^em081;^em092;^em101;");
-  EXPECT_EQ(s.model->MemoryErasures().size(), kBandCount);
-  EXPECT_EQ(shown.size(), 1u + kBandCount);
+  EXPECT_EQ(s.port->Sent(),
+            "^em001;^em012;^em021;^em032;^em041;^em052;^em061;^em072;^em081;^em092;^em101;^em152;");
+  EXPECT_EQ(s.model->MemoryErasures().size(), kBandCount + 1);
+  EXPECT_EQ(s.model->MemoryErasures().back(), std::make_pair(15u, 2u));
+  EXPECT_EQ(s.app->bandIndex.Get(), kBandIndexAll);
+  EXPECT_EQ(finished.messages, (std::vector<std::pair<std::uint32_t, std::uint32_t>>(
+                                   kBandCount + 1, {std::uint32_t{kIdDialogueFinished}, 0})));
+  EXPECT_EQ(shown.size(), 2u + kBandCount);
   // Operate polling sets the band too; the dialog follows it.
   s.app->bandIndex.Change(7);
   EXPECT_EQ(flow.SelectedBand(), 7u);
@@ -138,36 +128,31 @@ class ConfigCommandScriptedTest : public ::testing::Test {
 };
 
 TEST_F(ConfigCommandScriptedTest, SetThatTheAmplifierStoresDifferentlyEndsAfterNineQueries) {
-  t.port->responder = [](const std::string& w) -> std::string { return w == "^aea;" ? "^AEA33333333331;" : ""; };
-  ConfigCommandSession session(*t.app);
-  ConfigCommandMachine& m = *session.Machine();
-  ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
-  EXPECT_EQ(CountOf(t.port->writes, "^aea;"), 9u);
-  EXPECT_EQ(CountOf(t.port->writes, "^AEA12121212121;"), 10u);
-  EXPECT_EQ(t.port->writes.size(), 19u);
-  for (std::size_t i = 0; i < t.port->writes.size(); ++i) {
-    EXPECT_EQ(t.port->writes[i], i % 2 == 0 ? "^AEA12121212121;" : "^aea;") << "set and query alternate";
-  }
-  EXPECT_EQ(t.app->antennaEnable.Get(), "") << "a read-back that differs is never taken";
-  ASSERT_EQ(finished.messages.size(), 1u);
-  EXPECT_EQ(finished.messages[0].second, kNoResponseAntennaEnable);
-}
-
-TEST_F(ConfigCommandScriptedTest, AmplifierAnsweringTheSetItselfStillEndsAfterNineQueries) {
-  // Every command gets the stored string back at once, the set included. Taken as a read-back, the
-  // set's answer would send the set again before its wait could end, without end.
-  t.port->responder = [](const std::string& w) -> std::string {
-    return w.rfind("^AEA", 0) == 0 || w == "^aea;" ? "^AEA33333333333;" : "";
+  const std::function<std::string(const std::string&)> amplifiers[] = {
+      [](const std::string& w) { return w == "^aea;" ? std::string("^AEA33333333331;") : std::string(); },
+      // Every command gets the stored string back at once, the set included. Taken as a read-back,
+      // the set's answer would send the set again before its wait could end, without end.
+      [](const std::string& w) {
+        return w.rfind("^AEA", 0) == 0 || w == "^aea;" ? std::string("^AEA33333333333;") : std::string();
+      },
   };
-  ConfigCommandSession session(*t.app);
-  ConfigCommandMachine& m = *session.Machine();
-  ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
-  ASSERT_TRUE(RunToEnd(m, 60000));
-  EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
-  EXPECT_EQ(CountOf(t.port->writes, "^aea;"), 9u);
-  EXPECT_EQ(CountOf(t.port->writes, "^AEA12121212121;"), 10u);
+  for (const auto& amplifier : amplifiers) {
+    t.port->writes.clear();
+    finished.messages.clear();
+    t.port->responder = amplifier;
+    ConfigCommandSession session(*t.app);
+    ConfigCommandMachine& m = *session.Machine();
+    ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
+    ASSERT_TRUE(RunToEnd(m, 60000));
+    EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
+    ASSERT_EQ(t.port->writes.size(), 19u);
+    for (std::size_t i = 0; i < t.port->writes.size(); ++i) {
+      EXPECT_EQ(t.port->writes[i], i % 2 == 0 ? "^AEA12121212121;" : "^aea;") << "set and query alternate";
+    }
+    EXPECT_EQ(t.app->antennaEnable.Get(), "") << "a read-back that differs is never taken";
+    ASSERT_EQ(finished.messages.size(), 1u);
+    EXPECT_EQ(finished.messages[0].second, kNoResponseAntennaEnable);
+  }
 }
 
 TEST_F(ConfigCommandScriptedTest, SilentReadBackIsAskedAgainUntilItMatches) {
@@ -224,14 +209,18 @@ class AntennaEnableSheetTest : public ConfigCommandSimTest {
   bool RunSheet(const AntennaEnableSheet& sheet) {
     return s.host.RunUntil([&sheet] { return !sheet.Running(); }, 20000);
   }
+  // Shows the page and waits for the boxes to be loaded.
+  bool Show(AntennaEnableSheet& sheet) {
+    sheet.Show();
+    return RunSheet(sheet);
+  }
 };
 
 TEST_F(AntennaEnableSheetTest, ShowingLoadsTheBoxesFromTheAmplifier) {
   AntennaEnableSheet sheet(*s.app);
   int refreshes = 0;
   sheet.onRefresh = [&refreshes] { ++refreshes; };
-  sheet.Show();
-  ASSERT_TRUE(RunSheet(sheet));
+  ASSERT_TRUE(Show(sheet));
   EXPECT_EQ(sheet.PageString(), "33311111122");
   EXPECT_FALSE(sheet.Changed());
   EXPECT_GE(refreshes, 1);
@@ -246,8 +235,7 @@ TEST_F(AntennaEnableSheetTest, ShowingLoadsTheBoxesFromTheAmplifier) {
 
 TEST_F(AntennaEnableSheetTest, BoxRulesKeepAnAntennaOnEveryBand) {
   AntennaEnableSheet sheet(*s.app);
-  sheet.Show();
-  ASSERT_TRUE(RunSheet(sheet));
+  ASSERT_TRUE(Show(sheet));
   // 6 m has only antenna 2: clearing it turns antenna 1 on.
   sheet.ClickBand(10, 2);
   EXPECT_TRUE(sheet.BandChecked(10, 1));
@@ -271,8 +259,7 @@ TEST_F(AntennaEnableSheetTest, OkAppliesThenClosesWhenTheSetHasFinished) {
   AntennaEnableSheet sheet(*s.app);
   bool closed = false;
   sheet.onClosed = [&closed] { closed = true; };
-  sheet.Show();
-  ASSERT_TRUE(RunSheet(sheet));
+  ASSERT_TRUE(Show(sheet));
   sheet.ClickBand(0, 2);  // 160 m: antenna 1 only
   s.port->ClearSent();
   sheet.Ok();
@@ -287,8 +274,7 @@ TEST_F(AntennaEnableSheetTest, OkAppliesThenClosesWhenTheSetHasFinished) {
 
 TEST_F(AntennaEnableSheetTest, ApplyWithNothingChangedDoesNothingAndOkClosesAtOnce) {
   AntennaEnableSheet sheet(*s.app);
-  sheet.Show();
-  ASSERT_TRUE(RunSheet(sheet));
+  ASSERT_TRUE(Show(sheet));
   s.port->ClearSent();
   EXPECT_TRUE(sheet.Apply());
   sheet.Ok();
@@ -298,8 +284,7 @@ TEST_F(AntennaEnableSheetTest, ApplyWithNothingChangedDoesNothingAndOkClosesAtOn
 
 TEST_F(AntennaEnableSheetTest, UnsavedChangesAreAskedAbout) {
   AntennaEnableSheet sheet(*s.app);
-  sheet.Show();
-  ASSERT_TRUE(RunSheet(sheet));
+  ASSERT_TRUE(Show(sheet));
   sheet.ClickBand(1, 2);
   s.host.ExpectBox("Changes have not been applied", BoxAnswer::Cancel);
   EXPECT_FALSE(sheet.RequestClose());
@@ -314,8 +299,7 @@ TEST_F(AntennaEnableSheetTest, UnsavedChangesAreAskedAbout) {
   EXPECT_EQ(s.host.Boxes()[0].icon, BoxIcon::Question);
 
   AntennaEnableSheet second(*s.app);
-  second.Show();
-  ASSERT_TRUE(RunSheet(second));
+  ASSERT_TRUE(Show(second));
   second.ClickBand(1, 2);
   s.port->ClearSent();
   s.host.ExpectBox("Changes have not been applied", BoxAnswer::No);

@@ -1,23 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <cstdio>
 #include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "app/Format.h"
 #include "operations/EepromStates.h"
 #include "support/TestApp.h"
 
 namespace tola::test {
 namespace {
 
-std::string Hex(unsigned value) {
-  char text[3];
-  std::snprintf(text, sizeof text, "%02X", value & 0xFF);
-  return text;
-}
+std::string Hex(unsigned value) { return FormatText("%02X", value & 0xFF); }
 
 // An EEPROM on the far end of a scripted port: answers well-formed reads and writes from its own
 // arrays; writes whose ordinal number is in `silent` (counting from 1 over all sends) go unanswered.
@@ -128,12 +124,11 @@ TEST_F(EepromStateTest, MemThreePagesAndTheFaultIndexUseTheirWorkedTexts) {
   EXPECT_EQ(value, eeprom.mem2[0x1F]);
 }
 
-TEST_F(EepromStateTest, TheWorkedWriteIsAcceptedOnItsShortEcho) {
+TEST_F(EepromStateTest, TheWorkedWriteIsAcceptedOnItsShortEchoButNotWithOneCharacterMore) {
   BlockMachine& m = Install(EepromMemory::Mem2);
-  std::vector<std::string> answered;
-  t.port->responder = [&](const std::string& written) {
-    answered.push_back(written);
-    return std::string("^EWP002002DE;");
+  int sends = 0;
+  t.port->responder = [&](const std::string&) {
+    return std::string(++sends == 1 ? "^EWP002002DE0;" : "^EWP002002DE;");
   };
   std::array<std::uint8_t, 2> data{0x01, 0xAB};
   m.write.SetRun({0, 0x20, 2, data.data()});
@@ -141,7 +136,7 @@ TEST_F(EepromStateTest, TheWorkedWriteIsAcceptedOnItsShortEcho) {
   m.Start(m.write);
   ASSERT_TRUE(RunToEnd(m));
   EXPECT_EQ(m.Result(), 0u);
-  EXPECT_EQ(answered, std::vector<std::string>{"^EWP00200201AB32;"});
+  EXPECT_EQ(t.port->writes, std::vector<std::string>(2, "^EWP00200201AB32;")) << "the 14-character echo is dropped";
   EXPECT_EQ(t.app->progressPosition.Get(), 2u);
 }
 
@@ -166,46 +161,24 @@ TEST_F(EepromStateTest, ALowerCaseAnswerIsAcceptedAndABadChecksumCostsOneTimeOut
   EXPECT_EQ(m.read.Retries(), 1u);
 }
 
-TEST_F(EepromStateTest, AWriteEchoWithOneCharacterTooManyIsDropped) {
-  BlockMachine& m = Install(EepromMemory::Mem2);
-  int sends = 0;
-  t.port->responder = [&](const std::string&) {
-    return std::string(++sends == 1 ? "^EWP002002DE0;" : "^EWP002002DE;");
-  };
-  std::array<std::uint8_t, 2> data{0x01, 0xAB};
-  m.write.SetRun({0, 0x20, 2, data.data()});
-  m.Start(m.write);
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), 0u);
-  EXPECT_EQ(t.port->writes.size(), 2u) << "the 14-character echo must not be taken";
-}
-
 TEST_F(EepromStateTest, NineTimeOutsOverTheFourBlocksOfARunAreSurvivedTheTenthIsNot) {
-  {
+  // Blocks 1-4 each see two or three silences: nine in all, then a tenth on the last block. No
+  // block ever sees ten time-outs of its own; the run does.
+  for (const bool tenth : {false, true}) {
+    SCOPED_TRACE(tenth ? "ten time-outs" : "nine time-outs");
     BlockMachine& m = Install(EepromMemory::Mem3);
     FakeEeprom eeprom;
-    // Blocks 1-4 each see two or three silences: nine in all.
     eeprom.silent = {1, 2, 4, 5, 7, 8, 10, 11, 12};
+    if (tenth) eeprom.silent.insert(13);
     AnswerFrom(eeprom);
     std::array<std::uint8_t, 256> buffer{};
-    m.read.SetRun({0x05, 0x00, 256, buffer.data()});
-    m.Start(m.read);
+    EepromBlockState& state = tenth ? static_cast<EepromBlockState&>(m.write) : m.read;
+    state.SetRun({0x05, 0x00, 256, buffer.data()});
+    m.Start(state);
     ASSERT_TRUE(RunToEnd(m));
-    EXPECT_EQ(m.Result(), 0u);
-    EXPECT_EQ(m.read.Retries(), 9u);
+    EXPECT_EQ(m.Result(), tenth ? kNoResponseWriteEeprom : 0u);
+    EXPECT_EQ(state.Retries(), tenth ? 10u : 9u);
     EXPECT_EQ(eeprom.sends, 13);
-  }
-  {
-    BlockMachine& m = Install(EepromMemory::Mem3);
-    FakeEeprom eeprom;
-    eeprom.silent = {1, 2, 4, 5, 7, 8, 10, 11, 12, 13};
-    AnswerFrom(eeprom);
-    std::array<std::uint8_t, 256> buffer{};
-    m.write.SetRun({0x05, 0x00, 256, buffer.data()});
-    m.Start(m.write);
-    ASSERT_TRUE(RunToEnd(m));
-    EXPECT_EQ(m.Result(), kNoResponseWriteEeprom);
-    EXPECT_EQ(eeprom.sends, 13) << "no block ever saw ten time-outs of its own";
   }
 }
 

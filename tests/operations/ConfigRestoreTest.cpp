@@ -38,11 +38,6 @@ std::string HeaderOnlyFile() {
   return header + "\r\n" + FormatText("CRC32 = 0x%08X", ~Crc32Update(0, header)) + "\r\n";
 }
 
-std::size_t Occurrences(const RecordingSink& sink, const std::string& text) {
-  return static_cast<std::size_t>(
-      std::count_if(sink.lines.begin(), sink.lines.end(), [&](const RecordedLine& l) { return l.text == text; }));
-}
-
 class ConfigRestoreTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -121,17 +116,10 @@ TEST_F(ConfigRestoreTest, ASavedFileReproducesTheRestorableRangesAndNothingElse)
   EXPECT_EQ(target.sim.port->Speed(), 38400u);
   EXPECT_EQ(target.App().configurationFolder.Get(), source.folder.Path());
 
-  auto traced = [&](const std::string& part) {
-    return std::any_of(trace.begin(), trace.end(),
-                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
-  };
-  EXPECT_TRUE(traced("ConfigRestoreLoopBodyState Send \"^EWP002040"));
-  EXPECT_TRUE(traced("ConfigRestoreLoopBodyState Send \"^EWS37C040"));
-  EXPECT_TRUE(traced("DelayFinishProgressState Timer Elapsed 700 ms"));
-  EXPECT_TRUE(traced("ResetMcuState Send \"^RS;\""));
-  EXPECT_TRUE(traced("ResetMcuState Timer Elapsed 3000 ms"));
-  EXPECT_TRUE(traced("DetermineSpeedState::ChangeSpeed 9600"));
-  EXPECT_TRUE(traced("RestoreRS232SpeedState from 9600 to 38400"));
+  ExpectTraced(trace, {"ConfigRestoreLoopBodyState Send \"^EWP002040", "ConfigRestoreLoopBodyState Send \"^EWS37C040",
+                       "DelayFinishProgressState Timer Elapsed 700 ms", "ResetMcuState Send \"^RS;\"",
+                       "ResetMcuState Timer Elapsed 3000 ms", "DetermineSpeedState::ChangeSpeed 9600",
+                       "RestoreRS232SpeedState from 9600 to 38400"});
 }
 
 TEST_F(ConfigRestoreTest, AFileWithoutMemoryLinesStillResetsAndNeedsNoSpeedCommand) {

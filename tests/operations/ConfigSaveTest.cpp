@@ -33,11 +33,6 @@ class ProgressWatch : public Listener {
   VirtualHost& m_host;
 };
 
-std::size_t Occurrences(const RecordingSink& sink, const std::string& text) {
-  return static_cast<std::size_t>(
-      std::count_if(sink.lines.begin(), sink.lines.end(), [&](const RecordedLine& l) { return l.text == text; }));
-}
-
 class ConfigSaveTest : public ::testing::Test {
  protected:
   ConnectedSim s;
@@ -114,14 +109,8 @@ TEST_F(ConfigSaveTest, TheMachineReadsBothImagesUnderItsStateNamesAndNotifiesIts
   EXPECT_TRUE(std::equal(bank2.begin(), bank2.end(), s.Model().Mem2().begin() + 2 * 256 + 0x10));
   EXPECT_TRUE(machine.Mem2Bytes(4, 0).empty());
   EXPECT_TRUE(std::equal(machine.Mem3Image().begin(), machine.Mem3Image().end(), s.Model().Mem3().begin()));
-  auto traced = [&](const std::string& part) {
-    return std::any_of(trace.begin(), trace.end(),
-                       [&](const std::string& l) { return l.find(part) != std::string::npos; });
-  };
-  EXPECT_TRUE(traced("DetermineSpeedState Send \";\""));
-  EXPECT_TRUE(traced("ConfigSaveLoopBodyState Send \"^ERP000040C0;\""));
-  EXPECT_TRUE(traced("ConfigSaveLoopBodyState Send \"^ERS3FC040C1;\""));
-  EXPECT_TRUE(traced("DelayFinishProgressState Timer Elapsed 700 ms"));
+  ExpectTraced(trace, {"DetermineSpeedState Send \";\"", "ConfigSaveLoopBodyState Send \"^ERP000040C0;\"",
+                       "ConfigSaveLoopBodyState Send \"^ERS3FC040C1;\"", "DelayFinishProgressState Timer Elapsed 700 ms"});
 }
 
 TEST_F(ConfigSaveTest, ASaveIntoAnotherFolderMakesItTheConfigurationFolder) {

@@ -8,8 +8,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
-#include <cstdlib>
-#include <span>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -97,55 +96,24 @@ inline ResultCode ReadImages(const std::string& path, ImageSink& sink) {
   return ReadConfigurationFile(path, sink, kUnknownSerialNumber, false, log);
 }
 
-// The one corruption a block's 8-bit checksum cannot see: within a block, exactly two bytes differ,
-// each in one hex digit only (one flipped character each), and their differences cancel. True when
-// `got` differs from `want` in nothing but such blocks (blocks of 64 bytes from the spans' start).
-inline bool OnlyChecksumBlindDifferences(std::span<const std::uint8_t> got, std::span<const std::uint8_t> want) {
-  bool any = false;
-  for (std::size_t block = 0; block < got.size(); block += kEepromBlockSize) {
-    unsigned differing = 0;
-    unsigned sum = 0;
-    for (std::size_t i = block; i < std::min(got.size(), block + kEepromBlockSize); ++i) {
-      if (got[i] == want[i]) continue;
-      const unsigned x = got[i] ^ want[i];
-      if ((x & 0xF0) != 0 && (x & 0x0F) != 0) return false;
-      ++differing;
-      sum += static_cast<unsigned>(got[i]) - want[i];
-    }
-    if (differing == 0) continue;
-    if (differing != 2 || (sum & 0xFF) != 0) return false;
-    any = true;
-  }
-  return any;
+// How often the log received exactly `text`.
+inline std::size_t Occurrences(const RecordingSink& sink, const std::string& text) {
+  return static_cast<std::size_t>(
+      std::count_if(sink.lines.begin(), sink.lines.end(), [&](const RecordedLine& l) { return l.text == text; }));
 }
 
-// How many seeds a fault-injection run tries: 200, or TOLA_FAULT_SEEDS.
-inline unsigned FaultSeedCount() {
-  const char* text = std::getenv("TOLA_FAULT_SEEDS");
-  if (text == nullptr || *text == '\0') return 200;
-  const long value = std::strtol(text, nullptr, 10);
-  return value > 0 ? static_cast<unsigned>(value) : 200;
-}
-
-struct SeedRange {
-  unsigned first = 0;
-  unsigned last = 0;  // one past
-  unsigned Count() const { return last - first; }
-};
-
-// Part `part` of `parts` of the seeds; TOLA_FAULT_SEED=N replays seed N alone (in part 0).
-inline SeedRange FaultSeeds(unsigned part, unsigned parts) {
-  if (const char* one = std::getenv("TOLA_FAULT_SEED"); one != nullptr && *one != '\0') {
-    const auto seed = static_cast<unsigned>(std::strtoul(one, nullptr, 10));
-    return part == 0 ? SeedRange{seed, seed + 1} : SeedRange{seed, seed};
+// Each of `parts` appears within some trace line.
+inline void ExpectTraced(const std::vector<std::string>& trace, std::initializer_list<const char*> parts) {
+  for (const char* part : parts) {
+    EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
+                            [&](const std::string& l) { return l.find(part) != std::string::npos; }))
+        << part;
   }
-  const unsigned count = FaultSeedCount();
-  return SeedRange{count * part / parts, count * (part + 1) / parts};
 }
 
 // Line faults for one seed: most seeds see a few faults, every fourth a storm of lost bytes and
-// silences, every eighth one bad enough to end most operations. Corruption stays rare: the 8-bit
-// block checksum cannot see two flips that cancel, and such a pair must not decide a run.
+// silences, every eighth one bad enough to end most operations. Corruption stays rare: two flips
+// that cancel in a block's 8-bit checksum get through, and such runs are only counted.
 inline FaultOptions SeededFaults(std::uint64_t seed) {
   FaultOptions f;
   f.seed = seed;

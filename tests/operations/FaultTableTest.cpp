@@ -12,18 +12,14 @@ namespace {
 
 constexpr std::size_t kRingStart = 0x3800;
 
-// Writes record `slot` of the model's ring.
+// Writes record `slot` of the model's ring: code, 24-bit time, frequency and variable data, low bytes first.
 void PutRecord(Tola400Model& model, unsigned slot, char code, std::uint32_t time, std::uint16_t frequency,
                std::uint16_t variable) {
-  std::uint8_t* r = model.Mem3().data() + kRingStart + 8U * slot;
-  r[0] = static_cast<std::uint8_t>(code);
-  r[1] = static_cast<std::uint8_t>(time);
-  r[2] = static_cast<std::uint8_t>(time >> 8);
-  r[3] = static_cast<std::uint8_t>(time >> 16);
-  r[4] = static_cast<std::uint8_t>(frequency);
-  r[5] = static_cast<std::uint8_t>(frequency >> 8);
-  r[6] = static_cast<std::uint8_t>(variable);
-  r[7] = static_cast<std::uint8_t>(variable >> 8);
+  const std::uint8_t record[8] = {static_cast<std::uint8_t>(code), static_cast<std::uint8_t>(time),
+                                  static_cast<std::uint8_t>(time >> 8), static_cast<std::uint8_t>(time >> 16),
+                                  static_cast<std::uint8_t>(frequency), static_cast<std::uint8_t>(frequency >> 8),
+                                  static_cast<std::uint8_t>(variable), static_cast<std::uint8_t>(variable >> 8)};
+  std::copy(record, record + 8, model.Mem3().begin() + kRingStart + 8U * slot);
 }
 
 class FaultTableTest : public ::testing::Test {
@@ -75,8 +71,7 @@ TEST_F(FaultTableTest, ListsTheRingNewestFirstAfterOneIndexAndThirtyTwoPageReads
   EXPECT_TRUE(s.Host().Boxes().empty());
   s.App().dialogueFinished.RemoveListener(&finished);
   EXPECT_EQ(finished.messages, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kIdDialogueFinished, 0}}));
-  EXPECT_NE(std::find(trace.begin(), trace.end(), "QueryFaultTableIndexState Send \"^ERP001F01E0;\""), trace.end());
-  EXPECT_NE(std::find(trace.begin(), trace.end(), "FaultTableLoopBodyState Send \"^ERS3FC040C1;\""), trace.end());
+  ExpectTraced(trace, {"QueryFaultTableIndexState Send \"^ERP001F01E0;\"", "FaultTableLoopBodyState Send \"^ERS3FC040C1;\""});
 }
 
 TEST_F(FaultTableTest, AFullRingWithIndexSevenStartsAtSlotSevenAndEndsAtSlotEight) {

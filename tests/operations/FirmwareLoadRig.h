@@ -65,6 +65,14 @@ class FirmwareLoadRig {
 
   // The port test, as the operator runs it before a load.
   bool Connect() { return sim.RunTest(); }
+  // Connects and writes an image of `length` bytes as the firmware file of `rev`.
+  bool Prepare(std::size_t length, std::uint32_t seed, std::uint16_t rev = 123) {
+    fileRevision = rev;
+    image = MakeFirmwareWindow(length, seed);
+    file = WriteFirmware(image, rev);
+    return Connect();
+  }
+  bool Load() { return Load(file, fileRevision); }
 
   // Opens and shows the dialog for `path`; runs until the completion lines are written or the
   // dialog closed, or `limitMs` of virtual time passed.
@@ -99,6 +107,9 @@ class FirmwareLoadRig {
   RecordingSendingView view;
   std::unique_ptr<SendingFirmwareController> dialog;
   std::map<std::uint32_t, unsigned> packetsSeen;
+  std::vector<std::uint8_t> image;
+  std::string file;
+  std::uint16_t fileRevision = 123;
 };
 
 }  // namespace tola::test

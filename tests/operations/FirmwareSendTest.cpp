@@ -119,8 +119,10 @@ TEST_F(SendFirmwareTest, FromTheLoaderTheFoundSpeedIsKept) {
   ASSERT_EQ(App().ConnectionState(), kConnectionLoader);
   SendFirmware operation(App(), *ui);
   EXPECT_EQ(operation.Run(Choice(0x400, 130)), SendFirmwareOutcome::Loaded);
+  EXPECT_TRUE(rig->Flash() == window);
   EXPECT_TRUE(ui->pageLog.empty()) << "38,400 already, and no way back afterwards";
-  EXPECT_EQ(rig->sim.model->CountOf("^LD;"), 0u);
+  EXPECT_EQ(rig->sim.port->Sent().find("^LD;"), std::string::npos);
+  EXPECT_EQ(rig->sim.model->CountOf("^I;"), 2u) << "the port test's and the load's identification";
   EXPECT_EQ(rig->sim.model->Counters().speedChanges, 0u);
   ASSERT_TRUE(FinalTestEnds());
   EXPECT_EQ(rig->sim.port->Speed(), 19200u);
