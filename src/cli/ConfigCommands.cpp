@@ -9,6 +9,7 @@
 #include "cli/Arguments.h"
 #include "cli/PortCommands.h"
 #include "cli/Progress.h"
+#include "formats/ConfigurationFile.h"
 #include "operations/ConfigRestoreController.h"
 #include "operations/ConfigSaveController.h"
 #include "operations/FaultTableController.h"
@@ -134,11 +135,37 @@ void PrintFaultTable(const std::vector<FaultRow>& rows, bool csv) {
   std::cout << std::flush;
 }
 
+// The destination of a save, checked before the port test: the FILE given, or the folder the
+// proposed name will go in (said when the stored folder is gone and the default is used instead).
+ResultCode CheckSaveDestination(Console& console, const std::optional<std::string>& file) {
+  AppState& app = console.App();
+  std::string where;
+  ResultCode check = kErrorSuccess;
+  if (file) {
+    where = *file;
+    check = CheckWritableFile(where);
+  } else {
+    where = app.configurationFolder.Get();
+    if (!IsDirectory(where)) {
+      const std::string fallback = app.DefaultFolder(ConfigSaveController::kFolderName);
+      if (!where.empty()) {
+        console.Error(FormatText("Configuration folder \"%s\" does not exist; saving in \"%s\" instead", where,
+                                 fallback));
+      }
+      where = fallback;
+    }
+    check = CheckWritableFolder(where);
+  }
+  if (check != kErrorSuccess) console.Error("Configuration not saved: " + DestinationFault(where, check));
+  return check;
+}
+
 }  // namespace
 
 int RunSaveConfig(Console& console, const std::optional<std::string>& file, std::uint32_t timeoutSeconds) {
-  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   AppState& app = console.App();
+  if (const ResultCode check = CheckSaveDestination(console, file); check != kErrorSuccess) return kExitFailed;
+  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   ConfigSaveController save(app);
   if (!save.Open()) {
     console.Error("Another operation is still running.");
@@ -183,8 +210,13 @@ int RunSaveConfig(Console& console, const std::optional<std::string>& file, std:
 }
 
 int RunRestoreConfig(Console& console, const std::string& file, bool advanced, std::uint32_t timeoutSeconds) {
-  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   AppState& app = console.App();
+  // All but the serial-number comparison is checked before the amplifier is contacted.
+  if (const ResultCode check = CheckConfigurationFile(file, app); check != kErrorSuccess) {
+    console.Error("Configuration not restored: " + DescribeCode(check));
+    return kExitFailed;
+  }
+  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   if (advanced) app.advancedMode.Set(1);
   ConfigRestoreController restore(app);
   if (!restore.Open()) {

@@ -12,6 +12,7 @@
 #include "cli/Progress.h"
 #include "dialogue/ConnectionMachine.h"
 #include "firmware/FirmwareFolder.h"
+#include "formats/FirmwareImage.h"
 #include "operations/SendFirmware.h"
 #include "platform/FileSystem.h"
 
@@ -297,6 +298,12 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
   }
   if (!CanSendFirmware(choice)) {
     app.MessageBox("A required firmware file is missing", "Error", BoxButtons::Ok, BoxIcon::Error);
+    return kExitFailed;
+  }
+  // A file that cannot be sent is refused before the port test, which may already change the speed.
+  std::uint32_t faultLine = 0;
+  if (const ResultCode check = CheckFirmwareFile(choice.firmwareFile, faultLine); check != kErrorSuccess) {
+    console.Error("Firmware file \"" + choice.firmwareFile + "\" cannot be sent: " + FirmwareFileFault(faultLine, check));
     return kExitFailed;
   }
 
