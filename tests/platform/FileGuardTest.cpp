@@ -14,6 +14,7 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <string_view>
 
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
@@ -156,23 +157,27 @@ constexpr const char kGoodHive[] =
 
 TEST(DamagedHive, AHiveNotReadWholeIsCopiedBeforeItIsFirstRewritten) {
   const std::string key = "Software\\Ostravel\\TOLA Utility";
+  // Lines added after a good hive, and how many of them cannot be read.
   struct Row {
     const char* name;
-    std::string text;
+    std::string_view added;
     std::size_t unread;
   };
+  static constexpr char kBinary[] = "\x7F" "ELF\x02\x01\x01\n\x03\x00\x3E\x00\n";
   const Row rows[] = {
-      {"clean", kGoodHive, 0},
-      {"garbage line", std::string(kGoodHive) + "\"Trace\" dword 1\n", 1},
-      {"bad number", std::string(kGoodHive) + "\"Limit\"=dword:12345678x\n", 1},
-      {"binary", kGoodHive + std::string("\x7F" "ELF\x02\x01\x01\n\x03\x00\x3E\x00\n", 13), 2},
-      {"key outside the user's hive", std::string(kGoodHive) + "[HKEY_LOCAL_MACHINE\\X]\n\"A\"=\"b\"\n", 2},
+      {"clean", "", 0},
+      {"garbage line", "\"Trace\" dword 1\n", 1},
+      {"bad number", "\"Limit\"=dword:12345678x\n", 1},
+      {"binary", std::string_view(kBinary, sizeof kBinary - 1), 2},
+      {"key outside the user's hive", "[HKEY_LOCAL_MACHINE\\X]\n\"A\"=\"b\"\n", 2},
   };
   for (const Row& r : rows) {
     SCOPED_TRACE(r.name);
     TempFolder dir;
     const std::string hive = dir / "TOLA Utility.reg";
-    WriteWholeFile(hive, r.text);
+    std::string text = kGoodHive;
+    text.append(r.added);
+    WriteWholeFile(hive, text);
     RegistryStore store(hive);
     ASSERT_EQ(store.Load(), kErrorSuccess);
     EXPECT_EQ(store.UnreadLines(), r.unread);
@@ -181,7 +186,7 @@ TEST(DamagedHive, AHiveNotReadWholeIsCopiedBeforeItIsFirstRewritten) {
     if (r.unread == 0) {
       EXPECT_EQ(FolderEntries(dir.Path()).size(), 1u);
     } else {
-      EXPECT_EQ(ReadWholeFile(copy), r.text);
+      EXPECT_EQ(ReadWholeFile(copy), text);
       // A later write leaves the copy of the original alone.
       WriteWholeFile(copy, "kept");
       ASSERT_EQ(store.SetValue(key, "Port", kRegSz, Utf16FromUtf8("ttyS2")), kErrorSuccess);
