@@ -74,6 +74,10 @@ std::string AppState::DefaultFolder(const std::string& subFolder) {
 std::string AppState::SettingsFileProblem(bool namedByUser) const {
   if (!m_store || m_store->HivePath().empty()) return {};
   const std::string& path = m_store->HivePath();
+  if (m_storeLoadResult == kErrorFileTooLarge) {
+    return FormatText("Settings file \"%s\" was not read (larger than %u MiB); the defaults are used", path,
+                      static_cast<unsigned>(RegistryStore::kMaxHiveBytes >> 20));
+  }
   if (m_storeLoadResult != kErrorSuccess) {
     return FormatText("Settings file \"%s\" was not read (%s); the defaults are used", path,
                       ErrorText(m_storeLoadResult));
@@ -82,7 +86,7 @@ std::string AppState::SettingsFileProblem(bool namedByUser) const {
     return FormatText("Settings file \"%s\" does not exist; the defaults are used", path);
   }
   if (m_store->UnreadLines() != 0) {
-    return FormatText("Settings file \"%s\" is damaged: %u lines could not be read and are ignored", path,
+    return FormatText("Settings file \"%s\" is damaged: %u of its lines could not be read and are ignored", path,
                       static_cast<unsigned>(m_store->UnreadLines()));
   }
   return {};

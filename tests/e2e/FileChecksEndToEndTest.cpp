@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <string>
@@ -52,6 +53,9 @@ TEST_F(EndToEnd, BadFilesAreRefusedBeforeThePortTest) {
 TEST_F(EndToEnd, WhatIsWrongWithTheSettingsFileIsSaid) {
   const std::string damaged = Folder() + "/damaged.reg";
   std::ofstream(damaged, std::ios::binary) << std::string("\x7F" "ELF\x02\x01\x01\0\n\x03\0>\0\n", 14);
+  const std::string huge = Folder() + "/huge.reg";
+  std::ofstream(huge) << "Windows Registry Editor Version 5.00\n";
+  ASSERT_EQ(::truncate(huge.c_str(), 17 << 20), 0);
   const std::string elsewhere = Folder() + "/elsewhere.reg";
   std::ofstream(elsewhere) << "Windows Registry Editor Version 5.00\n\n"
                               "[HKEY_CURRENT_USER\\Software\\Ostravel\\TOLA Utility]\n"
@@ -64,7 +68,8 @@ TEST_F(EndToEnd, WhatIsWrongWithTheSettingsFileIsSaid) {
   const Row rows[] = {
       {Folder() + "/missing.reg", {"faults"}, "/missing.reg\" does not exist"},
       {Folder(), {"faults"}, "\" was not read (A folder was named where a file is needed"},
-      {damaged, {"faults"}, "/damaged.reg\" is damaged: 2 lines could not be read"},
+      {huge, {"faults"}, "/huge.reg\" was not read (larger than 16 MiB)"},
+      {damaged, {"faults"}, "/damaged.reg\" is damaged: 2 of its lines could not be read"},
       {elsewhere, {"save-config"}, "/removed\" does not exist; saving in \"" + Folder() + "/data/Ostravel/TOLA Configuration\" instead"},
   };
   for (const Row& r : rows) {
