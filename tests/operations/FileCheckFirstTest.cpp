@@ -103,6 +103,7 @@ TEST(FileCheckFirst, ASaveToAPlaceThatCannotBeWrittenDoesNotStartTheReading) {
     EXPECT_EQ(save.DialogResult(), ConfigSaveController::kResultNotSaved);
     s.Host().RunUntil([] { return false; }, 1000);
     EXPECT_EQ(s.Model().Commands().size(), commands) << "no EEPROM was read";
+    ASSERT_FALSE(s.Host().Boxes().empty());
     EXPECT_EQ(s.Host().Boxes().back().caption, "Save Configuration Error");
     EXPECT_NE(s.Host().Boxes().back().text.find(r.path), std::string::npos);
   }
