@@ -20,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   tola::FirmwareImage image;
   const bool loaded = image.LoadText(text);
   const tola::ResultCode loadError = tola::GetLastError();
-  const std::uint16_t loadLine = image.LineNumber();
+  const std::uint32_t loadLine = image.LineNumber();
 
   tola::FirmwareImage scan;
   const bool scanned = scan.ScanText(text);

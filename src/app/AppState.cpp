@@ -12,7 +12,8 @@ AppState::AppState(Host& host, std::unique_ptr<CSerialPort> serialPort, std::uni
   m_port->SetSink(this);
   // Opening the key: the hive is read so the values can be queried, but no value is taken yet.
   if (m_store) {
-    m_keyOpen = m_store->Load() == kErrorSuccess &&
+    m_storeLoadResult = m_store->Load();
+    m_keyOpen = m_storeLoadResult == kErrorSuccess &&
                 (m_store->KeyExists(kSettingsKey) || m_store->CreateKey(kSettingsKey) == kErrorSuccess);
   }
 }
@@ -68,6 +69,27 @@ std::string AppState::DefaultFolder(const std::string& subFolder) {
   const std::string folder = JoinPath(ostravel, subFolder);
   CreateFolder(folder);
   return folder;
+}
+
+std::string AppState::SettingsFileProblem(bool namedByUser) const {
+  if (!m_store || m_store->HivePath().empty()) return {};
+  const std::string& path = m_store->HivePath();
+  if (m_storeLoadResult == kErrorFileTooLarge) {
+    return FormatText("Settings file \"%s\" was not read (larger than %u MiB); the defaults are used", path,
+                      static_cast<unsigned>(RegistryStore::kMaxHiveBytes >> 20));
+  }
+  if (m_storeLoadResult != kErrorSuccess) {
+    return FormatText("Settings file \"%s\" was not read (%s); the defaults are used", path,
+                      ErrorText(m_storeLoadResult));
+  }
+  if (namedByUser && !IsRegularFile(path)) {
+    return FormatText("Settings file \"%s\" does not exist; the defaults are used", path);
+  }
+  if (m_store->UnreadLines() != 0) {
+    return FormatText("Settings file \"%s\" is damaged: %u of its lines could not be read and are ignored", path,
+                      static_cast<unsigned>(m_store->UnreadLines()));
+  }
+  return {};
 }
 
 bool AppState::EnsureFolderExists(const std::string& path) {

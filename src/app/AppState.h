@@ -173,6 +173,10 @@ class AppState : public LogChannel, public SerialPortSink {
   bool EnsureFolderExists(const std::string& path);
   bool SavePlacement(const WindowPlacement& placement);
   bool RestorePlacement(WindowPlacement& placement);
+  // One line saying what is wrong with the settings file (unreadable, a folder, too large, partly
+  // damaged, or missing when `namedByUser`), empty when nothing is. A missing file that nobody
+  // named is an ordinary first run.
+  std::string SettingsFileProblem(bool namedByUser) const;
 
   // --- The serial port.
   void ClosePort();
@@ -227,6 +231,7 @@ class AppState : public LogChannel, public SerialPortSink {
   std::unique_ptr<CSerialPort> m_port;
   std::unique_ptr<RegistryStore> m_store;
   bool m_keyOpen = false;
+  ResultCode m_storeLoadResult = kErrorSuccess;
   std::thread::id m_uiThread;
   NotifyingValue<std::uint32_t> m_connectionState{kIdConnectionState, kConnectionNone};
   std::unique_ptr<Dialogue> m_connectionMachine;

@@ -18,7 +18,8 @@ void PersistedNumber::Load(const RegistryStore& store, const std::string& key) {
   if (store.QueryValue(key, Name(), value) == kErrorSuccess && value.data.size() <= 4) {
     unsigned char bytes[4];
     std::memcpy(bytes, &number, 4);
-    std::memcpy(bytes, value.data.data(), value.data.size());
+    // An empty value has no data to copy (and, as a vector, no pointer to copy from).
+    if (!value.data.empty()) std::memcpy(bytes, value.data.data(), value.data.size());
     std::memcpy(&number, bytes, 4);
     m_value = number;
     m_stored = number;

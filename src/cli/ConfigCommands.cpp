@@ -9,6 +9,7 @@
 #include "cli/Arguments.h"
 #include "cli/PortCommands.h"
 #include "cli/Progress.h"
+#include "formats/ConfigurationFile.h"
 #include "operations/ConfigRestoreController.h"
 #include "operations/ConfigSaveController.h"
 #include "operations/FaultTableController.h"
@@ -18,10 +19,12 @@ namespace tola::cli {
 
 const char* const kSaveConfigHelp = R"(Usage: tola save-config [FILE] [--timeout SECONDS]
 
-Saves the amplifier's configuration as the "Save Configuration..." button does: runs the port
-test, then reads both EEPROMs whole (MEM2, 1024 bytes in 16 blocks; MEM3, 16384 bytes in 256
-blocks) and writes them to a configuration file protected by a CRC-32. Nothing is written when the
-reading fails or is cancelled.
+Saves the amplifier's configuration as the "Save Configuration..." button does: checks that the
+file can be written (its folder exists and is writable, the name is not a folder, a device or
+another special file), runs the port test, then reads both EEPROMs whole (MEM2, 1024 bytes in 16
+blocks; MEM3, 16384 bytes in 256 blocks) and writes them to a configuration file protected by a
+CRC-32. Nothing is written when the reading fails or is cancelled; a symbolic link to a file is
+followed and the file it names is replaced.
 
 FILE defaults to the proposed name (SN<serial>.<date>T<time>.TOLAConfig) in the configuration
 folder (the "ConfigurationFolder" setting, else the default folder "TOLA Configuration"). An
@@ -37,8 +40,8 @@ reading or the writing failed or FILE was not to be replaced, 130 when cancelled
 const char* const kRestoreConfigHelp = R"(Usage: tola restore-config FILE [--advanced] [--timeout SECONDS]
 
 Restores a configuration file made by save-config, as the "Restore Configuration..." button does:
-runs the port test, reads the whole file and checks its CRC and serial number before anything is
-sent, then writes the restorable parts into the EEPROMs (never MEM2 bank 0 below address 0x20,
+reads the whole file and checks its CRC and lines, runs the port test, checks the serial number
+against the amplifier's before anything is sent, then writes the restorable parts into the EEPROMs (never MEM2 bank 0 below address 0x20,
 never the fault table), restarts the amplifier ("^RS;") and returns amplifier and port to the speed
 they used before.
 
@@ -135,11 +138,37 @@ void PrintFaultTable(const std::vector<FaultRow>& rows, bool csv) {
   std::cout << std::flush;
 }
 
+// The destination of a save, checked before the port test: the FILE given, or the folder the
+// proposed name will go in (said when the stored folder is gone and the default is used instead).
+ResultCode CheckSaveDestination(Console& console, const std::optional<std::string>& file) {
+  AppState& app = console.App();
+  std::string where;
+  ResultCode check = kErrorSuccess;
+  if (file) {
+    where = *file;
+    check = CheckWritableFile(where);
+  } else {
+    where = app.configurationFolder.Get();
+    if (!IsDirectory(where)) {
+      const std::string fallback = app.DefaultFolder(ConfigSaveController::kFolderName);
+      if (!where.empty()) {
+        console.Error(FormatText("Configuration folder \"%s\" does not exist; saving in \"%s\" instead", where,
+                                 fallback));
+      }
+      where = fallback;
+    }
+    check = CheckWritableFolder(where);
+  }
+  if (check != kErrorSuccess) console.Error("Configuration not saved: " + DestinationFault(where, check));
+  return check;
+}
+
 }  // namespace
 
 int RunSaveConfig(Console& console, const std::optional<std::string>& file, std::uint32_t timeoutSeconds) {
-  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   AppState& app = console.App();
+  if (const ResultCode check = CheckSaveDestination(console, file); check != kErrorSuccess) return kExitFailed;
+  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   ConfigSaveController save(app);
   if (!save.Open()) {
     console.Error("Another operation is still running.");
@@ -184,8 +213,13 @@ int RunSaveConfig(Console& console, const std::optional<std::string>& file, std:
 }
 
 int RunRestoreConfig(Console& console, const std::string& file, bool advanced, std::uint32_t timeoutSeconds) {
-  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   AppState& app = console.App();
+  // All but the serial-number comparison is checked before the amplifier is contacted.
+  if (const ResultCode check = CheckConfigurationFile(file, app); check != kErrorSuccess) {
+    console.Error("Configuration not restored: " + DescribeCode(check));
+    return kExitFailed;
+  }
+  if (const int status = ConnectFirst(console, timeoutSeconds); status != kExitOk) return status;
   if (advanced) app.advancedMode.Set(1);
   ConfigRestoreController restore(app);
   if (!restore.Open()) {

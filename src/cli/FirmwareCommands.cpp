@@ -12,6 +12,7 @@
 #include "cli/Progress.h"
 #include "dialogue/ConnectionMachine.h"
 #include "firmware/FirmwareFolder.h"
+#include "formats/FirmwareImage.h"
 #include "operations/SendFirmware.h"
 #include "platform/FileSystem.h"
 
@@ -19,8 +20,9 @@ namespace tola::cli {
 
 const char* const kLoadFirmwareHelp = R"(Usage: tola load-firmware [FILE] [--folder DIR] [--timeout SECONDS]
 
-Sends a firmware file to the TOLA400 as the Firmware page's "Send Firmware to TOLA400" does. Runs
-the port test first; with the firmware running it asks the amplifier into its bootstrap loader
+Sends a firmware file to the TOLA400 as the Firmware page's "Send Firmware to TOLA400" does. The
+whole file is read and checked first (records, checksums, reconciliation word): a bad file is
+refused before the amplifier is touched. Then the port test runs; with the firmware running it asks the amplifier into its bootstrap loader
 ("^LD;"), with the loader already answering it starts at once. When nothing answers, it prints the
 "Prepare TOLA to Receive Firmware" instructions (switch the amplifier off for at least 10 seconds
 and on again) and waits for the loader. The image goes out as 132-byte packets at 38,400 bit/s with
@@ -307,6 +309,12 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
   }
   if (!CanSendFirmware(choice)) {
     app.MessageBox("A required firmware file is missing", "Error", BoxButtons::Ok, BoxIcon::Error);
+    return kExitFailed;
+  }
+  // A file that cannot be sent is refused before the port test, which may already change the speed.
+  std::uint32_t faultLine = 0;
+  if (const ResultCode check = CheckFirmwareFile(choice.firmwareFile, faultLine); check != kErrorSuccess) {
+    console.Error("Firmware file \"" + choice.firmwareFile + "\" cannot be sent: " + FirmwareFileFault(faultLine, check));
     return kExitFailed;
   }
 

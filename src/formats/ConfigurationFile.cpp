@@ -342,7 +342,14 @@ ResultCode ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink
                                     kConfigCorrupt);
         return false;
       }
-      const auto fileSerial = static_cast<std::uint16_t>(ParseDecimal(rest.substr(3)));
+      // A number that does not fit in 16 bits is refused rather than cut to one that might match.
+      const std::int32_t number = ParseDecimal(rest.substr(3));
+      if (number < 0 || number > 0xFFFF) {
+        result = ReportContentError(log, FormatText(kUnparsableSerialLine, kSerialNumberKey, line),
+                                    kConfigCorrupt);
+        return false;
+      }
+      const auto fileSerial = static_cast<std::uint16_t>(number);
       if (amplifierSerial != kUnknownSerialNumber && fileSerial != amplifierSerial &&
           !SerialNumberAccepted(log, advancedMode)) {
         result = kConfigSerialMismatch;
@@ -363,6 +370,15 @@ ResultCode ReadConfigurationFile(const std::string& path, ConfigurationSink& sin
   const ResultCode opened = OpenForReading(path, file, log);
   if (opened != kErrorSuccess) return opened;
   return ReadConfigurationText(file.Text(), sink, amplifierSerial, advancedMode, log);
+}
+
+ResultCode CheckConfigurationFile(const std::string& path, LogChannel& log) {
+  class Discard : public ConfigurationSink {
+   public:
+    void AddMem2Byte(std::uint32_t, std::uint8_t, std::uint8_t) override {}
+    void AddMem3Block(std::uint16_t, unsigned, const std::uint8_t*) override {}
+  } sink;
+  return ReadConfigurationFile(path, sink, kUnknownSerialNumber, false, log);
 }
 
 namespace {

@@ -69,6 +69,9 @@ class ConfigurationSink {
 // `amplifierSerial` is 0xFFFF when unknown; `advancedMode` lets the operator override a mismatch.
 ResultCode ReadConfigurationFile(const std::string& path, ConfigurationSink& sink,
                                  std::uint16_t amplifierSerial, bool advancedMode, LogChannel& log);
+// Everything ReadConfigurationFile checks but the serial number, which needs the amplifier: the
+// file opens, reads, parses and its CRC holds. Failures are reported on `log` as by the reader.
+ResultCode CheckConfigurationFile(const std::string& path, LogChannel& log);
 // As ReadConfigurationFile, over the file's bytes already in memory.
 ResultCode ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink,
                                  std::uint16_t amplifierSerial, bool advancedMode, LogChannel& log);

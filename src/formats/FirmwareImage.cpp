@@ -51,6 +51,7 @@ class IntelHexReader {
   bool Pass() {
     m_cursor = m_begin;
     m_line = 1;
+    m_hasRecord = false;
     m_endOfFileSeen = false;
     m_baseAddress = 0;
     while (!m_endOfFileSeen && m_cursor < m_end) {
@@ -61,11 +62,13 @@ class IntelHexReader {
     return true;
   }
 
-  std::uint16_t Line() const { return m_line; }
+  std::uint32_t Line() const { return m_line; }
   std::uint32_t Lowest() const { return m_lowest; }
   std::uint32_t Highest() const { return m_highest; }
 
  private:
+  static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == 0x1A; }
+
   static bool Fail(ResultCode code) {
     SetLastError(code);
     return false;
@@ -103,12 +106,17 @@ class IntelHexReader {
   bool ReadRecord() {
     m_column = 0;
     m_checksum = 0;
-    // A record starts with ':' as the first character of a line or right after the previous record;
-    // anything else before it is skipped.
+    // A record starts with ':' as the first character of a line or right after the previous record.
+    // Only white space may stand between records (blank lines, CR LF, the Ctrl+Z of old editors):
+    // a line holding anything else is a record whose start code was damaged, and skipping it would
+    // lose its data without a word.
     for (;;) {
       const int c = NextChar();
       if (c == kEndOfText) return Fail(kHexMissingEof);
       if (c == ':' && m_column == 1) break;
+      if (IsBlank(c)) continue;
+      // Left over on the line of the record just read: its byte count was too small.
+      return Fail(m_hasRecord && m_line == m_recordEndLine ? kHexRecordLength : kHexMissingColon);
     }
     std::uint8_t count = 0, offsetHigh = 0, offsetLow = 0, type = 0, checksum = 0;
     if (!ReadByte(count) || !ReadByte(offsetHigh) || !ReadByte(offsetLow) || !ReadByte(type)) {
@@ -119,6 +127,8 @@ class IntelHexReader {
     }
     if (!ReadByte(checksum)) return false;
     if (m_checksum != 0) return Fail(kHexLineChecksum);
+    m_hasRecord = true;
+    m_recordEndLine = m_line;
 
     const std::uint32_t offset = static_cast<std::uint32_t>(offsetHigh) << 8 | offsetLow;
     switch (type) {
@@ -161,7 +171,9 @@ class IntelHexReader {
   const char* m_cursor;
   std::uint32_t m_lowest = std::numeric_limits<std::uint32_t>::max();
   std::uint32_t m_highest = 0;
-  std::uint16_t m_line = 0;
+  std::uint32_t m_line = 0;
+  std::uint32_t m_recordEndLine = 0;
+  bool m_hasRecord = false;
   std::size_t m_column = 0;
   std::uint32_t m_baseAddress = 0;
   bool m_endOfFileSeen = false;
@@ -262,6 +274,21 @@ std::size_t FirmwareImage::DataLength() {
     m_dataLength = last + 1;
   }
   return *m_dataLength;
+}
+
+ResultCode CheckFirmwareFile(const std::string& path, std::uint32_t& line) {
+  FirmwareImage image;
+  if (!image.Load(path)) {
+    line = image.LineNumber();
+    const ResultCode code = GetLastError();
+    return code != kErrorSuccess ? code : kErrorGenFailure;
+  }
+  line = image.LineNumber();
+  return image.Reconcile();
+}
+
+std::string FirmwareFileFault(std::uint32_t line, ResultCode code) {
+  return FormatText(LoadString(kIdsLineErrorCode), line, code, ErrorText(code));
 }
 
 std::string DescribeFirmwareFile(const std::string& path, ResultCode& result) {

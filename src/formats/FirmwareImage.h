@@ -49,7 +49,7 @@ class FirmwareImage {
   bool IsLoaded() const { return m_loaded; }
   const std::string& FileName() const { return m_fileName; }
   // The line on which the reader stopped (on success, the line of the end-of-file record).
-  std::uint16_t LineNumber() const { return m_lineNumber; }
+  std::uint32_t LineNumber() const { return m_lineNumber; }
   // The window's bytes; byte N holds address 0x800 + N. Empty after Scan.
   std::span<const std::uint8_t> Data() const { return m_buffer; }
   std::uint16_t ReconciliationWord() const;
@@ -63,8 +63,15 @@ class FirmwareImage {
   std::optional<std::size_t> m_dataLength;  // computed once per Load
   std::vector<std::uint8_t> m_buffer;
   std::string m_fileName;
-  std::uint16_t m_lineNumber = 0;
+  std::uint32_t m_lineNumber = 0;
 };
+
+// Everything that can be known about a firmware file before the amplifier is touched: it opens,
+// reads, parses and reconciles. 0 or the failure's code; `line` is the line the reader stopped on
+// (0 when the file could not be opened).
+ResultCode CheckFirmwareFile(const std::string& path, std::uint32_t& line);
+// The report of such a failure: "Line %u, error code 0x%08X: %s".
+std::string FirmwareFileFault(std::uint32_t line, ResultCode code);
 
 // What `tola hex-check` prints for a firmware file: the records' address range, the data length in
 // the window and the reconciliation result, or the line and code of the first fault. `result` is 0

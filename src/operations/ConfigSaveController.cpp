@@ -9,6 +9,10 @@
 
 namespace tola {
 
+std::string DestinationFault(const std::string& path, ResultCode code) {
+  return FormatText("Cannot save to \"%s\": %s", path, ErrorText(code));
+}
+
 ConfigSaveController::ConfigSaveController(AppState& app) : m_app(app), m_saveTime(app.GetHost().Now()) {}
 
 ConfigSaveController::~ConfigSaveController() {
@@ -66,6 +70,15 @@ bool ConfigSaveController::FileChosen(const std::string& path) {
     return false;
   }
   m_path = path;
+  // What can be known about the destination is checked before the long reading, not after it; the
+  // write itself still guards against anything that changes meanwhile.
+  if (const ResultCode check = CheckWritableFile(path); check != kErrorSuccess) {
+    m_outcome = check;
+    m_app.LogLine(kFailedLine);
+    m_app.ReportErrorText(kIdsSaveConfigurationError, DestinationFault(path, check));
+    Close(kResultNotSaved);
+    return false;
+  }
   m_started = true;
   m_busy = true;
   m_failed = false;

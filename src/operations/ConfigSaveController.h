@@ -13,6 +13,9 @@
 
 namespace tola {
 
+// "Cannot save to "<path>": <text of code>".
+std::string DestinationFault(const std::string& path, ResultCode code);
+
 class ConfigSaveController : public Listener {
  public:
   static constexpr const char* kCaption = "Save TOLA400 Configuration";
@@ -49,7 +52,8 @@ class ConfigSaveController : public Listener {
   // no longer usable) the folder setting is cleared and true returned once: show the file dialog
   // again, now in the default folder. Otherwise the dialog closes.
   bool FileDialogFailed(bool invalidFileName);
-  // The operator chose `path`: the reading starts. False (and the dialog closes) if it could not.
+  // The operator chose `path`: the reading starts. False (and the dialog closes) if it could not,
+  // among others when the destination cannot be written (reported, and left in Outcome).
   bool FileChosen(const std::string& path);
   // "Cancel" (or "Close" after a failure).
   void CancelPressed();

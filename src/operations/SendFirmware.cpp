@@ -6,6 +6,7 @@
 #include "app/VersionLines.h"
 #include "dialogue/CommandProtocol.h"
 #include "dialogue/ConnectionMachine.h"
+#include "formats/FirmwareImage.h"
 
 namespace tola {
 
@@ -25,6 +26,7 @@ constexpr const char* kCloseCaption = "Close";
 
 constexpr const char* kFileMissingText = "A required firmware file is missing";
 constexpr const char* kFileMissingCaption = "Error";
+constexpr const char* kFileRefusedText = "Firmware file \"%s\" cannot be sent: ";
 constexpr const char* kSendingFromLine = "Sending firmware from %s";
 constexpr const char* kUnexpectedDeviceLine = "Unexpected device %u\n";
 constexpr const char* kElapsedLine = "Elapsed time: %u seconds";
@@ -208,8 +210,16 @@ SendFirmwareOutcome SendFirmware::Run(const FirmwareChoice& choice) {
   std::uint32_t notedState = kConnectionNone;
   SendFirmwareOutcome outcome = SendFirmwareOutcome::NoFirmwareFile;
 
+  std::uint32_t faultLine = 0;
+  const ResultCode fileCheck = choice.HasFirmware() ? CheckFirmwareFile(choice.firmwareFile, faultLine) : kErrorSuccess;
   if (!choice.HasFirmware()) {
     m_app.MessageBox(kFileMissingText, kFileMissingCaption, BoxButtons::Ok, BoxIcon::Error);
+  } else if (fileCheck != kErrorSuccess) {
+    // A file that cannot be sent whole is refused before the port or the amplifier is touched.
+    const std::string fault = FormatText(kFileRefusedText, choice.firmwareFile) + FirmwareFileFault(faultLine, fileCheck);
+    m_ui.AppendPageLog(fault);
+    m_app.MessageBox(fault, kFileMissingCaption, BoxButtons::Ok, BoxIcon::Error);
+    outcome = SendFirmwareOutcome::Failed;
   } else {
     m_app.LogVerbose(FormatText(kSendingFromLine, m_app.firmwareFolder.Get()));
     notedState = m_app.ConnectionState();

@@ -153,7 +153,7 @@ enum class SendFirmwareOutcome {
   UnexpectedDevice,  // another device is connected
   NoLoader,          // nothing answered and the loader was not found (or the wait was cancelled)
   Loaded,            // "Sending Firmware" closed with 1
-  Failed,            // "Sending Firmware" closed with 2
+  Failed,            // the file was refused before anything was sent, or "Sending Firmware" closed with 2
 };
 
 class SendFirmware {

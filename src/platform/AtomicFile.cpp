@@ -8,6 +8,8 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/FileSystem.h"
+
 namespace tola {
 
 namespace {
@@ -30,9 +32,10 @@ AtomicFile::~AtomicFile() { Abandon(); }
 
 ResultCode AtomicFile::Create(const std::string& path) {
   Abandon();
-  if (path.empty() || path.back() == '/') return kErrorInvalidName;
-  m_path = path;
-  std::string pattern = FolderPart(path) + "/." + NamePart(path) + ".tmp-XXXXXX";
+  std::string target;
+  if (const ResultCode r = ReplaceableTarget(path, target); r != kErrorSuccess) return r;
+  m_path = target;
+  std::string pattern = FolderPart(m_path) + "/." + NamePart(m_path) + ".tmp-XXXXXX";
   std::vector<char> buffer(pattern.begin(), pattern.end());
   buffer.push_back('\0');
   const int fd = ::mkostemp(buffer.data(), O_CLOEXEC);
@@ -40,7 +43,7 @@ ResultCode AtomicFile::Create(const std::string& path) {
   // mkostemp makes the file 0600: a replaced file keeps its own permissions, a new one is an
   // ordinary user file.
   struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0) {
+  if (::stat(m_path.c_str(), &existing) == 0) {
     ::fchmod(fd, existing.st_mode & 07777);
   } else {
     const mode_t mask = ::umask(0);
@@ -76,6 +79,13 @@ ResultCode AtomicFile::Commit() {
   if (result == kErrorSuccess && ::fsync(m_fd) != 0) result = ResultFromErrno(errno);
   if (::close(m_fd) != 0 && result == kErrorSuccess) result = ResultFromErrno(errno);
   m_fd = -1;
+  if (result == kErrorSuccess) {
+    // Whatever took the target's name since Create is checked again: the rename replaces only a
+    // regular file.
+    std::string target;
+    result = ReplaceableTarget(m_path, target);
+    if (result == kErrorSuccess && target != m_path) result = kNotRegularFile;
+  }
   if (result == kErrorSuccess && ::rename(m_tempPath.c_str(), m_path.c_str()) != 0) {
     result = ResultFromErrno(errno);
   }

@@ -24,7 +24,9 @@ class AtomicFile {
   AtomicFile(const AtomicFile&) = delete;
   AtomicFile& operator=(const AtomicFile&) = delete;
 
-  // Opens a new temporary file beside `path`. The target is untouched until Commit.
+  // Opens a new temporary file beside `path`. The target is untouched until Commit. Only a regular
+  // file is ever replaced: through a symbolic link, the file it names (in that file's folder);
+  // anything else standing at `path` is refused (see ReplaceableTarget).
   ResultCode Create(const std::string& path);
   ResultCode Write(const void* data, std::size_t size);
   ResultCode Write(std::string_view text) { return Write(text.data(), text.size()); }

@@ -1,10 +1,13 @@
 #include "platform/FileSystem.h"
 
+#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <fstream>
 #include <vector>
@@ -122,6 +125,59 @@ bool IsDirectory(const std::string& path) {
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
   return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+ResultCode ReplaceableTarget(const std::string& path, std::string& target) {
+  if (path.empty() || path.back() == '/') return kErrorInvalidName;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT) return errno == ENOTDIR ? kErrorPathNotFound : ResultFromErrno(errno);
+    target = path;  // a new file
+    return kErrorSuccess;
+  }
+  if (S_ISREG(st.st_mode)) {
+    target = path;
+    return kErrorSuccess;
+  }
+  if (S_ISDIR(st.st_mode)) return kErrorDirectory;
+  if (!S_ISLNK(st.st_mode)) return kNotRegularFile;
+  // Through the link to what it names; a link that leads nowhere is not written through, since the
+  // file would then appear wherever the link happens to point.
+  char* resolved = ::realpath(path.c_str(), nullptr);
+  if (resolved == nullptr) return errno == ENOENT || errno == ELOOP ? kNotRegularFile : ResultFromErrno(errno);
+  std::string real(resolved);
+  std::free(resolved);
+  if (::stat(real.c_str(), &st) != 0) return ResultFromErrno(errno);
+  if (S_ISDIR(st.st_mode)) return kErrorDirectory;
+  if (!S_ISREG(st.st_mode)) return kNotRegularFile;
+  target = std::move(real);
+  return kErrorSuccess;
+}
+
+ResultCode CheckWritableFolder(const std::string& folder, std::uint64_t minimumFreeBytes) {
+  const std::string where = folder.empty() ? std::string(".") : folder;
+  struct stat st {};
+  if (::stat(where.c_str(), &st) != 0) return errno == ENOENT ? kErrorPathNotFound : ResultFromErrno(errno);
+  if (!S_ISDIR(st.st_mode)) return kErrorPathNotFound;
+  // A new file and the temporary beside it need write and search rights on the folder.
+  if (::access(where.c_str(), W_OK | X_OK) != 0) return ResultFromErrno(errno);
+  struct statvfs fs {};
+  if (::statvfs(where.c_str(), &fs) == 0) {
+    if ((fs.f_flag & ST_RDONLY) != 0) return kErrorWriteProtect;
+    // The blocks kept for the superuser count only for the superuser.
+    const std::uint64_t blocks = ::geteuid() == 0 ? fs.f_bfree : fs.f_bavail;
+    if (blocks * fs.f_frsize < minimumFreeBytes) return kErrorDiskFull;
+  }
+  return kErrorSuccess;
+}
+
+ResultCode CheckWritableFile(const std::string& path, std::uint64_t minimumFreeBytes) {
+  std::string target;
+  const ResultCode r = ReplaceableTarget(path, target);
+  if (r != kErrorSuccess) return r;
+  // Room for the temporary's name (".<name>.tmp-XXXXXX") beside the file.
+  if (FileNameOf(target).size() + 13 > NAME_MAX) return kErrorFilenameExcedRange;
+  return CheckWritableFolder(FolderOf(target), minimumFreeBytes);
 }
 
 ResultCode CreateFolder(const std::string& path, unsigned mode) {

@@ -2,6 +2,7 @@
 // The per-user folders and the small path operations the program needs, in their Linux forms.
 // Paths are UTF-8 and use "/" as the separator.
 
+#include <cstdint>
 #include <string>
 
 #include "platform/ResultCode.h"
@@ -21,6 +22,18 @@ std::string DocumentsFolder();
 // Both follow symbolic links.
 bool IsDirectory(const std::string& path);
 bool IsRegularFile(const std::string& path);
+
+// Where a write of `path` may land: the path itself when nothing or a regular file is there, the
+// file a symbolic link points at when that is a regular file (the link stays). A dangling link, a
+// device, a pipe, a socket or a folder is refused (kNotRegularFile, kErrorDirectory), so that a
+// saved file never takes the place of anything but a regular file.
+ResultCode ReplaceableTarget(const std::string& path, std::string& target);
+// What can be known before a long operation about writing `path`: a usable name, an existing
+// folder this user may write in with at least `minimumFreeBytes` free, and nothing there that
+// ReplaceableTarget refuses.
+ResultCode CheckWritableFile(const std::string& path, std::uint64_t minimumFreeBytes = 64 * 1024);
+// The folder part of that check, for a file whose name is not known yet.
+ResultCode CheckWritableFolder(const std::string& folder, std::uint64_t minimumFreeBytes = 64 * 1024);
 
 // One level; kErrorAlreadyExists when anything of that name is there.
 ResultCode CreateFolder(const std::string& path, unsigned mode = 0777);

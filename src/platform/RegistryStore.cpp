@@ -437,6 +437,8 @@ RegistryStore::RegistryStore(std::string hivePath) : m_hivePath(std::move(hivePa
 
 ResultCode RegistryStore::Load() {
   m_root = Key{};
+  m_unreadLines = 0;
+  m_damagedBytes.reset();
   m_loaded = true;
   m_loadError = kErrorSuccess;
   if (m_hivePath.empty()) return m_loadError = kErrorPathNotFound;
@@ -479,6 +481,8 @@ ResultCode RegistryStore::Load() {
   ::close(fd);
   if (result != kErrorSuccess) return m_loadError = result;
   Parse(raw);
+  // What could not be read would be lost by the next write: the file as it was is kept for it.
+  if (m_unreadLines != 0) m_damagedBytes = std::move(raw);
   return kErrorSuccess;
 }
 
@@ -542,6 +546,7 @@ void RegistryStore::Adopt(Key& key, ParseNode& node) {
 
 void RegistryStore::Parse(std::string_view bytes) {
   m_root = Key{};
+  m_unreadLines = 0;
   ParseNode root;
   std::uint64_t sequence = 0;
   const std::string text = DecodeFile(bytes);
@@ -577,17 +582,26 @@ void RegistryStore::Parse(std::string_view bytes) {
 
     if (line.front() == '[') {
       current = nullptr;
-      if (line.back() != ']' || line.size() < 2) continue;
+      if (line.back() != ']' || line.size() < 2) {
+        ++m_unreadLines;
+        continue;
+      }
       std::string_view path = line.substr(1, line.size() - 2);
       const bool remove = !path.empty() && path.front() == '-';
       if (remove) path.remove_prefix(1);
       const std::size_t slash = path.find('\\');
       const std::string_view rootName = path.substr(0, slash);
-      if (!SameName(rootName, kRootName) && !SameName(rootName, kRootShortName)) continue;
+      if (!SameName(rootName, kRootName) && !SameName(rootName, kRootShortName)) {
+        ++m_unreadLines;
+        continue;
+      }
       const std::string_view below =
           slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
       const std::string keyPath = TextFromFile(below);
-      if (!StorableName(keyPath) || !SplitKeyPath(keyPath, levels)) continue;
+      if (!StorableName(keyPath) || !SplitKeyPath(keyPath, levels)) {
+        ++m_unreadLines;
+        continue;
+      }
       if (!remove) {
         current = &root;
         for (const std::string& level : levels) current = current->FindOrCreate(level, sequence);
@@ -601,6 +615,14 @@ void RegistryStore::Parse(std::string_view bytes) {
       continue;
     }
 
+    // Every way out below that does not keep the value leaves a line the hive could not read.
+    struct Unread {
+      std::size_t& count;
+      bool read = false;
+      ~Unread() {
+        if (!read) ++count;
+      }
+    } unread{m_unreadLines};
     if (line.front() != '"' && line.front() != '@') continue;
     std::size_t pos = 0;
     std::string name;
@@ -633,6 +655,7 @@ void RegistryStore::Parse(std::string_view bytes) {
     RegValue value;
     if (data == "-") {
       current->RemoveValue(name);
+      unread.read = true;
       continue;
     }
     if (!data.empty() && data.front() == '"') {
@@ -667,6 +690,7 @@ void RegistryStore::Parse(std::string_view bytes) {
       continue;
     }
     current->SetValue(name, std::move(value), sequence);
+    unread.read = true;
   }
   Adopt(m_root, root);
 }
@@ -743,6 +767,11 @@ ResultCode RegistryStore::CommitOrUndo(Key&& before) {
   ResultCode result = kErrorSuccess;
   const std::string folder = FolderOf(m_hivePath);
   if (!folder.empty() && !IsDirectory(folder)) result = CreateFolderPath(folder, 0700);
+  if (result == kErrorSuccess && m_damagedBytes) {
+    // Without its copy the damaged file is not replaced at all.
+    result = WriteFileAtomically(DamagedCopyPath(), *m_damagedBytes);
+    if (result == kErrorSuccess) m_damagedBytes.reset();
+  }
   if (result == kErrorSuccess) result = WriteFileAtomically(m_hivePath, Serialize());
   if (result != kErrorSuccess) m_root = std::move(before);
   return result;
@@ -758,6 +787,8 @@ ResultCode RegistryStore::CreateKey(const std::string& keyPath) {
   if (!created) return kErrorSuccess;
   return CommitOrUndo(std::move(before));
 }
+
+std::string RegistryStore::DamagedCopyPath() const { return m_hivePath + ".damaged"; }
 
 bool RegistryStore::KeyExists(const std::string& keyPath) const {
   return FindKey(keyPath) != nullptr;

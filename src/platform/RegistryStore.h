@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,7 +43,8 @@ class RegistryStore {
   explicit RegistryStore(std::string hivePath);
 
   // Reads the hive file. A missing file is an empty hive; lines that cannot be understood are
-  // skipped. A file that exists but cannot be read (or is too large) leaves the hive empty, returns
+  // skipped and counted (UnreadLines), and the first write after such a load first keeps the file
+  // as it was in DamagedCopyPath (a write whose copy fails is refused). A file that exists but cannot be read (or is too large) leaves the hive empty, returns
   // the error, and every later change is refused with that error, so a file the store could not
   // read is never overwritten. For the same reason changes before Load are refused with
   // kErrorInvalidHandle.
@@ -70,6 +72,10 @@ class RegistryStore {
   std::vector<std::string> EnumSubKeys(const std::string& keyPath) const;
 
   const std::string& HivePath() const { return m_hivePath; }
+  // Lines of the last Load or Parse that held something but were not understood.
+  std::size_t UnreadLines() const { return m_unreadLines; }
+  // "<hive>.damaged".
+  std::string DamagedCopyPath() const;
 
   // A read-only store refuses every change (kErrorAccessDenied) and never touches the file.
   void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
@@ -108,6 +114,8 @@ class RegistryStore {
   bool m_loaded = false;
   bool m_readOnly = false;
   ResultCode m_loadError = kErrorSuccess;
+  std::size_t m_unreadLines = 0;
+  std::optional<std::string> m_damagedBytes;  // the file as read, until its copy is written
 };
 
 // TOLA_SETTINGS when set and not empty, else "<config folder>/Ostravel/TOLA Utility.reg"; empty

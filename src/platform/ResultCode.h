@@ -106,6 +106,8 @@ inline constexpr ResultCode kNoResponseAntennaEnable = 0xE20004C8;
 // Codes this Linux build adds to the program's own range.
 // The serial device exists but this user may not open it (group membership).
 inline constexpr ResultCode kSerialPermissionDenied = 0xE2000050;
+// A file is to be written where something other than a regular file (or a link to one) stands.
+inline constexpr ResultCode kNotRegularFile = 0xE2000058;
 // A system error with no Win32 counterpart: the low 12 bits carry errno.
 inline constexpr ResultCode kErrnoBase = 0xE200F000;
 

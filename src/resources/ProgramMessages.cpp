@@ -41,6 +41,9 @@ constexpr Entry kProgramMessages[] = {
     {0xE2000050,
      "Permission denied on the serial device. Add your user to the device's group and log in "
      "again\r\n"},
+    {0xE2000058,
+     "The name belongs to a device, pipe, socket or broken link, not a regular file; only a "
+     "regular file is written or replaced\r\n"},
     {0xE20004B0, "No response to Antenna query (^AN)\r\n"},
     {0xE20004B1, "No response to Attenuator query (^AT)\r\n"},
     {0xE20004B2, "No response to Band Number query (^BN)\r\n"},

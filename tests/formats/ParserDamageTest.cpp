@@ -1,0 +1,123 @@
+// Damage that the parsers once let through: a firmware record whose start code was hit, line
+// numbers past 65,535, a serial number too large for the amplifier, and a firmware file checked
+// whole before a load.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "app/Format.h"
+#include "formats/ConfigurationFile.h"
+#include "formats/Crc32.h"
+#include "formats/FirmwareImage.h"
+#include "formats/FormatsTestSupport.h"
+
+namespace tola {
+namespace {
+
+using test::DataRecord;
+using test::EofRecord;
+using test::HexRecord;
+
+struct HexCase {
+  const char* name;
+  std::string text;
+  ResultCode code;
+  std::uint32_t line;
+};
+
+// Both passes read the same syntax and stop at the same place.
+void ExpectHex(const HexCase& c) {
+  SCOPED_TRACE(c.name);
+  FirmwareImage image;
+  const bool loaded = image.LoadText(c.text);
+  EXPECT_EQ(loaded ? kErrorSuccess : GetLastError(), c.code) << std::hex << GetLastError();
+  EXPECT_EQ(image.LineNumber(), c.line);
+  FirmwareImage scan;
+  const bool scanned = scan.ScanText(c.text);
+  EXPECT_EQ(scanned ? kErrorSuccess : GetLastError(), c.code);
+  EXPECT_EQ(scan.LineNumber(), c.line);
+}
+
+TEST(ParserDamage, ALineThatIsNotARecordIsRefusedWhatToolchainsWriteIsNot) {
+  const std::string one = DataRecord(0x0800, {0x01, 0x02});
+  const std::string two = DataRecord(0x0802, {0x03, 0x04});
+  std::string damaged = two;
+  damaged[0] = ';';
+  const HexCase cases[] = {
+      {"start code damaged", one + "\r\n" + damaged + "\r\n" + EofRecord() + "\r\n", kHexMissingColon, 2},
+      {"record indented", one + "\r\n " + two + "\r\n" + EofRecord() + "\r\n", kHexMissingColon, 2},
+      {"words between records", one + "\r\n; note\r\n" + EofRecord() + "\r\n", kHexMissingColon, 2},
+      {"left over after a record", one + "FF\r\n" + EofRecord() + "\r\n", kHexRecordLength, 1},
+      {"blank lines, white space and LF alone",
+       "\r\n" + one + " \t\r\n\n  \n" + two + "\n" + EofRecord() + "\n", kErrorSuccess, 6},
+      {"records back to back", one + two + EofRecord(), kErrorSuccess, 1},
+      {"anything after the end-of-file record",
+       one + "\r\n" + EofRecord() + "\r\n\x1A" + "garbage\r\n;x\r\n", kErrorSuccess, 2},
+  };
+  for (const HexCase& c : cases) ExpectHex(c);
+}
+
+TEST(ParserDamage, LineNumbersDoNotWrapAt65536) {
+  std::string text;
+  for (unsigned i = 0; i < 69999; ++i) text += "\r\n";
+  ExpectHex({"error on line 70,000", text + ":02080000G102F3\r\n", kUnexpectedHexCharacter, 70000});
+  ExpectHex({"end-of-file record on line 70,000", text + EofRecord() + "\r\n", kErrorSuccess, 70000});
+}
+
+TEST(ParserDamage, SerialNumbersOutsideSixteenBitsAreRefused) {
+  struct Row {
+    const char* number;
+    ResultCode code;
+  };
+  // The amplifier is 1234; 66770 is 1234 + 65536.
+  const Row rows[] = {
+      {"01234", kErrorSuccess}, {"65535", kConfigSerialMismatch}, {"66770", kConfigCorrupt},
+      {"65536", kConfigCorrupt}, {"-64302", kConfigCorrupt}, {"4294968530", kConfigCorrupt},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.number);
+    test::RecordingLog log;
+    const std::string covered = std::string("TOLA Serial Number = ") + r.number;
+    const std::uint32_t crc = Crc32Update(0, covered);
+    const std::string file = covered + "\r\n" + FormatText("CRC32 = 0x%08X\r\n", ~crc);
+    class Discard : public ConfigurationSink {
+      void AddMem2Byte(std::uint32_t, std::uint8_t, std::uint8_t) override {}
+      void AddMem3Block(std::uint16_t, unsigned, const std::uint8_t*) override {}
+    } sink;
+    EXPECT_EQ(ReadConfigurationText(file, sink, 1234, false, log), r.code);
+  }
+}
+
+TEST(ParserDamage, AFirmwareFileIsCheckedWholeBeforeALoad) {
+  test::ScratchFolder folder;
+  // Window all 0xFF (W = 0xFFFF) but for the word at 0x802, 64191 = 0xFABF making the sum zero.
+  const std::string good = folder / "good.hex";
+  test::WriteWholeFile(good, DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n" + EofRecord() + "\r\n");
+  const std::string unbalanced = folder / "unbalanced.hex";
+  test::WriteWholeFile(unbalanced, DataRecord(0x0802, {0xFA, 0xC0}) + "\r\n" + EofRecord() + "\r\n");
+  const std::string damaged = folder / "damaged.hex";
+  test::WriteWholeFile(damaged, DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n;" + EofRecord().substr(1) + "\r\n");
+  struct Row {
+    std::string path;
+    ResultCode code;
+    std::uint32_t line;
+  };
+  const Row rows[] = {
+      {good, kErrorSuccess, 2},
+      {unbalanced, kHexFileChecksum, 2},
+      {damaged, kHexMissingColon, 2},
+      {folder / "missing.hex", kErrorFileNotFound, 0},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.path);
+    std::uint32_t line = 99;
+    EXPECT_EQ(CheckFirmwareFile(r.path, line), r.code);
+    EXPECT_EQ(line, r.line);
+  }
+  EXPECT_EQ(FirmwareFileFault(70000, kHexMissingColon),
+            "Line 70000, error code 0xE2000020: intel hex line does not begin with the expected colon");
+}
+
+}  // namespace
+}  // namespace tola
