@@ -70,6 +70,7 @@ enum : std::uint32_t {
   kIdTransceiverPoll = 33046,
   kIdTunerInstalled = 33047,
   kIdTuneStatus = 33048,
+  kIdPortLost = 33050,
 };
 
 // Connection states.
@@ -131,6 +132,9 @@ class AppState : public LogChannel, public SerialPortSink {
   NotifyingValue<std::uint16_t> serialNumber{kIdSerialNumber, kSerialNumberUnknown};
   NotifyingValue<std::uint32_t> portOpen{kIdPortOpen, 0};
   NotificationOnly portSpeed{kIdPortSpeed};
+  // 1 once the open port's device has gone away (hang-up, adapter pulled), and until a port is
+  // opened again. The running machine has then ended with ERROR_DEVICE_NOT_CONNECTED.
+  NotifyingValue<std::uint32_t> portLost{kIdPortLost, 0};
   NotifyingValue<std::uint32_t> watchFlag{kIdWatchFlag, 0};
 
   // --- Operate values, stored as the amplifier reports them.
@@ -176,6 +180,7 @@ class AppState : public LogChannel, public SerialPortSink {
 
   // --- The serial port.
   void ClosePort();
+  bool PortLost() const { return portLost.Get() != 0 || m_port->DeviceGone(); }
   bool SetPortSpeed(std::uint32_t speed);
   bool SendCommandText(const std::string& text);
   // Bytes sent as they are (the firmware packets).
@@ -217,9 +222,11 @@ class AppState : public LogChannel, public SerialPortSink {
   // --- SerialPortSink.
   void PostSerialEvent(std::uint32_t wParam) override;
   void PortFailure(const std::string& call, ResultCode code) override;
+  void PortGone() override;
 
  private:
   void ReportPortFailureNow(const std::string& call, ResultCode code);
+  void OnPortGone();
   std::vector<PersistedValue*> PersistedValues();
   bool OnUiThread() const { return std::this_thread::get_id() == m_uiThread; }
 

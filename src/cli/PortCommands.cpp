@@ -5,6 +5,7 @@
 
 #include "dialogue/CommandProtocol.h"
 #include "dialogue/ConnectionMachine.h"
+#include "cli/PortLoss.h"
 #include "serial/PortDiscovery.h"
 
 namespace tola::cli {
@@ -51,7 +52,7 @@ int StatusOf(Console& console, const TestOutcome& outcome, bool acceptLoader) {
   AppState& app = console.App();
   if (outcome.result == kErrorCancelled || console.Interrupted()) return kExitCancelled;
   if (outcome.result == kPortNameMissing) return kExitUsage;
-  if (app.portOpen.Get() == 0) return kExitPortUnavailable;
+  if (app.portOpen.Get() == 0 || app.PortLost()) return kExitPortUnavailable;
   if (!outcome.finished) return kExitNoAnswer;
   const std::uint32_t type = app.deviceType.Get();
   if (type != kDeviceNone && type != kDeviceTola400) return kExitOtherDevice;
@@ -90,6 +91,7 @@ int ConnectFirst(Console& console, std::uint32_t timeoutSeconds, bool acceptLoad
   }
   const TestOutcome outcome = RunPortTest(console, timeoutSeconds);
   const int status = StatusOf(console, outcome, acceptLoader);
+  if (ReportPortWentAway(console)) return status;
   if (status == kExitNoAnswer) {
     console.Error(FormatText("No answer from the TOLA400 on %s within %u s.", app.port.Get(), timeoutSeconds));
   } else if (status == kExitLoader) {

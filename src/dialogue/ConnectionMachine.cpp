@@ -138,6 +138,7 @@ void ConnectionMachine::OpenPortState::Execute() {
   const ResultCode code = opened ? 0 : GetLastError();
   app.portOpen.Change(opened ? 1 : 0);
   if (opened) {
+    app.portLost.Change(0);
     app.SetPortSpeed(38400);
     app.portSpeed.Notify();
     m_machine.Report(kIdsSerialPortOpen, name);

@@ -134,6 +134,10 @@ void FirmwarePacketState::BuildStep() {
 }
 
 void FirmwarePacketState::Send() {
+  if (m_machine.Owner().PortLost()) {
+    Fail(kErrorDeviceNotConnected);
+    return;
+  }
   if (m_machine.HasFailed()) {
     GoToFinal();
     return;
