@@ -137,6 +137,7 @@ void AppState::SetAmplifierSpeed(std::uint32_t speed) {
 }
 
 void AppState::ClearDeviceInfo() {
+  downloadWaiting.Change(0);
   installedRevision.Change(kRevisionUnknown);
   serialNumber.Change(kSerialNumberUnknown);
   SetConnectionState(kConnectionNone);

@@ -71,6 +71,7 @@ enum : std::uint32_t {
   kIdTunerInstalled = 33047,
   kIdTuneStatus = 33048,
   kIdPortLost = 33050,
+  kIdDownloadWaiting = 33051,
 };
 
 // Connection states.
@@ -135,6 +136,10 @@ class AppState : public LogChannel, public SerialPortSink {
   // 1 once the open port's device has gone away (hang-up, adapter pulled), and until a port is
   // opened again. The running machine has then ended with ERROR_DEVICE_NOT_CONNECTED.
   NotifyingValue<std::uint32_t> portLost{kIdPortLost, 0};
+  // 1 when the TOLA400's bootstrap loader was found waiting in the middle of a download (a load cut
+  // short), at a packet boundary: the next load goes on with packets, without "D". Forgotten with
+  // the device information.
+  NotifyingValue<std::uint32_t> downloadWaiting{kIdDownloadWaiting, 0};
   NotifyingValue<std::uint32_t> watchFlag{kIdWatchFlag, 0};
 
   // --- Operate values, stored as the amplifier reports them.

@@ -43,6 +43,17 @@ TestOutcome RunPortTest(Console& console, std::uint32_t timeoutSeconds) {
   machine.StartTest();
   TestOutcome outcome;
   outcome.finished = console.RunUntil([&machine] { return machine.IsIdle(); }, timeoutSeconds * 1000);
+  if (!outcome.finished && app.portOpen.Get() != 0 && !app.PortLost() && !console.Interrupted()) {
+    // Silent at every speed: perhaps a loader that a cut-short load left mid-download, which only
+    // fill polls get an answer from.
+    machine.StartFindingDownload();
+    console.RunUntil([&machine] { return machine.IsIdle(); }, 0);
+    if (app.downloadWaiting.Get() != 0) {
+      outcome.finished = true;
+      console.Error("The TOLA400 bootstrap loader is waiting in the middle of a firmware download (a load was cut "
+                    "short): load-firmware sends the firmware again.");
+    }
+  }
   outcome.result = machine.Result();
   console.SetInterruptHandler(nullptr);
   return outcome;
