@@ -80,6 +80,10 @@ void FindDownloadBoundaryState::Enter() {
 }
 
 void FindDownloadBoundaryState::OnAccepted(const std::string& response) {
+  if (response != "N") {
+    NotFound();
+    return;
+  }
   AppState& app = m_machine.Owner();
   app.deviceType.Change(kDeviceTola400);
   app.downloadWaiting.Change(1);
@@ -92,6 +96,10 @@ void FindDownloadBoundaryState::OnTimeout() {
     Send();
     return;
   }
+  NotFound();
+}
+
+void FindDownloadBoundaryState::NotFound() {
   m_machine.SetCurrent(m_notFound);
   m_notFound->Enter();
   m_machine.Current()->Execute();

@@ -74,8 +74,8 @@ class QuerySerialNumberState : public QueryState {
 // A loader left in the middle of a download takes every byte as part of a packet and answers only
 // when 132 have come, with "N" for a packet that is no good. Fill polls (";", one at a time) find
 // that boundary; nothing else would get an answer out of it. Found: the connection state is the
-// loader's and AppState's download-waiting value is set. Not found after 132 polls: the second
-// successor.
+// loader's and AppState's download-waiting value is set. An ordinary answer to the poll (a loader
+// just switched on, the firmware), or none after 132 polls: the second successor.
 class FindDownloadBoundaryState : public QueryState {
  public:
   FindDownloadBoundaryState(CStateMachine& machine, CState* next, CState* notFound)
@@ -86,14 +86,16 @@ class FindDownloadBoundaryState : public QueryState {
   static constexpr std::uint32_t kPollTimeoutMs = 50;
 
   void Enter() override;
-  std::string Terminators() const override { return "N"; }
-  bool Accept(const std::string& response) override { return response == "N"; }
+  std::string Terminators() const override { return "N;"; }
+  bool Accept(const std::string& response) override { return response == "N" || response.back() == ';'; }
   void OnAccepted(const std::string& response) override;
   void OnTimeout() override;
 
   void SetNotFound(CState* state) { m_notFound = state; }
 
  private:
+  void NotFound();
+
   CState* m_notFound;
   std::uint32_t m_polls = 0;
 };

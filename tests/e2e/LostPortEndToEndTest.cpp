@@ -68,6 +68,8 @@ struct LossCase {
   const char* consequence;        // what the line adds for work cut short ("" when nothing is left half done)
 };
 
+void PrintTo(const LossCase& c, std::ostream* os) { *os << c.name; }
+
 class LostPortEndToEnd : public EndToEnd, public ::testing::WithParamInterface<LossCase> {};
 
 TEST_P(LostPortEndToEnd, KilledSimulatorEndsTheCommandWithOneLineAndStatus3) {
