@@ -159,6 +159,7 @@ void AppState::SetAmplifierSpeed(std::uint32_t speed) {
 }
 
 void AppState::ClearDeviceInfo() {
+  downloadWaiting.Change(0);
   installedRevision.Change(kRevisionUnknown);
   serialNumber.Change(kSerialNumberUnknown);
   SetConnectionState(kConnectionNone);
@@ -184,6 +185,28 @@ void AppState::PortFailure(const std::string& call, ResultCode code) {
     auto token = alive.lock();
     if (token && *token) ReportPortFailureNow(call, code);
   });
+}
+
+void AppState::PortGone() {
+  // Always handed over, also on this thread: the port may be inside a machine's send.
+  std::weak_ptr<bool> alive = m_alive;
+  m_host.Post([this, alive] {
+    auto token = alive.lock();
+    if (token && *token) OnPortGone();
+  });
+}
+
+void AppState::OnPortGone() {
+  // A loss of a descriptor closed since then says nothing about the port now.
+  if (!m_port->DeviceGone() || portLost.Get() != 0) return;
+  portLost.Change(1);
+  // The running machine ends now instead of timing out state by state on a dead line.
+  for (Dialogue* machine : {m_connectionMachine.get(), m_operationMachine.get()}) {
+    if (machine && !machine->IsIdle()) {
+      machine->OnPortLost();
+      break;
+    }
+  }
 }
 
 void AppState::ReportPortFailureNow(const std::string& call, ResultCode code) {

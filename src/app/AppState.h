@@ -70,6 +70,8 @@ enum : std::uint32_t {
   kIdTransceiverPoll = 33046,
   kIdTunerInstalled = 33047,
   kIdTuneStatus = 33048,
+  kIdPortLost = 33050,
+  kIdDownloadWaiting = 33051,
 };
 
 // Connection states.
@@ -131,6 +133,13 @@ class AppState : public LogChannel, public SerialPortSink {
   NotifyingValue<std::uint16_t> serialNumber{kIdSerialNumber, kSerialNumberUnknown};
   NotifyingValue<std::uint32_t> portOpen{kIdPortOpen, 0};
   NotificationOnly portSpeed{kIdPortSpeed};
+  // 1 once the open port's device has gone away (hang-up, adapter pulled), and until a port is
+  // opened again. The running machine has then ended with ERROR_DEVICE_NOT_CONNECTED.
+  NotifyingValue<std::uint32_t> portLost{kIdPortLost, 0};
+  // 1 when the TOLA400's bootstrap loader was found waiting in the middle of a download (a load cut
+  // short), at a packet boundary: the next load goes on with packets, without "D". Forgotten with
+  // the device information.
+  NotifyingValue<std::uint32_t> downloadWaiting{kIdDownloadWaiting, 0};
   NotifyingValue<std::uint32_t> watchFlag{kIdWatchFlag, 0};
 
   // --- Operate values, stored as the amplifier reports them.
@@ -180,6 +189,7 @@ class AppState : public LogChannel, public SerialPortSink {
 
   // --- The serial port.
   void ClosePort();
+  bool PortLost() const { return portLost.Get() != 0 || m_port->DeviceGone(); }
   bool SetPortSpeed(std::uint32_t speed);
   bool SendCommandText(const std::string& text);
   // Bytes sent as they are (the firmware packets).
@@ -221,9 +231,11 @@ class AppState : public LogChannel, public SerialPortSink {
   // --- SerialPortSink.
   void PostSerialEvent(std::uint32_t wParam) override;
   void PortFailure(const std::string& call, ResultCode code) override;
+  void PortGone() override;
 
  private:
   void ReportPortFailureNow(const std::string& call, ResultCode code);
+  void OnPortGone();
   std::vector<PersistedValue*> PersistedValues();
   bool OnUiThread() const { return std::this_thread::get_id() == m_uiThread; }
 

@@ -17,6 +17,8 @@ class Dialogue {
   // A timer expiry; ignored unless `timerId` is the machine's own.
   virtual void OnTimer(unsigned timerId) = 0;
   virtual unsigned TimerId() const = 0;
+  // The port's device went away: a running dialogue ends at once with ERROR_DEVICE_NOT_CONNECTED.
+  virtual void OnPortLost() {}
 };
 
 }  // namespace tola

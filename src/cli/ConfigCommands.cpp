@@ -8,6 +8,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/PortCommands.h"
+#include "cli/PortLoss.h"
 #include "cli/Progress.h"
 #include "formats/ConfigurationFile.h"
 #include "operations/ConfigRestoreController.h"
@@ -201,6 +202,7 @@ int RunSaveConfig(Console& console, const std::optional<std::string>& file, std:
   console.SetInterruptHandler(nullptr);
   bar.Finish();
 
+  if (ReportPortWentAway(console)) return kExitPortUnavailable;
   const ResultCode outcome = save.Outcome();
   if (outcome == kErrorCancelled) return kExitCancelled;
   if (outcome != kErrorSuccess) {
@@ -244,6 +246,7 @@ int RunRestoreConfig(Console& console, const std::string& file, bool advanced, s
   console.SetInterruptHandler(nullptr);
   bar.Finish();
 
+  if (ReportPortWentAway(console, kRestoreCutShort)) return kExitPortUnavailable;
   const ResultCode outcome = restore.Outcome();
   if (outcome == kErrorCancelled) return kExitCancelled;
   if (outcome != kErrorSuccess) {
@@ -267,6 +270,7 @@ int RunFaults(Console& console, bool csv, std::uint32_t timeoutSeconds) {
   console.SetInterruptHandler(nullptr);
   bar.Finish();
 
+  if (ReportPortWentAway(console)) return kExitPortUnavailable;
   if (table.Closed()) return kExitCancelled;
   if (!started) {
     console.Error("The fault table could not be read: another operation is still running.");

@@ -158,6 +158,9 @@ std::function<void(const std::string&)> Console::TraceHook() {
 
 BoxAnswer Console::Answer(const std::string& text, const std::string& caption, BoxButtons buttons,
                           BoxIcon icon) {
+  // A command whose port went away ends with one line saying so; an operation's error box would
+  // only repeat it.
+  if (buttons == BoxButtons::Ok && icon == BoxIcon::Error && m_app && m_app->PortLost()) return BoxAnswer::Ok;
   const char* kind = icon == BoxIcon::Error ? "Error" : icon == BoxIcon::Warning ? "Warning" : "Note";
   std::cerr << kind << " (" << caption << "): " << text << std::endl;
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;

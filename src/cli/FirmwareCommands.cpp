@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "cli/PortCommands.h"
+#include "cli/PortLoss.h"
 #include "cli/Progress.h"
 #include "dialogue/ConnectionMachine.h"
 #include "firmware/FirmwareFolder.h"
@@ -348,6 +349,10 @@ int RunLoadFirmware(Console& console, const std::string& file, const std::option
     console.SetInterruptHandler(nullptr);
   }
 
+  if (outcome != SendFirmwareOutcome::Loaded &&
+      ReportPortWentAway(console, outcome == SendFirmwareOutcome::Failed ? kLoadCutShort : "")) {
+    return kExitPortUnavailable;
+  }
   switch (outcome) {
     case SendFirmwareOutcome::Loaded: return kExitOk;
     case SendFirmwareOutcome::UnexpectedDevice:

@@ -10,6 +10,7 @@
 
 #include "cli/Arguments.h"
 #include "cli/PortCommands.h"
+#include "cli/PortLoss.h"
 #include "dialogue/Routing.h"
 #include "operations/ConfigCommandFlows.h"
 #include "operations/OperatePoller.h"
@@ -393,7 +394,13 @@ int MonitorCommand(const GlobalOptions& options, std::vector<std::string>& args)
 
   PageSession page(console);
   bool anyFailed = false;
+  bool lost = false;
   page.OnCycle([&](ResultCode code) {
+    // A silent amplifier is worth waiting for; a port that is gone is not coming back to this run.
+    if (app.PortLost()) {
+      lost = true;
+      return;
+    }
     if (code != 0) {
       anyFailed = true;
       std::printf("cycle failed: %s (retries=%u)\n", CodeLine(code).c_str(), app.failedCycles.Get());
@@ -406,7 +413,8 @@ int MonitorCommand(const GlobalOptions& options, std::vector<std::string>& args)
     console.Error("Another operation is still running.");
     return kExitFailed;
   }
-  console.RunUntil([&] { return page.Stopped() || (count != 0 && page.Results().size() >= count); }, 0);
+  console.RunUntil([&] { return lost || page.Stopped() || (count != 0 && page.Results().size() >= count); }, 0);
+  if (ReportPortWentAway(console)) return kExitPortUnavailable;
   if (console.Interrupted()) return kExitCancelled;
   return anyFailed ? kExitFailed : kExitOk;
 }
@@ -454,7 +462,8 @@ int SetCommand(const GlobalOptions& options, std::vector<std::string>& args) {
     if (results.size() >= sentIn + kCyclesToReadBack) return true;
     return results.size() > sentIn && results.back() == 0;
   };
-  console.RunUntil([&] { return page.Stopped() || readBackDone(); }, 0);
+  console.RunUntil([&] { return app.PortLost() || page.Stopped() || readBackDone(); }, 0);
+  if (ReportPortWentAway(console)) return kExitPortUnavailable;
   if (console.Interrupted()) return kExitCancelled;
   const auto& results = page.Results();
   const char* name = OperateControlName(change.control);

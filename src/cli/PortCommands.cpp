@@ -5,6 +5,7 @@
 
 #include "dialogue/CommandProtocol.h"
 #include "dialogue/ConnectionMachine.h"
+#include "cli/PortLoss.h"
 #include "serial/PortDiscovery.h"
 
 namespace tola::cli {
@@ -42,6 +43,17 @@ TestOutcome RunPortTest(Console& console, std::uint32_t timeoutSeconds) {
   machine.StartTest();
   TestOutcome outcome;
   outcome.finished = console.RunUntil([&machine] { return machine.IsIdle(); }, timeoutSeconds * 1000);
+  if (!outcome.finished && app.portOpen.Get() != 0 && !app.PortLost() && !console.Interrupted()) {
+    // Silent at every speed: perhaps a loader that a cut-short load left mid-download, which only
+    // fill polls get an answer from.
+    machine.StartFindingDownload();
+    console.RunUntil([&machine] { return machine.IsIdle(); }, 0);
+    if (app.downloadWaiting.Get() != 0) {
+      outcome.finished = true;
+      console.Error("The TOLA400 bootstrap loader is waiting in the middle of a firmware download (a load was cut "
+                    "short): load-firmware sends the firmware again.");
+    }
+  }
   outcome.result = machine.Result();
   console.SetInterruptHandler(nullptr);
   return outcome;
@@ -51,7 +63,7 @@ int StatusOf(Console& console, const TestOutcome& outcome, bool acceptLoader) {
   AppState& app = console.App();
   if (outcome.result == kErrorCancelled || console.Interrupted()) return kExitCancelled;
   if (outcome.result == kPortNameMissing) return kExitUsage;
-  if (app.portOpen.Get() == 0) return kExitPortUnavailable;
+  if (app.portOpen.Get() == 0 || app.PortLost()) return kExitPortUnavailable;
   if (!outcome.finished) return kExitNoAnswer;
   const std::uint32_t type = app.deviceType.Get();
   if (type != kDeviceNone && type != kDeviceTola400) return kExitOtherDevice;
@@ -115,6 +127,7 @@ int ConnectFirst(Console& console, std::uint32_t timeoutSeconds, bool acceptLoad
   }
   const TestOutcome outcome = RunPortTest(console, timeoutSeconds);
   const int status = StatusOf(console, outcome, acceptLoader);
+  if (ReportPortWentAway(console)) return status;
   ReportFailure(console, outcome, status, timeoutSeconds);
   return status;
 }

@@ -43,6 +43,10 @@ void CommandState::LogSend(const std::string& text) {
 }
 
 void CommandState::Send() {
+  if (m_machine.Owner().PortLost()) {
+    Fail(kErrorDeviceNotConnected);
+    return;
+  }
   if (m_machine.HasFailed()) {
     GoToFinal();
     return;

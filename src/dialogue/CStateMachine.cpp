@@ -91,6 +91,12 @@ void CStateMachine::OnTimer(unsigned timerId) {
   m_current->OnTimeout();
 }
 
+void CStateMachine::OnPortLost() {
+  if (IsIdle()) return;
+  KillTimer();
+  m_current->Fail(kErrorDeviceNotConnected);
+}
+
 void CStateMachine::NotifyCompletion() { m_owner.dialogueFinished.Notify(m_result); }
 
 void CStateMachine::PublishConnectionState() {

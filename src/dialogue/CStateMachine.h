@@ -44,6 +44,7 @@ class CStateMachine : public Dialogue {
   void OnSerialEvent() override;
   void OnTimer(unsigned timerId) override;
   unsigned TimerId() const override { return m_timerId; }
+  void OnPortLost() override;
   // Destroys an operation machine (after the present event); the connection machine stays.
   void Destroy();
 

@@ -68,6 +68,43 @@ void QueryIState::OnTimeout() {
   }
 }
 
+// --- A download left waiting
+
+void FindDownloadBoundaryState::Enter() {
+  m_polls = 0;
+  AppState& app = m_machine.Owner();
+  // The loader listens at 38,400 only.
+  app.SetPortSpeed(38400);
+  app.portSpeed.Notify();
+  QueryState::Enter();
+}
+
+void FindDownloadBoundaryState::OnAccepted(const std::string& response) {
+  if (response != "N") {
+    NotFound();
+    return;
+  }
+  AppState& app = m_machine.Owner();
+  app.deviceType.Change(kDeviceTola400);
+  app.downloadWaiting.Change(1);
+  m_machine.SetWorkingConnectionState(kConnectionLoader);
+  QueryState::OnAccepted(response);
+}
+
+void FindDownloadBoundaryState::OnTimeout() {
+  if (++m_polls < kPollLimit) {
+    Send();
+    return;
+  }
+  NotFound();
+}
+
+void FindDownloadBoundaryState::NotFound() {
+  m_machine.SetCurrent(m_notFound);
+  m_notFound->Enter();
+  m_machine.Current()->Execute();
+}
+
 // --- Revision and serial number
 
 void QueryRevisionState::Enter() {
@@ -138,6 +175,7 @@ void ConnectionMachine::OpenPortState::Execute() {
   const ResultCode code = opened ? 0 : GetLastError();
   app.portOpen.Change(opened ? 1 : 0);
   if (opened) {
+    app.portLost.Change(0);
     app.SetPortSpeed(38400);
     app.portSpeed.Notify();
     m_machine.Report(kIdsSerialPortOpen, name);
@@ -159,6 +197,7 @@ ConnectionMachine::ConnectionMachine(AppState& app)
       m_querySerialNumber(*this, &Final()),
       m_queryRevision(*this, &m_querySerialNumber),
       m_queryI(*this, &Final(), &m_queryRevision),
+      m_findDownload(*this, &Final(), &m_queryI),
       m_establishContact(*this, &m_queryI),
       m_openPort(*this, &m_establishContact),
       m_closePort(*this, &Final()) {}
@@ -175,7 +214,14 @@ bool ConnectionMachine::StartTest() {
 
 bool ConnectionMachine::StartWatching() {
   m_owner.watchFlag.Change(1);
-  Start(m_queryI);
+  m_findDownload.SetNotFound(&m_queryI);
+  Start(m_findDownload);
+  return true;
+}
+
+bool ConnectionMachine::StartFindingDownload() {
+  m_findDownload.SetNotFound(&Final());
+  Start(m_findDownload);
   return true;
 }
 

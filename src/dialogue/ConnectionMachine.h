@@ -71,6 +71,35 @@ class QuerySerialNumberState : public QueryState {
   void OnTimeout() override { FailAtOnce(); }
 };
 
+// A loader left in the middle of a download takes every byte as part of a packet and answers only
+// when 132 have come, with "N" for a packet that is no good. Fill polls (";", one at a time) find
+// that boundary; nothing else would get an answer out of it. Found: the connection state is the
+// loader's and AppState's download-waiting value is set. An ordinary answer to the poll (a loader
+// just switched on, the firmware), or none after 132 polls: the second successor.
+class FindDownloadBoundaryState : public QueryState {
+ public:
+  FindDownloadBoundaryState(CStateMachine& machine, CState* next, CState* notFound)
+      : QueryState(machine, "FindDownloadBoundaryState", next, kPollTimeoutMs, ";"), m_notFound(notFound) {}
+
+  static constexpr std::uint32_t kPollLimit = 132;
+  // Far beyond the wire time of a poll and its answer, so an "N" is never taken for the next poll's.
+  static constexpr std::uint32_t kPollTimeoutMs = 50;
+
+  void Enter() override;
+  std::string Terminators() const override { return "N;"; }
+  bool Accept(const std::string& response) override { return response == "N" || response.back() == ';'; }
+  void OnAccepted(const std::string& response) override;
+  void OnTimeout() override;
+
+  void SetNotFound(CState* state) { m_notFound = state; }
+
+ private:
+  void NotFound();
+
+  CState* m_notFound;
+  std::uint32_t m_polls = 0;
+};
+
 class VerifyExpectedDeviceState : public CState {
  public:
   VerifyExpectedDeviceState(CStateMachine& machine, CState* next)
@@ -84,8 +113,11 @@ class ConnectionMachine : public CStateMachine {
 
   bool StartClosePort();
   bool StartTest();
+  // Watching begins by looking for a loader left in the middle of a download.
   bool StartWatching();
   bool StopWatching();
+  // Only the look for a loader left in the middle of a download, at 38,400 bit/s.
+  bool StartFindingDownload();
 
   void Complete() override;
 
@@ -104,6 +136,7 @@ class ConnectionMachine : public CStateMachine {
   QuerySerialNumberState m_querySerialNumber;
   QueryRevisionState m_queryRevision;
   QueryIState m_queryI;
+  FindDownloadBoundaryState m_findDownload;
   EstablishContactState m_establishContact;
   OpenPortState m_openPort;
   ClosePortState m_closePort;

@@ -16,6 +16,8 @@ constexpr const char* kRetrySuccessFillLine = "Retry %u successful at address 0x
 constexpr const char* kSendFailedLine = "Send %s firmware failed at load address 0x%06X";
 constexpr const char* kNoEchoLine = "%s Bootstrap Loader did not echo \"%s\"\r\nRemove power and retry firmware load";
 constexpr const char* kWaitingResetLine = "Waiting %u seconds for reset to complete";
+constexpr const char* kResumeLine =
+    "%s Bootstrap Loader is waiting in the middle of a download: sending the firmware from its first packet";
 constexpr const char* kVerifyLine = "Loaded %s firmware revision \"%s\"\r\n%s responded with revision \"%s\"";
 
 constexpr std::uint32_t kPacketTimeoutMs = 2000;
@@ -134,6 +136,10 @@ void FirmwarePacketState::BuildStep() {
 }
 
 void FirmwarePacketState::Send() {
+  if (m_machine.Owner().PortLost()) {
+    Fail(kErrorDeviceNotConnected);
+    return;
+  }
   if (m_machine.HasFailed()) {
     GoToFinal();
     return;
@@ -322,6 +328,15 @@ bool FirmwareLoadMachine::StartLoad(LogTarget target) {
   m_owner.progressPosition.Change(0);
   m_owner.progressRange.Change(static_cast<std::uint32_t>(m_image.DataLength() / 16));
   m_nextAddress = kFirstInitialAddress;
+  if (m_owner.downloadWaiting.Get() != 0 && m_owner.ConnectionState() == kConnectionLoader) {
+    // A loader left mid-download hears nothing but packets: no identification, no "D". The packets
+    // carry their addresses, so the whole image goes again.
+    m_owner.downloadWaiting.Change(0);
+    ReportText(FormatText(kResumeLine, "TOLA"));
+    m_owner.installedRevision.Change(kRevisionLoading);
+    Start(m_initialPackets);
+    return true;
+  }
   Start(m_queryI);
   return true;
 }

@@ -245,9 +245,11 @@ SendFirmwareOutcome SendFirmware::Run(const FirmwareChoice& choice) {
   // then: with nothing answering it was merely where the port happened to be.
   const bool keepSpeed =
       m_dialogResult == SendingFirmwareController::kResultSuccess && notedState != kConnectionFirmware;
-  if (!keepSpeed) ChangeSpeed(startSpeed);
+  // A port whose device went away has nobody to talk to; the next test opens it again.
+  const bool lost = m_app.PortLost();
+  if (!keepSpeed && !lost) ChangeSpeed(startSpeed);
 
-  if (ConnectionMachine* connection = ConnectionOf(m_app)) connection->StartTest();
+  if (ConnectionMachine* connection = ConnectionOf(m_app); connection && !lost) connection->StartTest();
   m_ui.UpdateSendButton();
   const std::uint32_t elapsed = m_app.GetHost().TickCount() - startTick;
   m_app.LogVerbose(FormatText(kElapsedLine, (elapsed + 500) / 1000));

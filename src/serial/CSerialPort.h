@@ -21,6 +21,9 @@ class SerialPortSink {
   // A failed system call of the port, from either thread. A report from another thread than the
   // user-interface thread is handed over without waiting.
   virtual void PortFailure(const std::string& call, ResultCode code) = 0;
+  // The device went away (hang-up, adapter pulled). Said once per open, from either thread; must
+  // post and never wait.
+  virtual void PortGone() {}
 };
 
 class CSerialPort {
@@ -60,6 +63,9 @@ class CSerialPort {
   virtual std::uint32_t Speed() const = 0;
   // Reads and clears the line-error flags.
   virtual bool ClearCommError(std::uint32_t& errors) = 0;
+  // The device went away while open: every operation fails with ERROR_DEVICE_NOT_CONNECTED,
+  // without a report of its own, until the port is closed and opened again.
+  virtual bool DeviceGone() const { return false; }
 
   // The name given to the last Open, without any device prefix.
   const std::string& PortName() const { return m_portName; }
@@ -72,6 +78,9 @@ class CSerialPort {
  protected:
   void PostSerialEvent(std::uint32_t wParam) {
     if (m_sink) m_sink->PostSerialEvent(wParam);
+  }
+  void TellGone() {
+    if (m_sink) m_sink->PortGone();
   }
 
   std::string m_portName;

@@ -62,6 +62,9 @@ ResultCode LockErrorCode(int err) {
   return ResultFromErrno(err);
 }
 
+// What a tty gives once its device is gone: a hung-up line, a pulled adapter.
+bool MeansGone(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+
 void CloseFd(int& fd) {
   if (fd >= 0) {
     ::close(fd);
@@ -78,6 +81,24 @@ PosixSerialPort::~PosixSerialPort() { Close(); }
 bool PosixSerialPort::Fail(const std::string& call, ResultCode code) {
   ReportPortFailure(call, code);
   SetLastError(code);
+  return false;
+}
+
+bool PosixSerialPort::FailWith(const std::string& call, int err) {
+  if (MeansGone(err)) {
+    MarkGone();
+    return Gone();
+  }
+  return Fail(call, ResultFromErrno(err));
+}
+
+void PosixSerialPort::MarkGone() {
+  if (!m_hungUp.exchange(true)) TellGone();
+}
+
+bool PosixSerialPort::Gone() {
+  // The loss is one state, told once through the sink; every call after it would only repeat it.
+  SetLastError(kErrorDeviceNotConnected);
   return false;
 }
 
@@ -306,8 +327,8 @@ void PosixSerialPort::ReaderThread() {
       }
     }
     if (gone) {
-      // The device went away: end quietly; the next purge, read or write reports it.
-      m_hungUp = true;
+      // The device went away: end quietly; the sink hears of it once.
+      MarkGone();
       break;
     }
     if (arrived) {
@@ -352,6 +373,7 @@ bool PosixSerialPort::Read(char* buffer, std::uint32_t count, std::uint32_t& byt
     return false;
   }
   if (count == 0) return true;
+  if (m_hungUp.load()) return Gone();
   ssize_t n = 0;
   do {
     n = ::read(m_fd, buffer, count);
@@ -362,10 +384,10 @@ bool PosixSerialPort::Read(char* buffer, std::uint32_t count, std::uint32_t& byt
   }
   // With VMIN and VTIME 0 an empty queue reads as 0 bytes, as does a hung-up line.
   if (n == 0 || errno == EAGAIN) {
-    if (m_hungUp.load()) return Fail("ReadFile", kErrorDeviceNotConnected);
+    if (m_hungUp.load()) return Gone();
     return true;
   }
-  return Fail("ReadFile", ResultFromErrno(errno));
+  return FailWith("ReadFile", errno);
 }
 
 bool PosixSerialPort::Write(const char* bytes, std::uint32_t count) {
@@ -373,6 +395,7 @@ bool PosixSerialPort::Write(const char* bytes, std::uint32_t count) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
+  if (m_hungUp.load()) return Gone();
   // A real line drains at wire speed; a peer that stops reading (a stalled pseudo-terminal) must not
   // hold the user-interface thread for ever.
   using Clock = std::chrono::steady_clock;
@@ -389,7 +412,7 @@ bool PosixSerialPort::Write(const char* bytes, std::uint32_t count) {
     }
     if (n == 0) break;
     if (errno == EINTR) continue;
-    if (errno != EAGAIN) return Fail("WriteFile", ResultFromErrno(errno));
+    if (errno != EAGAIN) return FailWith("WriteFile", errno);
     const auto left =
         std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
     if (left <= 0) break;
@@ -412,8 +435,8 @@ bool PosixSerialPort::Purge() {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
-  if (::tcflush(m_fd, TCIFLUSH) != 0) return Fail("PurgeComm", ResultFromErrno(errno));
-  if (m_hungUp.load()) return Fail("PurgeComm", kErrorDeviceNotConnected);
+  if (m_hungUp.load()) return Gone();
+  if (::tcflush(m_fd, TCIFLUSH) != 0) return FailWith("PurgeComm", errno);
   return true;
 }
 
@@ -422,6 +445,10 @@ ResultCode PosixSerialPort::SetLineSpeed(std::uint32_t speed) {
   if (speed == m_speed) return 1;
   if (!IsOpen()) {
     SetLastError(kErrorInvalidHandle);
+    return 0;
+  }
+  if (m_hungUp.load()) {
+    Gone();
     return 0;
   }
   m_host.Sleep(kSpeedChangePauseMs);
@@ -433,8 +460,11 @@ ResultCode PosixSerialPort::SetLineSpeed(std::uint32_t speed) {
   if (applied) {
     *m_lineSettings = settings;
     m_speed = speed;
-  } else {
+  } else if (code == ResultFromErrno(EIO) || code == ResultFromErrno(ENXIO) || m_hungUp.load()) {
     // The recorded speed stays the old one.
+    MarkGone();
+    code = kErrorDeviceNotConnected;
+  } else {
     ReportPortFailure("SetCommState", code);
   }
   m_host.Sleep(kSpeedChangePauseMs);

@@ -35,10 +35,12 @@ class PosixSerialPort : public CSerialPort {
   ResultCode SetLineSpeed(std::uint32_t speed) override;
   std::uint32_t Speed() const override { return m_speed; }
   bool ClearCommError(std::uint32_t& errors) override;
+  bool DeviceGone() const override { return IsOpen() && m_hungUp.load(); }
 
   // The device the last Open used, after resolving the name.
   const std::string& DevicePath() const { return m_devicePath; }
-  // The reader thread saw the device go away (pseudo-terminal master closed, adapter unplugged).
+  // The device went away (pseudo-terminal master closed, adapter unplugged), seen by the reader
+  // thread or by a failed call.
   bool HungUp() const { return m_hungUp.load(); }
   // The reader thread is running; it ends by itself when the device goes away.
   bool ReaderRunning() const { return m_readerRunning.load(); }
@@ -50,6 +52,12 @@ class PosixSerialPort : public CSerialPort {
   };
 
   bool Fail(const std::string& call, ResultCode code);
+  // A failed call: an error that means the device is gone marks it gone, silently; anything else is
+  // reported as `call`.
+  bool FailWith(const std::string& call, int err);
+  // Marks the device gone; the sink hears of it once.
+  void MarkGone();
+  bool Gone();
   bool ApplyLineSettings();
   bool SetCommState(const ::termios& settings, ResultCode& code);
   void ClearModemLines();

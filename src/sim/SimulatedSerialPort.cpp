@@ -1,7 +1,6 @@
 #include "sim/SimulatedSerialPort.h"
 
 #include <algorithm>
-#include <cerrno>
 
 namespace tola {
 
@@ -67,12 +66,10 @@ bool SimulatedSerialPort::Close() {
   return true;
 }
 
-// An operation on a port whose adapter is gone fails with the error the device gives then.
-bool SimulatedSerialPort::Broken(const char* call) {
+// An operation on a port whose adapter is gone fails; the loss itself was told once, at Unplug.
+bool SimulatedSerialPort::Broken(const char* /*call*/) {
   if (!m_broken) return false;
-  const ResultCode code = ResultFromErrno(EIO);
-  ReportPortFailure(call, code);
-  SetLastError(code);
+  SetLastError(kErrorDeviceNotConnected);
   return true;
 }
 
@@ -128,10 +125,11 @@ ResultCode SimulatedSerialPort::SetLineSpeed(std::uint32_t speed) {
   if (speed == m_speed) return 1;
   m_host.Sleep(kSpeedChangePauseMs);
   ResultCode result = 1;
-  if (!m_open || m_broken) {
-    const ResultCode code = m_open ? ResultFromErrno(EIO) : kErrorInvalidHandle;
-    ReportPortFailure("SetCommState", code);
-    SetLastError(code);
+  if (!m_open) {
+    ReportPortFailure("SetCommState", kErrorInvalidHandle);
+    SetLastError(kErrorInvalidHandle);
+    result = 0;
+  } else if (Broken("SetCommState")) {
     result = 0;
   } else {
     m_speed = speed;
@@ -153,8 +151,10 @@ bool SimulatedSerialPort::ClearCommError(std::uint32_t& errors) {
 
 void SimulatedSerialPort::Unplug() {
   m_present = false;
-  if (m_open) m_broken = true;
   m_rx.clear();
+  if (!m_open || m_broken) return;
+  m_broken = true;
+  TellGone();
 }
 
 void SimulatedSerialPort::OnModelByte(char byte, std::uint32_t speed) {

@@ -38,6 +38,7 @@ class SimulatedSerialPort : public CSerialPort {
   ResultCode SetLineSpeed(std::uint32_t speed) override;
   std::uint32_t Speed() const override { return m_speed; }
   bool ClearCommError(std::uint32_t& errors) override;
+  bool DeviceGone() const override { return m_open && m_broken; }
 
   // Connects another amplifier (or none); bytes on their way to the old one still reach it.
   void Connect(Tola400Model* model);

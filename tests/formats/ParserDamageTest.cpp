@@ -90,7 +90,7 @@ TEST(ParserDamage, SerialNumbersOutsideSixteenBitsAreRefused) {
 }
 
 TEST(ParserDamage, AFirmwareFileIsCheckedWholeBeforeALoad) {
-  test::ScratchFolder folder;
+  test::TempFolder folder;
   // Window all 0xFF (W = 0xFFFF) but for the word at 0x802, 64191 = 0xFABF making the sum zero.
   const std::string good = folder / "good.hex";
   test::WriteWholeFile(good, DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n" + EofRecord() + "\r\n");

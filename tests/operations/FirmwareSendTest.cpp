@@ -147,7 +147,7 @@ TEST_F(SendFirmwareTest, NothingAnsweringShowsThePreparationUntilTheLoaderAnswer
                                                                  "Turn your TOLA400 on again"}));
   EXPECT_EQ(ui->prepareView.closed, 1);
   EXPECT_EQ(App().watchFlag.Get(), 0u);
-  EXPECT_GE(rig->sim.model->CountOf("B;"), 1u) << "the loader was looked for";
+  EXPECT_GE(rig->sim.model->CountOf("^I;"), 1u) << "the loader was looked for";
   EXPECT_EQ(rig->sim.model->CountOf("^LD;"), 0u);
   EXPECT_TRUE(rig->Flash() == window);
   // The port had stopped wherever the unanswered search left it; the amplifier is not sent there.

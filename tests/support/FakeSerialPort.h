@@ -3,6 +3,7 @@
 // test chooses as the reader thread would (posting the serial event). And a sink that records what
 // a real port hands over.
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -115,6 +116,8 @@ class RecordingPortSink : public SerialPortSink {
     m_failures.emplace_back(call, code);
     m_changed.notify_all();
   }
+  void PortGone() override { ++gone; }
+  std::atomic<int> gone{0};
 
   // Waits (5 s at most, a bound that only catches hangs) until `count` events arrived in all.
   bool WaitForEvents(std::size_t count) {
