@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <string_view>
 
 #include "app/ErrorText.h"
 #include "app/Format.h"
@@ -69,6 +70,37 @@ class IntelHexReader {
  private:
   static bool IsBlank(int c) { return c == ' ' || c == '\t' || c == '\f' || c == '\v' || c == 0x1A; }
 
+  static std::string_view TrimmedEnd(std::string_view text) {
+    while (!text.empty() && (IsBlank(static_cast<unsigned char>(text.back())) || text.back() == '\r')) {
+      text.remove_suffix(1);
+    }
+    return text;
+  }
+
+  static bool IsAllHex(std::string_view text) {
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
+      return kHexValue[static_cast<unsigned char>(c)] >= 0;
+    });
+  }
+
+  // Hex digits exactly as long as a record with the byte count they begin with.
+  static bool IsRecordBody(std::string_view text) {
+    if (text.size() < 10 || !IsAllHex(text)) return false;
+    const auto count = static_cast<std::size_t>(kHexValue[static_cast<unsigned char>(text[0])] * 16 +
+                                                kHexValue[static_cast<unsigned char>(text[1])]);
+    return text.size() == 2 * (count + 5);
+  }
+
+  // A line that is a record but for its start code: the code damaged into another character or
+  // lost, white space before it, or text before a ':'.
+  static bool HoldsRecord(std::string_view line) {
+    if (IsRecordBody(line) || IsRecordBody(line.substr(1))) return true;
+    for (std::size_t colon = line.find(':'); colon != std::string_view::npos; colon = line.find(':', colon + 1)) {
+      if (IsRecordBody(line.substr(colon + 1))) return true;
+    }
+    return false;
+  }
+
   static bool Fail(ResultCode code) {
     SetLastError(code);
     return false;
@@ -107,16 +139,21 @@ class IntelHexReader {
     m_column = 0;
     m_checksum = 0;
     // A record starts with ':' as the first character of a line or right after the previous record.
-    // Only white space may stand between records (blank lines, CR LF, the Ctrl+Z of old editors):
-    // a line holding anything else is a record whose start code was damaged, and skipping it would
-    // lose its data without a word.
+    // Other lines (comments, blank lines, the Ctrl+Z of old editors) are skipped, but never one that
+    // carries a record: a start code hit by line noise would otherwise drop that record's data
+    // without a word while the rest of the file still reconciles.
     for (;;) {
       const int c = NextChar();
       if (c == kEndOfText) return Fail(kHexMissingEof);
       if (c == ':' && m_column == 1) break;
       if (IsBlank(c)) continue;
-      // Left over on the line of the record just read: its byte count was too small.
-      return Fail(m_hasRecord && m_line == m_recordEndLine ? kHexRecordLength : kHexMissingColon);
+      const char* const start = m_cursor - 1;
+      const char* const lineEnd = std::find(start, m_end, '\n');
+      const std::string_view rest = TrimmedEnd(std::string_view(start, static_cast<std::size_t>(lineEnd - start)));
+      // Hex digits left on the line of the record just read: its byte count was too small.
+      if (m_hasRecord && m_line == m_recordEndLine && IsAllHex(rest)) return Fail(kHexRecordLength);
+      if (HoldsRecord(rest)) return Fail(kHexMissingColon);
+      m_cursor = lineEnd;
     }
     std::uint8_t count = 0, offsetHigh = 0, offsetLow = 0, type = 0, checksum = 0;
     if (!ReadByte(count) || !ReadByte(offsetHigh) || !ReadByte(offsetLow) || !ReadByte(type)) {

@@ -165,7 +165,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, FirmwareImageFailureTest,
     ::testing::Values(
         FailureCase{"Empty", "", kHexMissingEof, 1},
-        FailureCase{"OnlyBlankLines", "\r\n\r\n", kHexMissingEof, 3},
+        FailureCase{"OnlyComments", "no records here\r\n\r\n", kHexMissingEof, 3},
         FailureCase{"NoEofNoTrailingBreak", DataRecord(0x800, {1}) + "\r\n" + DataRecord(0x801, {2}),
                     kHexMissingEof, 2},
         FailureCase{"NoEofTrailingBreak", Lines({DataRecord(0x800, {1}), DataRecord(0x801, {2})}),
@@ -325,10 +325,10 @@ TEST_F(FirmwareFileTest, AnEmptyFileLacksTheEndOfFileRecord) {
 }
 
 TEST_F(FirmwareFileTest, AFileEndingInsideARecordOnAPageBoundaryStopsAtItsEnd) {
-  // Exactly one page: blank filler, then a record cut off after its byte count.
+  // Exactly one page: comment filler, then a record cut off after its byte count.
   std::string text = Lines({DataRecord(0x0800, {0x01})});
   const std::string tail = "\n:02";
-  text += std::string(4096 - text.size() - tail.size(), ' ') + tail;
+  text += std::string(4096 - text.size() - tail.size(), '#') + tail;
   ASSERT_EQ(text.size(), 4096U);
   const std::string path = folder / "cut.hex";
   test::WriteWholeFile(path, text);

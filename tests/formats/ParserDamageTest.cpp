@@ -39,16 +39,19 @@ void ExpectHex(const HexCase& c) {
   EXPECT_EQ(scan.LineNumber(), c.line);
 }
 
-TEST(ParserDamage, ALineThatIsNotARecordIsRefusedWhatToolchainsWriteIsNot) {
+TEST(ParserDamage, ALineCarryingARecordIsRefusedCommentsAndWhiteSpaceAreNot) {
   const std::string one = DataRecord(0x0800, {0x01, 0x02});
   const std::string two = DataRecord(0x0802, {0x03, 0x04});
-  std::string damaged = two;
-  damaged[0] = ';';
+  const auto lines = [&](const std::string& middle) { return one + "\r\n" + middle + "\r\n" + EofRecord() + "\r\n"; };
   const HexCase cases[] = {
-      {"start code damaged", one + "\r\n" + damaged + "\r\n" + EofRecord() + "\r\n", kHexMissingColon, 2},
-      {"record indented", one + "\r\n " + two + "\r\n" + EofRecord() + "\r\n", kHexMissingColon, 2},
-      {"words between records", one + "\r\n; note\r\n" + EofRecord() + "\r\n", kHexMissingColon, 2},
-      {"left over after a record", one + "FF\r\n" + EofRecord() + "\r\n", kHexRecordLength, 1},
+      {"start code turned into ';'", lines(";" + two.substr(1)), kHexMissingColon, 2},
+      {"start code turned into a digit", lines("3" + two.substr(1)), kHexMissingColon, 2},
+      {"start code lost", lines(two.substr(1)), kHexMissingColon, 2},
+      {"record indented", lines(" " + two), kHexMissingColon, 2},
+      {"text before the start code", lines("garbage" + two), kHexMissingColon, 2},
+      {"hex digits left over after a record", one + "FF\r\n" + EofRecord() + "\r\n", kHexRecordLength, 1},
+      {"comments and words after a record",
+       "; built by the assembler\r\n" + one + "  trailing words\r\n# 4eccf8f\r\n" + EofRecord(), kErrorSuccess, 4},
       {"blank lines, white space and LF alone",
        "\r\n" + one + " \t\r\n\n  \n" + two + "\n" + EofRecord() + "\n", kErrorSuccess, 6},
       {"records back to back", one + two + EofRecord(), kErrorSuccess, 1},
