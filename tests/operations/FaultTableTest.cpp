@@ -28,8 +28,6 @@ TEST_F(FaultTableTest, ListsTheRingNewestFirstAfterOneIndexAndThirtyTwoPageReads
   FaultTableController table(s.App());
   int refreshes = 0;
   table.onRefresh = [&] { ++refreshes; };
-  RecordingListener finished;
-  s.App().dialogueFinished.AddListenerQuiet(&finished);
   ASSERT_TRUE(table.Open());
   EXPECT_TRUE(table.Busy());
   EXPECT_FALSE(table.Listed());
@@ -56,8 +54,6 @@ TEST_F(FaultTableTest, ListsTheRingNewestFirstAfterOneIndexAndThirtyTwoPageReads
   EXPECT_EQ(rows, ListFaultRing(model.FaultIndex(), std::span<const std::uint8_t, kFaultRingSize>(
                                                          model.Mem3().data() + kRingStart, kFaultRingSize)));
   EXPECT_TRUE(s.Host().Boxes().empty());
-  s.App().dialogueFinished.RemoveListener(&finished);
-  EXPECT_EQ(finished.messages, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kIdDialogueFinished, 0}}));
 }
 
 TEST_F(FaultTableTest, ClosingWhileReadingEndsAtOnceAndNothingMoreIsSent) {

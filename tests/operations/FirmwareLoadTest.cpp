@@ -238,6 +238,27 @@ TEST(FirmwareLoadTest, RevisionThatDiffersFailsTheVerification) {
   EXPECT_EQ(rig.sim.app->ConnectionState(), kConnectionFirmware) << "the load itself succeeded";
 }
 
+TEST(FirmwareLoadTest, BadFilesEndBeforeAnythingIsSent) {
+  auto unreconciled = MakeFirmwareWindow(0x300, 28);
+  unreconciled[1] = static_cast<std::uint8_t>(unreconciled[1] ^ 0x10);
+  const std::pair<std::string, ResultCode> cases[] = {
+      {WindowToIntelHex(unreconciled), kHexFileChecksum},  // every record good, the whole image not
+      {"\r\n:0100000001FF\r\n", kHexLineChecksum},
+  };
+  for (const auto& [text, code] : cases) {
+    SCOPED_TRACE(code);
+    FirmwareLoadRig rig;
+    ASSERT_TRUE(rig.Connect());
+    const std::size_t sentBefore = rig.sim.port->Sent().size();
+    rig.Begin(rig.WriteText("tola400fw0123.hex", text), 123);
+    ASSERT_TRUE(rig.dialog->IsFinished()) << "the dialog learns of it at once";
+    EXPECT_EQ(rig.dialog->Completion(), code);
+    rig.sim.host.AdvanceBy(5000);
+    EXPECT_EQ(rig.sim.port->Sent().size(), sentBefore) << "nothing was sent";
+    ExpectFailureTail(rig.view, code);
+  }
+}
+
 TEST(FirmwareLoadTest, ClosingDuringTheLoadStopsAllTraffic) {
   FirmwareLoadRig rig;
   ASSERT_TRUE(rig.Prepare(0x2000, 29));
