@@ -52,17 +52,6 @@ TEST(ParserTest, RevisionAndItsText) {
   EXPECT_EQ(RevisionText(1207), "12.07");
 }
 
-TEST(ParserTest, SetCommandsAreFilledIn) {
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Attenuator), 1), "^at1;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Capacitor), 0xA5), "^crA5;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Inductor), 0x0B), "^lr0B;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Mode), 'M'), "^mdM;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Bypass), 'B'), "^byB;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Fault), 0), "^flc;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Antenna), 2), "^an2;");
-  EXPECT_EQ(FormatSetCommand(CommandFor(OperateItem::Swr), 2), "");
-}
-
 // Stores through the table, as the polling states do.
 class StoreTest : public ::testing::Test {
  protected:
@@ -115,8 +104,8 @@ TEST_F(StoreTest, OtherKindsAndNotification) {
 // A machine around one polling state, to watch it send and time out.
 class OneStateMachine : public CStateMachine {
  public:
-  OneStateMachine(AppState& app, OperateItem item, SetRequest* request)
-      : CStateMachine(app, kTimerOperate), state(*this, CommandFor(item), &Final(), request) {}
+  OneStateMachine(AppState& app, OperateItem item)
+      : CStateMachine(app, kTimerOperate), state(*this, CommandFor(item), &Final(), nullptr) {}
   ValueQueryState state;
 };
 
@@ -127,7 +116,7 @@ class QueryStateTest : public ::testing::Test {
 };
 
 TEST_F(QueryStateTest, LowerCaseAnswerIsNotAcceptedAndTheQueryFails) {
-  OneStateMachine m(*t.app, OperateItem::Swr, nullptr);
+  OneStateMachine m(*t.app, OperateItem::Swr);
   m.Start(m.state);
   EXPECT_EQ(t.port->writes.back(), "^sw;");
   m.OnSerialEvent();
@@ -146,44 +135,12 @@ TEST_F(QueryStateTest, LowerCaseAnswerIsNotAcceptedAndTheQueryFails) {
 }
 
 TEST_F(QueryStateTest, FrequencyPrefixAlsoMatchesFaultAnswers) {
-  OneStateMachine m(*t.app, OperateItem::Frequency, nullptr);
+  OneStateMachine m(*t.app, OperateItem::Frequency);
   m.Start(m.state);
   t.port->rx = "^FL7;";
   m.OnSerialEvent();
   EXPECT_TRUE(m.IsIdle()) << "\"^F\" is a prefix of \"^FL\"";
   EXPECT_EQ(t.app->frequency.Get(), 0);
-}
-
-TEST_F(QueryStateTest, PendingSetIsSentOnceThenTheQueryFollows) {
-  SetRequest request{true, 1};
-  OneStateMachine m(*t.app, OperateItem::Attenuator, &request);
-  m.Start(m.state);
-  EXPECT_EQ(t.port->writes.back(), "^at1;");
-  t.host.AdvanceBy(9);
-  m.OnTimer(kTimerConnection);  // not its timer
-  EXPECT_FALSE(m.IsIdle());
-  m.OnTimer(kTimerOperate);
-  EXPECT_TRUE(m.IsIdle());
-  EXPECT_EQ(m.Result(), 0u);
-  EXPECT_FALSE(request.pending);
-
-  m.Start(m.state);
-  EXPECT_EQ(t.port->writes.back(), "^at;");
-  m.OnTimer(kTimerOperate);
-  EXPECT_EQ(m.Result(), kNoResponseAttenuator);
-}
-
-TEST_F(QueryStateTest, BypassFailureAndTransceiverPollGoesOn) {
-  OneStateMachine bypass(*t.app, OperateItem::Bypass, nullptr);
-  bypass.Start(bypass.state);
-  bypass.OnTimer(kTimerOperate);
-  EXPECT_EQ(bypass.Result(), kNoResponseBypass);
-
-  OneStateMachine poll(*t.app, OperateItem::TransceiverPoll, nullptr);
-  poll.Start(poll.state);
-  poll.OnTimer(kTimerOperate);
-  EXPECT_TRUE(poll.IsIdle());
-  EXPECT_EQ(poll.Result(), 0u);
 }
 
 }  // namespace

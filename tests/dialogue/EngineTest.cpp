@@ -128,15 +128,6 @@ TEST_F(EngineTest, UnacceptedResponseKeepsTheTimerRunning) {
   EXPECT_EQ(t.host.TickCount(), 500u);
 }
 
-TEST_F(EngineTest, RetryPatternSendsTenTimesThenFails) {
-  machine->Start(machine->first);
-  t.host.AdvanceBy(20000);
-  EXPECT_TRUE(machine->IsIdle());
-  EXPECT_EQ(machine->Result(), kNoResponseRevision);
-  EXPECT_EQ(std::count(t.port->writes.begin(), t.port->writes.end(), "^RV;"), 10);
-  EXPECT_EQ(machine->completions, 1);
-}
-
 TEST_F(EngineTest, CancelDuringAWaitEndsAtTheNextSend) {
   machine->Start(machine->first);
   t.host.AdvanceBy(100);
@@ -222,15 +213,6 @@ TEST_F(EngineTest, TraceLinesOnlyWhileTraceIsOnAndOnlyInTheMachinesLog) {
 
 TEST_F(EngineTest, ResponsesShowNonPrintableBytesEscaped) {
   EXPECT_EQ(PrintableForm(std::string("A\r\n\x7F\xFF~ ", 7)), "A\\x0D\\x0A\\x7F\\xFF~ ");
-}
-
-TEST_F(EngineTest, ReportGoesToTheMachineLogAndTheMainWindow) {
-  t.app->verboseLogging.Set(0);
-  machine->ReportVerbose(kIdsOpeningSerialPort, "ttyUSB0");
-  machine->Report(kIdsSerialPortOpen, "ttyUSB0");
-  ASSERT_EQ(machine->logged.size(), 2u);
-  ASSERT_EQ(t.sink.lines.size(), 1u);
-  EXPECT_EQ(t.sink.lines[0].text, "Serial Port ttyUSB0 is open");
 }
 
 TEST(RoutingTest, ConnectionMachineFirstThenOperationMachineThenPage) {

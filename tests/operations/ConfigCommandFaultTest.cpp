@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "operations/ConfigCommandFlows.h"
+#include "operations/ConfigTestSupport.h"
 #include "operations/FaultSeedRun.h"
 #include "support/SimApp.h"
 
@@ -14,12 +15,6 @@ namespace {
 
 // Each operation gets far more virtual time than its retries can use.
 constexpr std::uint32_t kBoundMs = 15000;
-
-Tola400Options Seeded(unsigned seed) {
-  Tola400Options options;
-  options.faults.seed = seed;
-  return options;
-}
 
 void InjectFaults(Tola400Model& model) {
   FaultOptions& f = model.Faults();
@@ -36,7 +31,7 @@ bool InputWasClean(const ModelCounters& before, const ModelCounters& after) {
 
 void AntennaEnableWithSeed(unsigned seed, SeedOutcome& outcome) {
   const std::string desired = "22311222211";  // differs from the model's "33311111122"
-  SimApp s(Seeded(seed));
+  SimApp s(SeededOptions(seed));
   ASSERT_TRUE(s.RunTest());
   InjectFaults(*s.model);
   ConfigCommandSession session(*s.app);
@@ -73,7 +68,7 @@ void AntennaEnableWithSeed(unsigned seed, SeedOutcome& outcome) {
 }
 
 void EraseWithSeed(unsigned seed, SeedOutcome& outcome) {
-  SimApp s(Seeded(seed));
+  SimApp s(SeededOptions(seed));
   ASSERT_TRUE(s.RunTest());
   InjectFaults(*s.model);
   EraseMemoriesFlow flow(*s.app);

@@ -60,11 +60,9 @@ class BlockMachine : public CStateMachine {
       : CStateMachine(app, kTimerConfigSave),
         read(*this, "ConfigSaveLoopBodyState", &Final(), memory),
         write(*this, "ConfigRestoreLoopBodyState", &Final(), memory) {}
-  void Complete() override { ++completions; }
 
   EepromReadState read;
   EepromWriteState write;
-  int completions = 0;
 };
 
 class EepromStateTest : public ::testing::Test {
@@ -85,60 +83,6 @@ class EepromStateTest : public ::testing::Test {
 
   TestApp t;
 };
-
-TEST_F(EepromStateTest, A256ByteRunIsReadInFourBlocksWithTheWorkedCommandTexts) {
-  BlockMachine& m = Install(EepromMemory::Mem2);
-  FakeEeprom eeprom;
-  AnswerFrom(eeprom);
-  std::array<std::uint8_t, 256> buffer{};
-  m.read.SetRun({1, 0x00, 256, buffer.data()});
-  t.app->progressPosition.Set(5);
-  m.Start(m.read);
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), 0u);
-  EXPECT_EQ(t.port->writes,
-            (std::vector<std::string>{"^ERP010040BF;", "^ERP0140407F;", "^ERP0180403F;", "^ERP01C040FF;"}));
-  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), eeprom.mem2.begin() + 256));
-  EXPECT_EQ(t.app->progressPosition.Get(), 5u + 256u);
-  EXPECT_EQ(m.completions, 1);
-}
-
-TEST_F(EepromStateTest, MemThreePagesAndTheFaultIndexUseTheirWorkedTexts) {
-  BlockMachine& m = Install(EepromMemory::Mem3);
-  FakeEeprom eeprom;
-  AnswerFrom(eeprom);
-  std::array<std::uint8_t, 64> page{};
-  m.read.SetRun({0x38, 0x00, 64, page.data()});
-  m.Start(m.read);
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS38004088;"});
-  EXPECT_TRUE(std::equal(page.begin(), page.end(), eeprom.mem3.begin() + 0x3800));
-
-  BlockMachine& index = Install(EepromMemory::Mem2);
-  t.port->writes.clear();
-  std::uint8_t value = 0;
-  index.read.SetRun({0, 0x1F, 1, &value});
-  index.Start(index.read);
-  ASSERT_TRUE(RunToEnd(index));
-  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERP001F01E0;"});
-  EXPECT_EQ(value, eeprom.mem2[0x1F]);
-}
-
-TEST_F(EepromStateTest, TheWorkedWriteIsAcceptedOnItsShortEchoButNotWithOneCharacterMore) {
-  BlockMachine& m = Install(EepromMemory::Mem2);
-  int sends = 0;
-  t.port->responder = [&](const std::string&) {
-    return std::string(++sends == 1 ? "^EWP002002DE0;" : "^EWP002002DE;");
-  };
-  std::array<std::uint8_t, 2> data{0x01, 0xAB};
-  m.write.SetRun({0, 0x20, 2, data.data()});
-  t.app->progressPosition.Set(0);
-  m.Start(m.write);
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), 0u);
-  EXPECT_EQ(t.port->writes, std::vector<std::string>(2, "^EWP00200201AB32;")) << "the 14-character echo is dropped";
-  EXPECT_EQ(t.app->progressPosition.Get(), 2u);
-}
 
 TEST_F(EepromStateTest, ALowerCaseAnswerIsAcceptedAndABadChecksumCostsOneTimeOut) {
   BlockMachine& m = Install(EepromMemory::Mem2);
@@ -182,55 +126,20 @@ TEST_F(EepromStateTest, NineTimeOutsOverTheFourBlocksOfARunAreSurvivedTheTenthIs
   }
 }
 
-TEST_F(EepromStateTest, ARunThatNeverGetsAnAnswerIsSentTenTimesThenFails) {
-  BlockMachine& m = Install(EepromMemory::Mem2);
-  std::array<std::uint8_t, 64> buffer{};
-  m.read.SetRun({2, 0x40, 64, buffer.data()});
-  m.Start(m.read);
-  const std::uint32_t start = t.host.TickCount();
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), kNoResponseReadEeprom);
-  EXPECT_EQ(t.port->writes, std::vector<std::string>(10, "^ERP0240407E;"));
-  EXPECT_EQ(t.host.TickCount() - start, 20000u);
-  EXPECT_EQ(m.completions, 1);
-}
-
-TEST_F(EepromStateTest, AMemTwoRunLeavingItsBankFailsBeforeSendingButMemThreeIsNotChecked) {
-  BlockMachine& m = Install(EepromMemory::Mem2);
-  std::array<std::uint8_t, 32> buffer{};
-  m.read.SetRun({0, 0xF0, 32, buffer.data()});
-  m.Start(m.read);
-  EXPECT_TRUE(m.IsIdle()) << "the check fails inside the start";
-  EXPECT_EQ(m.Result(), kInvalidEepromAddress);
-  EXPECT_TRUE(t.port->writes.empty());
-
-  // A bank the tables do not know is refused the same way.
-  m.write.SetRun({4, 0x00, 16, buffer.data()});
-  m.Start(m.write);
-  EXPECT_EQ(m.Result(), kInvalidEepromAddress);
-  EXPECT_TRUE(t.port->writes.empty());
-
-  BlockMachine& m3 = Install(EepromMemory::Mem3);
-  FakeEeprom eeprom;
-  AnswerFrom(eeprom);
-  m3.read.SetRun({0, 0xF0, 32, buffer.data()});
-  m3.Start(m3.read);
-  ASSERT_TRUE(RunToEnd(m3));
-  EXPECT_EQ(m3.Result(), 0u);
-  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS00F020F0;"});
-}
-
-TEST_F(EepromStateTest, AMemTwoRunLongerThanTheRestOfItsBankIsRefusedBeforeItsFirstBlock) {
-  // Block by block it would pass: 0xC0-0xFF, then the second block's address wraps to 0x00.
+TEST_F(EepromStateTest, AMemTwoRunLeavingItsBankIsRefusedBeforeItsFirstBlockButMemThreeIsNotChecked) {
   BlockMachine& m = Install(EepromMemory::Mem2);
   FakeEeprom eeprom;
   AnswerFrom(eeprom);
   const auto before = eeprom.mem2;
   std::array<std::uint8_t, 128> data{};
-  m.write.SetRun({1, 0xC0, 128, data.data()});
-  m.Start(m.write);
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), kInvalidEepromAddress);
+  // Block by block the first would pass: 0xC0-0xFF, then the second block's address wraps to 0x00.
+  for (const EepromRun& run : {EepromRun{1, 0xC0, 128, data.data()}, EepromRun{0, 0xF0, 32, data.data()},
+                               EepromRun{4, 0x00, 16, data.data()}}) {
+    m.write.SetRun(run);
+    m.Start(m.write);
+    EXPECT_TRUE(m.IsIdle()) << "the check fails inside the start";
+    EXPECT_EQ(m.Result(), kInvalidEepromAddress);
+  }
   EXPECT_TRUE(t.port->writes.empty());
   EXPECT_EQ(eeprom.mem2, before);
 
@@ -240,41 +149,14 @@ TEST_F(EepromStateTest, AMemTwoRunLongerThanTheRestOfItsBankIsRefusedBeforeItsFi
   ASSERT_TRUE(RunToEnd(m));
   EXPECT_EQ(m.Result(), 0u);
   EXPECT_EQ(t.port->writes.size(), 2u);
-}
 
-TEST_F(EepromStateTest, ARunIsReadFromItsStartAgainEachTimeTheStateIsEntered) {
-  BlockMachine& m = Install(EepromMemory::Mem2);
-  FakeEeprom eeprom;
-  AnswerFrom(eeprom);
-  std::array<std::uint8_t, 100> buffer{};
-  int provided = 0;
-  m.read.SetRunProvider([&] {
-    ++provided;
-    return EepromRun{3, 0x10, 100, buffer.data()};
-  });
-  m.Start(m.read);
-  ASSERT_TRUE(RunToEnd(m));
-  m.Start(m.read);
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(provided, 2);
-  ASSERT_EQ(t.port->writes.size(), 4u);
-  EXPECT_EQ(t.port->writes[0], "^ERP031040AD;");
-  EXPECT_EQ(t.port->writes[1], "^ERP03502489;");
-  EXPECT_EQ(t.port->writes[2], t.port->writes[0]);
-  EXPECT_TRUE(std::equal(buffer.begin(), buffer.end(), eeprom.mem2.begin() + 3 * 256 + 0x10));
-}
-
-TEST_F(EepromStateTest, ACancelledMachineSendsNoFurtherBlock) {
-  BlockMachine& m = Install(EepromMemory::Mem3);
-  FakeEeprom eeprom;
-  AnswerFrom(eeprom);
-  std::array<std::uint8_t, 256> buffer{};
-  m.read.SetRun({0x10, 0x00, 256, buffer.data()});
-  m.Start(m.read);
-  EXPECT_TRUE(m.Cancel());
-  ASSERT_TRUE(RunToEnd(m));
-  EXPECT_EQ(m.Result(), kErrorCancelled);
-  EXPECT_EQ(t.port->writes.size(), 1u);
+  BlockMachine& m3 = Install(EepromMemory::Mem3);
+  t.port->writes.clear();
+  m3.read.SetRun({0, 0xF0, 32, data.data()});
+  m3.Start(m3.read);
+  ASSERT_TRUE(RunToEnd(m3));
+  EXPECT_EQ(m3.Result(), 0u);
+  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS00F020F0;"});
 }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -88,32 +87,6 @@ TEST_F(ConfigSaveTest, WritesAFileHoldingBothMemoriesAsTheAmplifierHasThem) {
   EXPECT_EQ(s.App().configurationFolder.Get(), s.folder.Path());
 }
 
-// The machine on its own, as the dialog drives it: its states' names, its images and its notice.
-TEST_F(ConfigSaveTest, TheMachineReadsBothImagesUnderItsStateNamesAndNotifiesItsResult) {
-  auto owned = std::make_unique<ConfigSaveMachine>(s.App());
-  ConfigSaveMachine& machine = *owned;
-  ASSERT_TRUE(s.App().ReplaceOperationMachine(std::move(owned)));
-  RecordingListener finished;
-  s.App().dialogueFinished.AddListenerQuiet(&finished);
-  s.App().trace.Set(1);
-  std::vector<std::string> trace;
-  machine.SetTraceHook([&](const std::string& line) { trace.push_back(line); });
-
-  ASSERT_TRUE(machine.Start());
-  EXPECT_FALSE(machine.Start()) << "already running";
-  ASSERT_TRUE(s.Host().RunUntil([&] { return machine.IsIdle(); }, 120000));
-  s.App().dialogueFinished.RemoveListener(&finished);
-
-  EXPECT_EQ(finished.messages, (std::vector<std::pair<std::uint32_t, std::uint32_t>>{{kIdDialogueFinished, 0}}));
-  const auto bank2 = machine.Mem2Bytes(2, 0x10);
-  ASSERT_EQ(bank2.size(), 0xF0u);
-  EXPECT_TRUE(std::equal(bank2.begin(), bank2.end(), s.Model().Mem2().begin() + 2 * 256 + 0x10));
-  EXPECT_TRUE(machine.Mem2Bytes(4, 0).empty());
-  EXPECT_TRUE(std::equal(machine.Mem3Image().begin(), machine.Mem3Image().end(), s.Model().Mem3().begin()));
-  ExpectTraced(trace, {"DetermineSpeedState Send \";\"", "ConfigSaveLoopBodyState Send \"^ERP000040C0;\"",
-                       "ConfigSaveLoopBodyState Send \"^ERS3FC040C1;\"", "DelayFinishProgressState Timer Elapsed 700 ms"});
-}
-
 TEST_F(ConfigSaveTest, ASaveIntoAnotherFolderMakesItTheConfigurationFolder) {
   const std::string other = s.folder / "elsewhere";
   ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
@@ -187,17 +160,6 @@ TEST_F(ConfigSaveTest, AnAmplifierThatFallsSilentEndsTheRunAfterTenSendsAndKeeps
   EXPECT_TRUE(save.Closed());
   EXPECT_EQ(save.DialogResult(), 2);
   EXPECT_EQ(Occurrences(s.sim.sink, "Save configuration was cancelled"), 1u);
-}
-
-TEST_F(ConfigSaveTest, NoSpeedFoundIsReportedWithItsCode) {
-  ConfigSaveController save(s.App());
-  ASSERT_TRUE(save.Open());
-  s.sim.port->Connect(nullptr);
-  s.Host().ExpectBox("No response after reset", BoxAnswer::Ok);
-  ASSERT_TRUE(save.FileChosen(save.ProposedPath()));
-  ASSERT_TRUE(s.Host().RunUntil([&] { return !save.Busy(); }, 60000));
-  EXPECT_EQ(save.Outcome(), kNoResponseAfterReset);
-  EXPECT_FALSE(save.Closed());
 }
 
 TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsReportedTwiceAndTheDialogStaysOpen) {

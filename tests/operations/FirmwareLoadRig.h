@@ -25,10 +25,7 @@ class RecordingSendingView : public SendingFirmwareView {
   void AppendLog(const std::string& text) override { log.push_back(text); }
   void SetTitle(const std::string& text) override { title = text; }
   void SetProgressRange(std::uint32_t maximum) override { range = maximum; }
-  void SetProgressPosition(std::uint32_t value) override {
-    position = value;
-    ++positionChanges;
-  }
+  void SetProgressPosition(std::uint32_t value) override { position = value; }
   void SetBusy(bool value) override { busy = value; }
   void SetButtonCaption(const std::string& text) override { caption = text; }
   void CloseView(int result) override { closedWith = result; }
@@ -43,7 +40,6 @@ class RecordingSendingView : public SendingFirmwareView {
   std::string title;
   std::uint32_t range = 0;
   std::uint32_t position = 0;
-  unsigned positionChanges = 0;
   bool busy = false;
   std::string caption = "Cancel";
   std::optional<int> closedWith;

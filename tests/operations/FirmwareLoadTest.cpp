@@ -239,61 +239,35 @@ TEST(FirmwareLoadTest, RevisionThatDiffersFailsTheVerification) {
 }
 
 TEST(FirmwareLoadTest, BadFilesEndBeforeAnythingIsSent) {
-  struct Case {
-    const char* name;
-    std::function<std::string(FirmwareLoadRig&)> file;
-    std::string firstLine;  // the line the machine logs, if any
-    ResultCode code;
+  auto unreconciled = MakeFirmwareWindow(0x300, 28);
+  unreconciled[1] = static_cast<std::uint8_t>(unreconciled[1] ^ 0x10);
+  const std::pair<std::string, ResultCode> cases[] = {
+      {WindowToIntelHex(unreconciled), kHexFileChecksum},  // every record good, the whole image not
+      {"\r\n:0100000001FF\r\n", kHexLineChecksum},
   };
-  const std::vector<Case> cases{
-      {"wrong reconciliation word",
-       [](FirmwareLoadRig& rig) {
-         auto window = MakeFirmwareWindow(0x300, 28);
-         window[1] = static_cast<std::uint8_t>(window[1] ^ 0x10);
-         return rig.WriteFirmware(window, 123);
-       },
-       "", kHexFileChecksum},
-      {"missing file", [](FirmwareLoadRig& rig) { return rig.folder / "tola400fw0123.hex"; },
-       "Line 0, error code 0x00000002: ", kErrorFileNotFound},
-      {"bad hex digit", [](FirmwareLoadRig& rig) { return rig.WriteText("tola400fw0123.hex", ":0G00000001FF\r\n"); },
-       "Line 1, error code 0xE200000B: ", kUnexpectedHexCharacter},
-      {"broken record", [](FirmwareLoadRig& rig) { return rig.WriteText("tola400fw0123.hex", "\r\n:0100000001FF\r\n"); },
-       "Line 2, error code 0xE2000022: ", kHexLineChecksum},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [text, code] : cases) {
+    SCOPED_TRACE(code);
     FirmwareLoadRig rig;
     ASSERT_TRUE(rig.Connect());
-    const std::string path = c.file(rig);
     const std::size_t sentBefore = rig.sim.port->Sent().size();
-    rig.Begin(path, 123);
+    rig.Begin(rig.WriteText("tola400fw0123.hex", text), 123);
     ASSERT_TRUE(rig.dialog->IsFinished()) << "the dialog learns of it at once";
-    EXPECT_EQ(rig.dialog->Completion(), c.code);
+    EXPECT_EQ(rig.dialog->Completion(), code);
     rig.sim.host.AdvanceBy(5000);
     EXPECT_EQ(rig.sim.port->Sent().size(), sentBefore) << "nothing was sent";
-    if (!c.firstLine.empty()) {
-      EXPECT_EQ(rig.view.log.at(3).rfind(c.firstLine, 0), 0u) << rig.view.log.at(3);
-    }
-    ExpectFailureTail(rig.view, c.code);
+    ExpectFailureTail(rig.view, code);
   }
 }
 
-TEST(FirmwareLoadTest, ClosingDuringTheLoadAsksFirst) {
+TEST(FirmwareLoadTest, ClosingDuringTheLoadStopsAllTraffic) {
   FirmwareLoadRig rig;
   ASSERT_TRUE(rig.Prepare(0x2000, 29));
   rig.CountPackets();
   rig.Begin(rig.file, 123);
   ASSERT_TRUE(rig.sim.host.RunUntil([&] { return rig.packetsSeen.size() >= 10; }, 60000));
-
-  rig.sim.host.ExpectBox("Are you sure you wish to close the TOLA Utility while loading firmware?", BoxAnswer::No);
-  EXPECT_FALSE(rig.dialog->RequestClose());
-  ASSERT_EQ(rig.sim.host.Boxes().size(), 1u);
-  EXPECT_EQ(rig.sim.host.Boxes()[0].caption, "Critical Operation in Progress");
-  EXPECT_EQ(rig.sim.host.Boxes()[0].buttons, BoxButtons::YesNo);
-  ASSERT_TRUE(rig.sim.host.RunUntil([&] { return rig.packetsSeen.size() >= 20; }, 60000)) << "No keeps it running";
-
-  rig.sim.host.ExpectBox("Are you sure", BoxAnswer::Yes);
+  rig.sim.host.ExpectBox("Are you sure you wish to close the TOLA Utility while loading firmware?", BoxAnswer::Yes);
   EXPECT_TRUE(rig.dialog->RequestClose());
+  EXPECT_EQ(rig.sim.host.Boxes().at(0).caption, "Critical Operation in Progress");
   EXPECT_EQ(rig.view.closedWith, 2);
   EXPECT_EQ(rig.sim.app->OperationMachine(), nullptr);
   const std::size_t sent = rig.sim.port->Sent().size();

@@ -109,26 +109,6 @@ TEST_F(SendFirmwareTest, FromRunningFirmwareTheSpeedGoesTo38400AndBack) {
   EXPECT_EQ(rig->sim.port->Speed(), 9600u);
 }
 
-TEST_F(SendFirmwareTest, FromTheLoaderTheFoundSpeedIsKept) {
-  Tola400Options options;
-  options.startInLoader = true;
-  options.speed = 19200;
-  options.revisionAfterLoad = 130;
-  Build(options);
-  ASSERT_TRUE(rig->Connect());
-  ASSERT_EQ(App().ConnectionState(), kConnectionLoader);
-  SendFirmware operation(App(), *ui);
-  EXPECT_EQ(operation.Run(Choice(0x400, 130)), SendFirmwareOutcome::Loaded);
-  EXPECT_TRUE(rig->Flash() == window);
-  EXPECT_TRUE(ui->pageLog.empty()) << "38,400 already, and no way back afterwards";
-  EXPECT_EQ(rig->sim.port->Sent().find("^LD;"), std::string::npos);
-  EXPECT_EQ(rig->sim.model->CountOf("^I;"), 2u) << "the port test's and the load's identification";
-  EXPECT_EQ(rig->sim.model->Counters().speedChanges, 0u);
-  ASSERT_TRUE(FinalTestEnds());
-  EXPECT_EQ(rig->sim.port->Speed(), 19200u);
-  EXPECT_EQ(App().installedRevision.Get(), 130);
-}
-
 TEST_F(SendFirmwareTest, NothingAnsweringShowsThePreparationUntilTheLoaderAnswers) {
   Build({});
   rig->sim.model->PowerOff();
@@ -157,21 +137,6 @@ TEST_F(SendFirmwareTest, NothingAnsweringShowsThePreparationUntilTheLoaderAnswer
   ASSERT_TRUE(FinalTestEnds());
   EXPECT_EQ(App().ConnectionState(), kConnectionFirmware);
   EXPECT_EQ(rig->sim.port->Speed(), 38400u);
-}
-
-TEST_F(SendFirmwareTest, GivingUpTheWaitAbandonsTheSend) {
-  Build({});
-  rig->sim.model->PowerOff();
-  rig->sim.connection->StartTest();
-  rig->sim.host.AdvanceBy(2000);
-  ui->prepareLimitMs = 5000;
-  SendFirmware operation(App(), *ui);
-  EXPECT_EQ(operation.Run(Choice(0x400, 123)), SendFirmwareOutcome::NoLoader);
-  EXPECT_EQ(ui->prepareShown, 1);
-  EXPECT_EQ(ui->prepareView.closed, 1);
-  EXPECT_EQ(ui->sendingShown, 0);
-  EXPECT_EQ(App().watchFlag.Get(), 0u);
-  EXPECT_EQ(rig->sim.sink.lines.back().text, "Ready");
 }
 
 TEST_F(SendFirmwareTest, NoFileOrAnotherDeviceSendsNothing) {

