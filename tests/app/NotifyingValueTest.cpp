@@ -7,16 +7,13 @@ namespace {
 
 TEST(NotifyingValueTest, ListenersAreToldInOrderAndOnceEach) {
   NotifyingValue<std::uint32_t> value(32868, 0);
-  RecordingListener a, b;
   std::vector<char> order;
   struct Tagged : Listener {
-    std::vector<char>* order;
+    Tagged(std::vector<char>& o, char t) : order(o), tag(t) {}
+    void OnNotify(std::uint32_t, std::uint32_t) override { order.push_back(tag); }
+    std::vector<char>& order;
     char tag;
-    void OnNotify(std::uint32_t, std::uint32_t) override { order->push_back(tag); }
-  } first, second;
-  first.order = second.order = &order;
-  first.tag = '1';
-  second.tag = '2';
+  } first(order, '1'), second(order, '2');
 
   value.AddListenerQuiet(&second);
   value.AddListenerQuiet(&first);

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "app/Format.h"
+#include "formats/Crc32.h"
 #include "support/ChildProcess.h"
 
 namespace tola::test {
@@ -16,6 +19,32 @@ struct RunResult {
   std::string out;
   std::string err;
 };
+
+inline bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t nl = std::min(text.find('\n', at), text.size());
+    lines.push_back(text.substr(at, nl - at));
+    at = nl + 1;
+  }
+  return lines;
+}
+
+// A configuration file of amplifier `serial` holding `memory` lines, with its CRC line.
+inline std::string ConfigurationFile(unsigned serial, const std::vector<std::string>& memory = {}) {
+  std::vector<std::string> lines{"*TOLA Configuration saved on 2026-01-01 at 12:00:00",
+                                 FormatText("TOLA Serial Number = %05u", serial)};
+  lines.insert(lines.end(), memory.begin(), memory.end());
+  std::uint32_t crc = 0;
+  std::string text;
+  for (const std::string& line : lines) {
+    crc = Crc32Update(crc, line);
+    text += line + "\r\n";
+  }
+  return text + FormatText("CRC32 = 0x%08X", ~crc) + "\r\n";
+}
 
 // Reads the program's output until its standard error holds `text`; false after `timeoutMs`.
 inline bool WaitForStderr(ChildProcess& child, const std::string& text, int timeoutMs) {

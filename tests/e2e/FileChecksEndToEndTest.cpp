@@ -16,8 +16,6 @@
 namespace tola::test {
 namespace {
 
-bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST_F(EndToEnd, BadFilesAreRefusedBeforeThePortTest) {
   const std::string fifo = Folder() + "/pipe.TOLAConfig";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

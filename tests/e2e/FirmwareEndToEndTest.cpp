@@ -25,7 +25,6 @@ class FirmwareEndToEnd : public EndToEnd {
     std::ofstream(path, std::ios::binary) << WindowToIntelHex(window);
     return path;
   }
-  static bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 };
 
 TEST_F(FirmwareEndToEnd, NewestFileOfTheFolderIsLoadedAndVerified) {
@@ -38,15 +37,10 @@ TEST_F(FirmwareEndToEnd, NewestFileOfTheFolderIsLoadedAndVerified) {
 
   const RunResult r = Tola({"--port", port, "--verbose", "load-firmware", "--folder", folder}, 90000);
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_TRUE(Has(r.err, "Sending firmware from " + folder)) << r.err;
-  EXPECT_TRUE(Has(r.err, "Change RS-232 speed to 38400 bit/s")) << r.err;
-  EXPECT_TRUE(Has(r.err, "TOLA revision 01.23. RS-232 speed 38400 bit/s")) << r.err;
+  // The operation's own lines are its tests'; here: the folder's newest file, and the dialog lines
+  // printed once each.
   EXPECT_TRUE(Has(r.err, "Sending firmware file " + newest + " to TOLA400")) << r.err;
-  EXPECT_TRUE(Has(r.err, "Waiting 3 seconds for reset to complete")) << r.err;
-  EXPECT_TRUE(Has(r.err, "Loaded TOLA400 firmware revision \"02.05\"\r\nTOLA responded with revision \"02.05\"")) << r.err;
-  EXPECT_TRUE(Has(r.err, "TOLA400 verification succeeded\n")) << r.err;
   EXPECT_TRUE(Has(r.err, "TOLA400 firmware load is complete\n")) << r.err;
-  EXPECT_TRUE(Has(r.err, "Elapsed time: ")) << r.err;
   EXPECT_TRUE(Has(r.err, "\nReady\n")) << r.err;
   EXPECT_FALSE(Has(r.err, "Click")) << "no window to close on a terminal";
   EXPECT_EQ(r.err.find("TOLA400 firmware load is complete"), r.err.rfind("TOLA400 firmware load is complete"))
@@ -57,18 +51,6 @@ TEST_F(FirmwareEndToEnd, NewestFileOfTheFolderIsLoadedAndVerified) {
   EXPECT_EQ(test.status, 0) << test.out << test.err;
   EXPECT_TRUE(Has(test.out, "Revision:          02.05")) << test.out;
   EXPECT_TRUE(Has(test.out, "Speed:             19200 bit/s")) << test.out;
-}
-
-TEST_F(FirmwareEndToEnd, FromTheLoaderNoLoaderCommandIsSent) {
-  const std::string file = WriteFirmware(Folder() + "/fw", "tola400fw0110.hex", 0x600, 4);
-  const std::string port = StartSimulator({"--loader", "--revision-after-load", "01.10"});
-  ASSERT_FALSE(port.empty());
-  const RunResult r = Tola({"--port", port, "--trace", "load-firmware", file}, 90000);
-  EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_FALSE(Has(r.err, "^LD;")) << r.err;
-  EXPECT_TRUE(Has(r.err, "LoadBeginDownloadState Send \"D\"")) << r.err;
-  EXPECT_TRUE(Has(r.err, "LoadFirmwareLastState Send 132 bytes 0x")) << r.err;
-  EXPECT_TRUE(Has(r.err, "TOLA400 firmware load is complete")) << r.err;
 }
 
 TEST_F(FirmwareEndToEnd, NothingAnsweringShowsTheInstructionsAndGivesUp) {
@@ -84,7 +66,7 @@ TEST_F(FirmwareEndToEnd, NothingAnsweringShowsTheInstructionsAndGivesUp) {
   EXPECT_FALSE(Has(r.err, "Sending firmware file")) << r.err;
 }
 
-TEST_F(FirmwareEndToEnd, BadFileFailsAndUsageErrorsAreRefused) {
+TEST_F(FirmwareEndToEnd, BadFileFailsBeforeAnythingIsSent) {
   const std::string file = WriteFirmware(Folder() + "/fw", "tola400fw0110.hex", 0x400, 6, true);
   const std::string port = StartSimulator({});
   ASSERT_FALSE(port.empty());
@@ -97,14 +79,6 @@ TEST_F(FirmwareEndToEnd, BadFileFailsAndUsageErrorsAreRefused) {
   EXPECT_EQ(empty.status, 1) << empty.out << empty.err;
   EXPECT_TRUE(Has(empty.err, "A required firmware file is missing")) << empty.err;
   EXPECT_TRUE(Has(empty.err, "Firmware folder does not contain required TOLA firmware file")) << empty.err;
-
-  EXPECT_EQ(Tola({"--port", port, "load-firmware", Folder() + "/image.hex"}).status, 2);
-  EXPECT_EQ(Tola({"--port", port, "load-firmware", "--timeout", "soon"}).status, 2);
-  EXPECT_EQ(Tola({"--port", port, "load-firmware", "a/tola400fw0001.hex", "b/tola400fw0002.hex"}).status, 2);
-  const RunResult help = Tola({"load-firmware", "--help"});
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(Has(help.out, "Usage: tola load-firmware [FILE] [--folder DIR] [--timeout SECONDS]"));
-  EXPECT_TRUE(Has(Tola({"--help"}).out, "load-firmware [FILE]"));
 }
 
 TEST_F(FirmwareEndToEnd, CtrlCAsksAndWithoutATerminalTheLoadGoesOn) {

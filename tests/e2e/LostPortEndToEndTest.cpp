@@ -8,23 +8,13 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
-#include "app/Format.h"
 #include "e2e/E2eSupport.h"
-#include "formats/Crc32.h"
 #include "support/FirmwareHex.h"
 
 namespace tola::test {
 namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
-}
 
 std::size_t Count(const std::string& text, const std::string& part) {
   std::size_t n = 0;
@@ -37,28 +27,21 @@ std::size_t Count(const std::string& text, const std::string& part) {
 bool WaitForTraffic(const std::string& log, const std::string& mark) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while (std::chrono::steady_clock::now() < deadline) {
-    if (ReadFile(log).find(mark) != std::string::npos) return true;
+    if (ReadWholeFile(log).find(mark) != std::string::npos) return true;
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   }
   return false;
 }
 
 // A configuration of amplifier 1234 whose restorable MEM3 fills 224 write commands.
-std::string ConfigurationFile() {
-  std::vector<std::string> lines{"*TOLA Configuration saved on 2026-01-01 at 12:00:00",
-                                 "TOLA Serial Number = 01234"};
+std::string RestorableFile() {
+  std::vector<std::string> memory;
   for (unsigned address = 0; address < 0x3800; address += 0x40) {
     std::string data;
     for (unsigned i = 0; i < 0x40; ++i) data += FormatText("%02X", (address / 0x40 + i) & 0xFF);
-    lines.push_back(FormatText("MEM3 %04X 40 %s", address, data));
+    memory.push_back(FormatText("MEM3 %04X 40 %s", address, data));
   }
-  std::uint32_t crc = 0;
-  std::string text;
-  for (const std::string& line : lines) {
-    crc = Crc32Update(crc, line);
-    text += line + "\r\n";
-  }
-  return text + FormatText("CRC32 = 0x%08X", ~crc) + "\r\n";
+  return ConfigurationFile(1234, memory);
 }
 
 struct LossCase {
@@ -76,10 +59,10 @@ class LostPortEndToEnd : public EndToEnd, public ::testing::WithParamInterface<L
 TEST_P(LostPortEndToEnd, KilledSimulatorEndsTheCommandWithOneLineAndStatus3) {
   const LossCase& c = GetParam();
   std::string file = Folder() + "/input";
-  if (std::string(c.name) == "restore-config") {
+  if (std::string(c.name) == "restore_config") {
     file += ".TOLAConfig";
-    std::ofstream(file, std::ios::binary) << ConfigurationFile();
-  } else if (std::string(c.name) == "load-firmware") {
+    std::ofstream(file, std::ios::binary) << RestorableFile();
+  } else if (std::string(c.name) == "load_firmware") {
     file = Folder() + "/tola400fw0123.hex";
     std::ofstream(file, std::ios::binary) << WindowToIntelHex(MakeFirmwareWindow(0x8000, 9));
   }
@@ -89,7 +72,7 @@ TEST_P(LostPortEndToEnd, KilledSimulatorEndsTheCommandWithOneLineAndStatus3) {
   std::vector<std::string> args{"--port", port};
   for (const std::string& a : c.args) args.push_back(a == "FILE" ? file : a);
   auto tola = StartTola(args);
-  ASSERT_TRUE(WaitForTraffic(log, c.traffic)) << ReadFile(log);
+  ASSERT_TRUE(WaitForTraffic(log, c.traffic)) << ReadWholeFile(log);
 
   if (c.silenceFirst) {
     // A stopped simulator keeps its terminal open and answers nothing: cycles fail, the command
@@ -119,16 +102,10 @@ INSTANTIATE_TEST_SUITE_P(
     Commands, LostPortEndToEnd,
     ::testing::Values(
         LossCase{"monitor", {"--quiet", "monitor", "--interval", "100"}, "^sw;", "", true},
-        LossCase{"save-config", {"save-config", "FILE"}, "^ERS", "", false},
-        LossCase{"restore-config", {"restore-config", "FILE"}, "^EWS", "restore again", false},
-        LossCase{"load-firmware", {"load-firmware", "FILE"}, "AMP>PC 38400 A\n", "load the firmware again", false}),
-    [](const ::testing::TestParamInfo<LossCase>& row) {
-      std::string name = row.param.name;
-      for (char& ch : name) {
-        if (ch == '-') ch = '_';
-      }
-      return name;
-    });
+        LossCase{"save_config", {"save-config", "FILE"}, "^ERS", "", false},
+        LossCase{"restore_config", {"restore-config", "FILE"}, "^EWS", "restore again", false},
+        LossCase{"load_firmware", {"load-firmware", "FILE"}, "AMP>PC 38400 A\n", "load the firmware again", false}),
+    [](const ::testing::TestParamInfo<LossCase>& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace tola::test

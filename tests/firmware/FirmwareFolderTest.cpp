@@ -61,11 +61,7 @@ TEST(FirmwareChoiceTest, HighestRevisionWinsAndTheFirstOfEqualsStays) {
   EXPECT_EQ(notes.notesFile, "/fw/tola400fwnotes.rtf") << "a trailing separator joins to exactly one";
   EXPECT_EQ(notes.notesRevision, 400);
   EXPECT_EQ(notes.firmwareFile, "/fw/tola400fw0007.hex");
-}
 
-TEST(FirmwareChoiceTest, RevisionTexts) {
-  EXPECT_EQ(FileRevisionText(123), "01.23");
-  EXPECT_EQ(FileRevisionText(4464), "44.64");
   EXPECT_EQ(FileRevisionText(12345), "123.45");
   EXPECT_EQ(FileRevisionText(0), "00.00");
   EXPECT_EQ(AvailableRevisionText(FirmwareChoice{}), "Missing");

@@ -4,22 +4,17 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "serial/VirtualPorts.h"
 #include "support/ChildProcess.h"
-#include "support/TempFolder.h"
 
 namespace tola::test {
 namespace {
@@ -110,15 +105,11 @@ TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
   TempRuntimeDir dir;
   ASSERT_FALSE(dir.path.empty());
   SimProcess sim(dir.path, {"--speed", "19200", "--serial", "4321"});
-  ASSERT_TRUE(sim.Started());
   std::string name, slave;
   ASSERT_TRUE(sim.Publish(name, slave));
   EXPECT_EQ(name, "ttySIM0");
   const std::string link = dir.PortFolder() + "/" + name;
   EXPECT_EQ(std::filesystem::read_symlink(link).string(), slave);
-  const auto ports = ListVirtualPorts(dir.PortFolder());
-  ASSERT_EQ(ports.size(), 1u);
-  EXPECT_EQ(ports[0].name, "ttySIM0");
 
   {
     PlainPort port(link);
@@ -130,12 +121,6 @@ TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
     ASSERT_FALSE(answer.empty());
     EXPECT_EQ(answer.back(), ';');
     EXPECT_EQ(port.Ask("^sn;"), "^SN4321;");
-  }
-  // The program closed its end; the terminal stays usable for the next open.
-  {
-    PlainPort port(link);
-    ASSERT_TRUE(port.SetSpeed(19200));
-    EXPECT_EQ(port.Ask("^RV;"), "^RV01.23;");
   }
 
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
@@ -157,80 +142,6 @@ TEST(PtySimulator, FollowsSpeedChangesAndPacesEveryByte) {
   // Four bytes out and eight back at 4,800 bit/s cannot take less than 12 byte times.
   EXPECT_GE(port.LastAskMicros(), 12 * 2083);
   EXPECT_EQ(sim.Stop(SIGINT), 0);
-}
-
-TEST(PtySimulator, SecondSimulatorTakesTheNextNameOrTheOneGiven) {
-  TempRuntimeDir dir;
-  SimProcess first(dir.path, {});
-  SimProcess second(dir.path, {"--loader"});
-  SimProcess named(dir.path, {"--name", "ttyBENCH"});
-  std::string a, b, c, ignored;
-  ASSERT_TRUE(first.ReadLine(a));
-  ASSERT_TRUE(second.ReadLine(b));
-  ASSERT_TRUE(named.ReadLine(c));
-  EXPECT_NE(a, b);
-  EXPECT_TRUE((a == "ttySIM0" && b == "ttySIM1") || (a == "ttySIM1" && b == "ttySIM0")) << a << " " << b;
-  EXPECT_EQ(c, "ttyBENCH");
-  EXPECT_EQ(ListVirtualPorts(dir.PortFolder()).size(), 3u);
-
-  // The one started in its loader answers as the loader.
-  PlainPort port(dir.PortFolder() + "/" + b);
-  ASSERT_TRUE(port.SetSpeed(38400));
-  EXPECT_NE(port.Ask("^I;").find("tola400"), std::string::npos);
-
-  // A name in use is refused.
-  SimProcess clash(dir.path, {"--name", "ttyBENCH"});
-  EXPECT_FALSE(clash.ReadLine(ignored, 3000));
-  EXPECT_EQ(clash.Wait(), 1);
-}
-
-TEST(PtySimulator, HelpExplainsEveryOptionAndMistakesAreRefused) {
-  TempRuntimeDir dir;
-  SimProcess help(dir.path, {"--help"});
-  EXPECT_EQ(help.Finish(), 0);
-  const std::string text = help.Stdout();
-  for (const char* option : {"--speed", "--serial", "--revision", "--revision-after-load", "--loader",
-                             "--answer-delay", "--drop", "--corrupt", "--delay", "--nak", "--silence",
-                             "--seed", "--log", "--name", "--help"}) {
-    EXPECT_NE(text.find(option), std::string::npos) << option;
-  }
-  SimProcess wrong(dir.path, {"--speed", "1200"});
-  EXPECT_EQ(wrong.Finish(), 2);
-  EXPECT_NE(wrong.Stderr().find("--speed"), std::string::npos);
-  EXPECT_FALSE(std::filesystem::exists(dir.PortFolder() + "/ttySIM0"));
-}
-
-TEST(PtySimulator, TrafficLogShowsBothDirectionsWithTimes) {
-  TempRuntimeDir dir;
-  const std::string logPath = dir.path + "/traffic.log";
-  SimProcess sim(dir.path, {"--log", logPath});
-  std::string name;
-  ASSERT_TRUE(sim.Publish(name));
-  {
-    PlainPort port(dir.PortFolder() + "/" + name);
-    ASSERT_TRUE(port.SetSpeed(9600));
-    EXPECT_EQ(port.Ask(";", 300), "");
-    ASSERT_TRUE(port.SetSpeed(38400));
-    EXPECT_EQ(port.Ask("^sn;"), "^SN1234;");
-  }
-  ASSERT_EQ(sim.Stop(), 0);
-  const std::string log = ReadWholeFile(logPath);
-  EXPECT_NE(log.find("PC>AMP  9600 ;   [speeds differ"), std::string::npos) << log;
-  EXPECT_NE(log.find("PC>AMP 38400 ^sn;"), std::string::npos) << log;
-  EXPECT_NE(log.find("AMP>PC 38400 ^SN1234;"), std::string::npos) << log;
-}
-
-TEST(PtySimulator, UnplugFaultClosesTheTerminalAndEnds) {
-  TempRuntimeDir dir;
-  SimProcess sim(dir.path, {"--unplug", "1"});
-  std::string name;
-  ASSERT_TRUE(sim.Publish(name));
-  const std::string link = dir.PortFolder() + "/" + name;
-  PlainPort port(link);
-  ASSERT_TRUE(port.SetSpeed(38400));
-  EXPECT_EQ(port.Ask("^sn;", 500), "");
-  EXPECT_EQ(sim.Wait(), 3);
-  EXPECT_FALSE(std::filesystem::is_symlink(link));
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <regex>
-#include <set>
 
 #include "sim/SimTestSupport.h"
 #include "sim/Tola400Model.h"
@@ -19,20 +18,6 @@ Tola400Options At(std::uint32_t speed) {
 // ---------------------------------------------------------------------------------------------
 // The line
 
-TEST(Tola400ModelLine, PollIsAnsweredOnlyAtTheAmplifiersSpeed) {
-  ModelBench bench(At(9600));
-  for (std::uint32_t other : {4800u, 19200u, 38400u}) {
-    EXPECT_EQ(bench.Ask(";", 200, other), "") << other;
-  }
-  const std::string answer = bench.Ask(";");
-  ASSERT_FALSE(answer.empty());
-  EXPECT_EQ(answer.back(), ';');
-  EXPECT_EQ(std::count(answer.begin(), answer.end(), ';'), 1);
-  for (const Arrival& a : bench.out) EXPECT_EQ(a.speed, 9600u);
-  EXPECT_EQ(bench.model.Counters().ignoredBytes, 3u);
-  EXPECT_EQ(bench.model.Counters().polls, 1u);
-}
-
 TEST(Tola400ModelLine, GarbageAtAnotherSpeedDoesNotDisturbACommand) {
   ModelBench bench;
   bench.Send("^s");
@@ -41,17 +26,6 @@ TEST(Tola400ModelLine, GarbageAtAnotherSpeedDoesNotDisturbACommand) {
   EXPECT_TRUE(std::regex_match(bench.text, std::regex(R"(\^SW\d+;)"))) << bench.text;
   ASSERT_FALSE(bench.model.Commands().empty());
   EXPECT_EQ(bench.model.Commands().back(), "^sw;");
-}
-
-TEST(Tola400ModelLine, AnswerLeavesAfterTheAnswerDelay) {
-  ModelBench bench([](Tola400Options& o) { o.answerDelayUs = 7000; });
-  bench.Send("^sn;");
-  const std::uint64_t commandEnd = bench.host.NowMicros();
-  bench.host.AdvanceBy(6);
-  EXPECT_TRUE(bench.out.empty());
-  bench.host.AdvanceBy(50);
-  ASSERT_EQ(bench.text, "^SN1234;");
-  EXPECT_EQ(bench.out.front().timeUs, commandEnd + 7000);
 }
 
 TEST(Tola400ModelLine, SpeedCommandsMoveTheAmplifierWithoutAnswer) {
@@ -68,14 +42,6 @@ TEST(Tola400ModelLine, SpeedCommandsMoveTheAmplifierWithoutAnswer) {
     ASSERT_FALSE(bench.out.empty());
     EXPECT_EQ(bench.out.back().speed, speed);
   }
-}
-
-TEST(Tola400ModelLine, MalformedSpeedCommandsAreIgnored) {
-  ModelBench bench;
-  for (const char* command : {"^brp4;", "^BRP1;", "^brp;", "^brp11;"}) {
-    EXPECT_EQ(bench.Ask(command), "") << command;
-  }
-  EXPECT_EQ(bench.model.Speed(), 38400u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -106,67 +72,19 @@ TEST(Tola400ModelQueries, EveryQueryIsAnsweredWithCaretUpperCaseNameValueAndSemi
   EXPECT_EQ(bench.model.Counters().unknown, 0u);
 }
 
-TEST(Tola400ModelQueries, FirmwareNamesItselfInUpperCaseOnly) {
+TEST(Tola400ModelQueries, CommandsOfTheWrongCaseOrFormChangeNothing) {
   ModelBench bench;
-  for (const char* command : {"^I;", "^ID;", ";"}) {
-    const std::string answer = bench.Ask(command);
-    EXPECT_EQ(answer.find("tola400"), std::string::npos) << command;
-  }
-  EXPECT_NE(bench.Ask("^I;").find("TOLA400"), std::string::npos);
-  EXPECT_EQ(bench.Ask("B;"), "");
-}
-
-TEST(Tola400ModelQueries, CommandsMustHaveTheirExactCase) {
-  ModelBench bench;
-  for (const char* command : {"^SW;", "^rv;", "^Sn;", "^i;", "^AEA;", "^ld;", "^rs;", "^EC;"}) {
+  const auto settings = [&] { return bench.Ask("^cr;") + bench.Ask("^an;") + bench.Ask("^at;") + bench.Ask("^md;"); };
+  const std::string before = settings();
+  for (const char* command : {"^SW;", "^rv;", "^Sn;", "^i;", "^AEA;", "^ld;", "^rs;", "^EC;", "^BRP1;", "^brp4;",
+                              "^brp;", "^brp11;", "^cra5;", "^crA;", "^cr1A5;", "^an3;", "^an0;", "^at2;", "^mdX;",
+                              "^byb;"}) {
     EXPECT_EQ(bench.Ask(command, 100), "") << command;
   }
   EXPECT_EQ(bench.model.Mode(), AmplifierMode::Firmware);
-  EXPECT_EQ(bench.model.Counters().unknown, 8u);
-}
-
-TEST(Tola400ModelQueries, MeasurementsDriftSlowlyWithinPlausibleRanges) {
-  ModelBench bench;
-  bench.Ask("^op1;");
-  std::set<unsigned> forward;
-  unsigned previous = 0;
-  for (int i = 0; i < 200; ++i) {
-    const std::string answer = bench.Ask("^pf;", 300);
-    ASSERT_EQ(answer.rfind("^PF", 0), 0u) << answer;
-    const unsigned value = static_cast<unsigned>(std::stoul(answer.substr(3)));
-    EXPECT_GE(value, 3000u);
-    EXPECT_LE(value, 4600u);
-    if (i > 0) {
-      EXPECT_LE(value > previous ? value - previous : previous - value, 100u);
-    }
-    previous = value;
-    forward.insert(value);
-  }
-  EXPECT_GT(forward.size(), 20u);
-
-  const auto number = [&](const char* command) {
-    const std::string answer = bench.Ask(command);
-    return std::stoul(answer.substr(answer.find_first_of("0123456789")));
-  };
-  EXPECT_GE(number("^sw;"), 10u);
-  EXPECT_LE(number("^sw;"), 30u);
-  EXPECT_GT(number("^sv;"), 45000u);
-  EXPECT_LT(number("^sv;"), 56000u);
-  EXPECT_GT(number("^tm;"), 200u);
-  EXPECT_LT(number("^tm;"), 700u);
-  EXPECT_LT(number("^pv;"), number("^pf;"));
-}
-
-TEST(Tola400ModelQueries, FrequencyLiesInTheReportedBand) {
-  ModelBench bench;
-  bench.model.Settings().band = 3;
-  EXPECT_EQ(bench.Ask("^bn;"), "^BN3;");
-  const unsigned khz = static_cast<unsigned>(std::stoul(bench.Ask("^f;").substr(2)));
-  EXPECT_GE(khz, 7000u);
-  EXPECT_LE(khz, 7300u);
-  bench.model.Settings().band = 10;
-  EXPECT_EQ(bench.Ask("^bn;"), "^BN10;");
-  EXPECT_GE(std::stoul(bench.Ask("^f;").substr(2)), 50000u);
+  EXPECT_EQ(bench.model.Speed(), 38400u);
+  EXPECT_EQ(settings(), before);
+  EXPECT_EQ(bench.model.Counters().unknown, 20u);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -188,19 +106,6 @@ TEST(Tola400ModelSets, SetFormsAreSilentAndShowInTheNextQuery) {
     EXPECT_EQ(bench.Ask(c.query), c.answer) << c.set;
   }
   EXPECT_EQ(bench.model.Counters().unknown, 0u);
-}
-
-TEST(Tola400ModelSets, MalformedSetFormsChangeNothing) {
-  ModelBench bench;
-  const std::string before[] = {bench.Ask("^cr;"), bench.Ask("^an;"), bench.Ask("^at;"), bench.Ask("^md;")};
-  for (const char* command : {"^cra5;", "^crA;", "^cr1A5;", "^an3;", "^an0;", "^at2;", "^mdX;", "^byb;"}) {
-    EXPECT_EQ(bench.Ask(command), "") << command;
-  }
-  EXPECT_EQ(bench.Ask("^cr;"), before[0]);
-  EXPECT_EQ(bench.Ask("^an;"), before[1]);
-  EXPECT_EQ(bench.Ask("^at;"), before[2]);
-  EXPECT_EQ(bench.Ask("^md;"), before[3]);
-  EXPECT_EQ(bench.model.Counters().unknown, 8u);
 }
 
 TEST(Tola400ModelSets, FaultShowsUntilClearedAndTuneReportsItsProgress) {
@@ -243,32 +148,6 @@ TEST(Tola400ModelRestart, ResetIsSilentThenAnswersAtTheConfiguredSpeed) {
   EXPECT_EQ(bench.model.Counters().restarts, 1u);
 }
 
-TEST(Tola400ModelRestart, ACommandCutOffByTheResetIsForgotten) {
-  ModelBench bench;
-  bench.Send("^RS;^s");
-  bench.host.AdvanceBy(3000);
-  EXPECT_EQ(bench.Ask("n;"), "");
-  EXPECT_EQ(bench.Ask("^sn;"), "^SN1234;");
-}
-
-TEST(Tola400ModelRestart, EachStartAddsAPowerOnRecord) {
-  ModelBench bench;
-  const std::uint8_t index = bench.model.FaultIndex();
-  const std::uint8_t* previous = bench.model.Mem3().data() + Tola400Model::kFaultRingStart + 8u * index;
-  ASSERT_EQ(previous[0], 'N');
-  const unsigned count = static_cast<unsigned>(previous[6] | (previous[7] << 8));
-  bench.Ask("^RS;");
-  bench.host.AdvanceBy(3000);
-  ASSERT_EQ(bench.model.FaultIndex(), static_cast<std::uint8_t>(index + 1));
-  const std::uint8_t* record =
-      bench.model.Mem3().data() + Tola400Model::kFaultRingStart + 8u * ((index + 1u) % 256u);
-  EXPECT_EQ(record[0], 'N');
-  EXPECT_EQ(static_cast<unsigned>(record[6] | (record[7] << 8)), count + 1);
-  const int before = previous[1] | (previous[2] << 8) | (previous[3] << 16);
-  const int after = record[1] | (record[2] << 8) | (record[3] << 16);
-  EXPECT_GT(after, before);
-}
-
 // ---------------------------------------------------------------------------------------------
 // EEPROMs
 
@@ -297,24 +176,16 @@ TEST(Tola400ModelEeprom, ReadsAnswerEchoDataAndChecksum) {
   // MEM3 reads cover the fault pages too.
   const std::vector<std::uint8_t> fault = ReadBlock(bench, "^ERS", 0x38, 0x00);
   EXPECT_TRUE(std::equal(fault.begin(), fault.end(), bench.model.Mem3().begin() + 0x3800));
-}
-
-TEST(Tola400ModelEeprom, OneByteReadOfTheFaultIndex) {
-  ModelBench bench;
   const unsigned index = bench.model.FaultIndex();
   EXPECT_EQ(bench.Ask("^ERP001F01E0;"), "^ERP001F01" + Hex2(index) + Hex2(Negate(0x1F + 1 + index)) + ";");
 }
 
-TEST(Tola400ModelEeprom, WriteIsConfirmedWithTheHeadAndAFreshChecksum) {
+TEST(Tola400ModelEeprom, WriteIsConfirmedWithTheHeadAndAFreshChecksumAndReadsBack) {
   ModelBench bench;
   EXPECT_EQ(bench.Ask("^EWP00200201AB32;"), "^EWP002002DE;");
   EXPECT_EQ(bench.model.Mem2At(0, 0x20), 0x01);
   EXPECT_EQ(bench.model.Mem2At(0, 0x21), 0xAB);
   EXPECT_EQ(bench.model.Counters().eepromWrites, 1u);
-}
-
-TEST(Tola400ModelEeprom, Mem3BlockWrittenReadsBack) {
-  ModelBench bench;
   std::vector<std::uint8_t> data(64);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(0xC3 ^ (i * 5));
   EXPECT_EQ(bench.Ask(WriteCommand("^EWS", 0x12, 0x40, data), 200),
@@ -360,51 +231,14 @@ TEST(Tola400ModelEeprom, WrittenSpeedCodeAndAntennaEnableTakeEffect) {
 // ---------------------------------------------------------------------------------------------
 // Fault ring
 
-struct RingRecord {
-  unsigned slot;
-  char code;
-  unsigned time;
-};
-
-std::vector<RingRecord> NewestFirst(const Tola400Model& model) {
-  std::vector<RingRecord> records;
-  unsigned slot = model.FaultIndex();
-  for (int i = 0; i < 256; ++i) {
-    const std::uint8_t* r = model.Mem3().data() + Tola400Model::kFaultRingStart + 8 * slot;
-    if (r[0] != 0xFF) {
-      records.push_back({slot, static_cast<char>(r[0]), static_cast<unsigned>(r[1] | (r[2] << 8) | (r[3] << 16))});
-    }
-    slot = (slot + 255) % 256;
-  }
-  return records;
-}
-
-TEST(Tola400ModelFaultRing, HoldsAFewRealisticRecordsNewestAtTheIndex) {
-  ModelBench bench;
-  const std::vector<RingRecord> records = NewestFirst(bench.model);
-  ASSERT_GE(records.size(), 4u);
-  EXPECT_LT(records.size(), 256u);
-  EXPECT_EQ(records.front().slot, bench.model.FaultIndex());
-  bool protective = false;
-  for (std::size_t i = 0; i < records.size(); ++i) {
-    EXPECT_NE(std::string("ACDHILNPRST").find(records[i].code), std::string::npos) << records[i].code;
-    protective = protective || records[i].code != 'N';
-    if (i > 0) {
-      EXPECT_LT(records[i].time, records[i - 1].time);
-    }
-  }
-  EXPECT_TRUE(protective);
-  EXPECT_EQ(bench.model.Mem3()[Tola400Model::kFaultRingStart + 8u * ((bench.model.FaultIndex() + 1) % 256)], 0xFF);
-}
-
 TEST(Tola400ModelFaultRing, WrapsAfter256Records) {
   ModelBench bench;
   const unsigned index = bench.model.FaultIndex();
   for (int i = 0; i < 300; ++i) bench.model.AddFaultRecord('S', 14200, static_cast<std::uint16_t>(i));
   EXPECT_EQ(bench.model.FaultIndex(), static_cast<std::uint8_t>((index + 300) % 256));
-  EXPECT_EQ(NewestFirst(bench.model).size(), 256u);
-  const std::uint8_t* newest =
-      bench.model.Mem3().data() + Tola400Model::kFaultRingStart + 8u * bench.model.FaultIndex();
+  const std::uint8_t* ring = bench.model.Mem3().data() + Tola400Model::kFaultRingStart;
+  for (unsigned slot = 0; slot < 256; ++slot) EXPECT_NE(ring[8 * slot], 0xFF) << slot;
+  const std::uint8_t* newest = ring + 8u * bench.model.FaultIndex();
   EXPECT_EQ(newest[6] | (newest[7] << 8), 299);
 }
 
@@ -541,24 +375,6 @@ TEST(Tola400ModelLoader, StartingInTheLoaderStaysThere) {
   bench.model.PowerOff();
   bench.model.PowerOn();
   bench.host.AdvanceBy(10000);
-  EXPECT_EQ(bench.model.Mode(), AmplifierMode::Loader);
-}
-
-TEST(Tola400ModelLoader, PowerOnListensForTheLoaderBeforeStartingTheFirmware) {
-  ModelBench bench([](Tola400Options& o) { o.speed = 19200; o.loaderWindowMs = 1500; });
-  bench.model.PowerOff();
-  EXPECT_EQ(bench.Ask(";", 100), "");
-  bench.model.PowerOn();
-  EXPECT_EQ(bench.model.Mode(), AmplifierMode::Loader);
-  bench.host.AdvanceBy(1600);
-  EXPECT_EQ(bench.model.Mode(), AmplifierMode::Firmware);
-  EXPECT_EQ(bench.model.Speed(), 19200u);
-
-  // Talked to during the window, the loader stays.
-  bench.model.PowerOff();
-  bench.model.PowerOn();
-  EXPECT_NE(bench.Ask("B;").find("tola400"), std::string::npos);
-  bench.host.AdvanceBy(5000);
   EXPECT_EQ(bench.model.Mode(), AmplifierMode::Loader);
 }
 

@@ -70,8 +70,6 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  bool Started() const { return m_pid > 0; }
-
   // The next line of standard output, waiting at most `timeoutMs`.
   bool ReadLine(std::string& line, int timeoutMs = 5000) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);

@@ -25,13 +25,8 @@ class FakeSerialPort : public CSerialPort {
       SetLastError(kPortNameMissing);
       return false;
     }
-    if (openError != 0) {
-      SetLastError(openError);
-      return false;
-    }
     m_open = true;
     m_speed = kSpeedAfterOpen;
-    ++openCount;
     return true;
   }
   bool Close() override {
@@ -94,8 +89,6 @@ class FakeSerialPort : public CSerialPort {
   std::function<std::string(const std::string& written)> responder;
   std::string rx;
   std::vector<std::string> writes;
-  ResultCode openError = 0;
-  int openCount = 0;
   int purgeCount = 0;
 
  private:
