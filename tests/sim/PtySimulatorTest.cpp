@@ -125,6 +125,16 @@ TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
 
   EXPECT_EQ(sim.Stop(SIGTERM), 0);
   EXPECT_FALSE(std::filesystem::is_symlink(link));
+
+  // A killed simulator cannot withdraw its link; the next one to start removes it.
+  SimProcess killed(dir.path, {"--name", "ttyOLD"});
+  ASSERT_TRUE(killed.Publish(name));
+  EXPECT_EQ(killed.Stop(SIGKILL), 128 + SIGKILL);
+  const std::string old = dir.PortFolder() + "/ttyOLD";
+  ASSERT_TRUE(std::filesystem::is_symlink(old));
+  SimProcess next(dir.path, {});
+  ASSERT_TRUE(next.Publish(name));
+  EXPECT_FALSE(std::filesystem::is_symlink(old));
 }
 
 TEST(PtySimulator, FollowsSpeedChangesAndPacesEveryByte) {
