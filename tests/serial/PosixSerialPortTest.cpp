@@ -147,12 +147,7 @@ TEST_F(PosixSerialPortTest, OpenOnAnOpenPortSucceedsWithoutReopening) {
   EXPECT_EQ(port.PortName(), pty.Slave());
   EXPECT_EQ(port.DevicePath(), pty.Slave());
   EXPECT_EQ(host.pauses.size(), 1u);
-
-  // The other device was left alone: a second port can take it.
-  PosixSerialPort second(host);
-  EXPECT_TRUE(second.Open(other.Slave()));
-  ASSERT_TRUE(pty.Send("k"));
-  EXPECT_TRUE(sink.WaitForEvents(1));
+  EXPECT_TRUE(PosixSerialPort(host).Open(other.Slave())) << "the other device was left alone";
 }
 
 TEST_F(PosixSerialPortTest, SecondPortInThisProcessIsRefusedWithAccessDeniedAndNoReport) {
@@ -166,11 +161,6 @@ TEST_F(PosixSerialPortTest, SecondPortInThisProcessIsRefusedWithAccessDeniedAndN
   EXPECT_FALSE(second.IsOpen());
   EXPECT_TRUE(secondSink.Failures().empty());
   EXPECT_TRUE(sink.Failures().empty());
-
-  // The refused attempt did not disturb the holder.
-  EXPECT_TRUE(port.Write("ok", 2));
-  EXPECT_EQ(pty.Receive(2), "ok");
-
   port.Close();
   EXPECT_TRUE(second.Open(pty.Slave()));
 }
@@ -311,8 +301,13 @@ TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
   ASSERT_TRUE(sink.WaitForEvents(1));
   for (std::uint32_t wParam : sink.Events()) EXPECT_EQ(wParam, CSerialPort::kEventRxChar);
 
-  // The reader thread only noticed the arrival; every byte is still there for the handler.
-  EXPECT_EQ(DrainAtLeast(10), "0123456789");
+  // The reader thread only noticed the arrival; every byte is still there for the handler, and a
+  // read takes no more than it is asked for.
+  char four[4] = {};
+  std::uint32_t got = 0;
+  ASSERT_TRUE(port.Read(four, 4, got));
+  ASSERT_EQ(got, 4u);
+  EXPECT_EQ(std::string(four, got) + DrainAtLeast(6), "0123456789");
   // Each event stands for at least one new byte: no event repeats for bytes still unread.
   EXPECT_LE(sink.Events().size(), 10u);
 
@@ -331,18 +326,6 @@ TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
   ASSERT_TRUE(sink.WaitForEvents(seenAgain + 1));
   EXPECT_EQ(DrainAtLeast(4), "abcd");
   EXPECT_TRUE(sink.Failures().empty());
-}
-
-TEST_F(PosixSerialPortTest, ReadReturnsAtMostTheCountAskedFor) {
-  ASSERT_TRUE(port.Open(pty.Slave()));
-  ASSERT_TRUE(pty.Send("abcdef"));
-  ASSERT_TRUE(sink.WaitForEvents(1));
-  char buffer[4] = {};
-  std::uint32_t n = 0;
-  ASSERT_TRUE(port.Read(buffer, 4, n));
-  EXPECT_EQ(n, 4u);
-  EXPECT_EQ(std::string(buffer, n), "abcd");
-  EXPECT_EQ(DrainAtLeast(2), "ef");
 }
 
 TEST_F(PosixSerialPortTest, WriteDeliversEveryByteEvenWhenTheQueueFills) {
