@@ -131,17 +131,5 @@ TEST(AtomicFile, CommitAfterAnIgnoredFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"backup.TOLAConfig"});
 }
 
-TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
-  TempFolder folder;
-  const std::string path = folder / "hive.reg";
-  WriteWholeFile(path, "old");
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  ASSERT_EQ(WriteFileAtomically(path, "new"), kErrorSuccess);
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(ReadWholeFile(path), "new");
-}
-
 }  // namespace
 }  // namespace tola
