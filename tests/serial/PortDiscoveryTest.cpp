@@ -157,7 +157,6 @@ TEST(VirtualPortFolderTest, FollowsTheRuntimeDirectoryElseTmpPerUser) {
   }
 }
 
-// Live and dead virtual links resolve as the stale-link tests show; other names go to /dev.
 TEST(ResolvePortPathTest, PlainNamesAndPathsLeadIntoDev) {
   TempFolder temp;
   EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", temp.Path()), "/dev/ttyUSB0");
