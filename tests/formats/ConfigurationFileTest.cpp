@@ -119,7 +119,6 @@ TEST_F(ConfigurationFileTest, WrittenFileLayout) {
   EXPECT_EQ(lines[4], "TOLA Firmware Revision = 01.07");
   EXPECT_EQ(lines[5], "TOLA Serial Number = 00123");
   EXPECT_EQ(lines[6], "MEM2 00 00 20 010E1B2835424F5C697683909DAAB7C4D1DEEBF805121F2C394653606D7A8794");
-  EXPECT_EQ(lines[6].size(), 14U + 64U);
   EXPECT_EQ(lines[6 + 8].substr(0, 14), "MEM2 01 00 20 ");
   EXPECT_EQ(lines[6 + 31].substr(0, 14), "MEM2 03 E0 20 ");
   EXPECT_EQ(lines[38].substr(0, 13), "MEM3 0000 40 ");
@@ -335,7 +334,6 @@ TEST_F(ConfigurationFileTest, SerialNumberLineForms) {
     lines.push_back(CrcLineFor(lines));
     return Read(JoinCrLf(lines), amplifier);
   };
-  EXPECT_EQ(check("TOLA Serial Number = 00123", 123), 0U);
   EXPECT_EQ(check("TOLA Serial Number =   +123xyz", 123), 0U);
   const std::size_t boxes = log.Boxes().size();
   EXPECT_EQ(check("TOLA Serial Number = 00124", 123), 0xE2000032U);
