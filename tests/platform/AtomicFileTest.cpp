@@ -105,16 +105,6 @@ TEST(AtomicFile, AbandonAndCommit) {
   EXPECT_EQ(ReadWholeFile(target), content);
 }
 
-TEST(AtomicFile, WholeFileHelper) {
-  TempFolder dir;
-  EXPECT_EQ(WriteFileAtomically(dir / "new.cfg", "first"), kErrorSuccess);
-  EXPECT_EQ(WriteFileAtomically(dir / "new.cfg", "second"), kErrorSuccess);
-  EXPECT_EQ(ReadWholeFile(dir / "new.cfg"), "second");
-  EXPECT_EQ(WriteFileAtomically(dir / "missing/new.cfg", "x"), kErrorFileNotFound);
-  EXPECT_EQ(WriteFileAtomically(dir / "", "x"), kErrorInvalidName);
-  EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"new.cfg"});
-}
-
 TEST(AtomicFile, CommitAfterAnIgnoredFailedWriteKeepsTheOldFile) {
   TempFolder folder;
   const std::string path = folder / "backup.TOLAConfig";
