@@ -33,14 +33,6 @@ std::string ReadResponse(const std::string& head, std::uint8_t bank, std::uint8_
   return head + Hex(data) + Hex({checksum}) + ";";
 }
 
-TEST(EepromCommandsTest, CommandTextsOfTheWorkedExamples) {
-  EXPECT_EQ(FormatReadCommand(kReadMem2Prefix, 0x01, 0x40, 0x40), "^ERP0140407F;");
-  EXPECT_EQ(FormatReadCommand(kReadMem3Prefix, 0x38, 0x00, 0x40), "^ERS38004088;");
-  EXPECT_EQ(FormatReadCommand(kReadMem2Prefix, 0x00, 0x1F, 0x01), "^ERP001F01E0;");
-  const std::array<std::uint8_t, 2> data{0x01, 0xAB};
-  EXPECT_EQ(FormatWriteCommand(kWriteMem2Prefix, 0x00, 0x20, 2, data.data()), "^EWP00200201AB32;");
-}
-
 TEST(EepromCommandsTest, CommandLengthsAndChecksums) {
   std::mt19937 rng(3);
   for (int i = 0; i < 200; ++i) {
@@ -79,41 +71,31 @@ TEST(EepromCommandsTest, ParseHexByteAcceptsExactlyTheHexDigits) {
   std::uint8_t value = 0;
   ASSERT_TRUE(ParseHexByte('a', 'F', value));
   EXPECT_EQ(value, 0xAF);
-  ASSERT_TRUE(ParseHexByte('9', '0', value));
-  EXPECT_EQ(value, 0x90);
 }
 
-TEST(EepromCommandsTest, ReadResponseOfTheWorkedExampleIsAcceptedAndStored) {
+TEST(EepromCommandsTest, ReadResponsesAreCheckedWholeBeforeTheDestinationIsTouched) {
   const std::string command = FormatReadCommand(kReadMem2Prefix, 1, 0x40, 0x40);
   std::vector<std::uint8_t> data(64);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
   const std::string response = ReadResponse("^ERP014040", 1, 0x40, data);
-  ASSERT_EQ(response.size(), 141U);
-  std::array<std::uint8_t, 64> dest{};
-  ASSERT_TRUE(CheckReadResponse(command, response, 64, dest.data()));
-  EXPECT_TRUE(std::equal(data.begin(), data.end(), dest.begin()));
-
-  // Letter case does not matter, in the echo or in the digits.
   std::string lower = response;
   for (auto& c : lower) c = static_cast<char>(std::tolower(c));
-  dest.fill(0);
-  ASSERT_TRUE(CheckReadResponse(command, lower, 64, dest.data()));
-  EXPECT_TRUE(std::equal(data.begin(), data.end(), dest.begin()));
-}
+  for (const std::string& text : {response, lower}) {
+    std::array<std::uint8_t, 64> dest{};
+    ASSERT_TRUE(CheckReadResponse(command, text, 64, dest.data())) << text;
+    EXPECT_TRUE(std::equal(data.begin(), data.end(), dest.begin()));
+    EXPECT_FALSE(CheckReadResponse(command, text, 63, dest.data())) << "more than the room the caller has";
+  }
+  EXPECT_TRUE(CheckReadResponse(FormatReadCommand(kReadMem2Prefix, 0, 0, 0), ReadResponse("^ERP000000", 0, 0, {}), 0,
+                                nullptr));
 
-TEST(EepromCommandsTest, BadReadResponsesAreDroppedWithoutTouchingTheDestination) {
-  const std::string command = FormatReadCommand(kReadMem2Prefix, 0, 0x1F, 1);
-  const std::vector<std::uint8_t> one{0x2A};
-  const std::string good = ReadResponse("^ERP001F01", 0, 0x1F, one);
+  const std::string one = FormatReadCommand(kReadMem2Prefix, 0, 0x1F, 1);
+  const std::string good = ReadResponse("^ERP001F01", 0, 0x1F, {0x2A});
   ASSERT_EQ(good, "^ERP001F012AB6;");
-  std::uint8_t dest = 0x77;
-  ASSERT_TRUE(CheckReadResponse(command, good, 1, &dest));
-  EXPECT_EQ(dest, 0x2A);
-
   const std::vector<std::pair<const char*, std::string>> bad{
-      {"checksum off by one", ReadResponse("^ERP001F01", 0, 0x1F, one, 1)},
-      {"other address echoed", ReadResponse("^ERP002001", 0, 0x20, one)},
-      {"other prefix echoed", ReadResponse("^ERS001F01", 0, 0x1F, one)},
+      {"checksum off by one", ReadResponse("^ERP001F01", 0, 0x1F, {0x2A}, 1)},
+      {"other address echoed", ReadResponse("^ERP002001", 0, 0x20, {0x2A})},
+      {"other prefix echoed", ReadResponse("^ERS001F01", 0, 0x1F, {0x2A})},
       {"one character too many", good.substr(0, 14) + "0;"},
       {"checksum missing", good.substr(0, 12) + ";"},
       {"bad data digit", "^ERP001F01G2B6;"},
@@ -121,24 +103,12 @@ TEST(EepromCommandsTest, BadReadResponsesAreDroppedWithoutTouchingTheDestination
       {"shorter than a command", "^ERP001F01;"},
       {"empty", ""},
   };
-  for (const auto& [why, response] : bad) {
-    dest = 0x77;
-    EXPECT_FALSE(CheckReadResponse(command, response, 1, &dest)) << why;
+  std::uint8_t dest = 0x77;
+  for (const auto& [why, text] : bad) {
+    EXPECT_FALSE(CheckReadResponse(one, text, 1, &dest)) << why;
     EXPECT_EQ(dest, 0x77) << why;
   }
-  EXPECT_FALSE(CheckReadResponse(command.substr(0, 12), good, 1, &dest)) << "command must be 13 characters";
-}
-
-TEST(EepromCommandsTest, ReadResponseCountIsBoundedByTheRequest) {
-  const std::string command = FormatReadCommand(kReadMem3Prefix, 2, 0x00, 0x04);
-  const std::string response = ReadResponse("^ERS020004", 2, 0, {1, 2, 3, 4});
-  std::array<std::uint8_t, 4> dest{};
-  EXPECT_FALSE(CheckReadResponse(command, response, 3, dest.data())) << "more than the room the caller has";
-  EXPECT_TRUE(CheckReadResponse(command, response, 4, dest.data()));
-  EXPECT_EQ(dest, (std::array<std::uint8_t, 4>{1, 2, 3, 4}));
-
-  const std::string empty = FormatReadCommand(kReadMem2Prefix, 0, 0, 0);
-  EXPECT_TRUE(CheckReadResponse(empty, ReadResponse("^ERP000000", 0, 0, {}), 0, nullptr));
+  EXPECT_FALSE(CheckReadResponse(one.substr(0, 12), good, 1, &dest)) << "command must be 13 characters";
 }
 
 TEST(EepromCommandsTest, WriteResponseIsTheEchoedHeadWithItsOwnChecksum) {
@@ -157,30 +127,6 @@ TEST(EepromCommandsTest, WriteResponseIsTheEchoedHeadWithItsOwnChecksum) {
                                                                      std::vector<std::uint8_t>(64).data())));
 }
 
-TEST(EepromCommandsTest, RangeTables) {
-  EXPECT_FALSE(InRanges(kRestorableRanges, 0, 0x1F));
-  EXPECT_TRUE(InRanges(kRestorableRanges, 0, 0x20));
-  EXPECT_TRUE(InRanges(kRestorableRanges, 1, 0x00));
-  EXPECT_TRUE(InRanges(kRestorableRanges, 3, 0xFF));
-  EXPECT_FALSE(InRanges(kRestorableRanges, 4, 0x20));
-  for (const auto* table : {&kReadableRanges, &kWritableRanges, &kSavedRanges}) {
-    for (std::uint32_t bank = 0; bank < 4; ++bank) {
-      EXPECT_TRUE(InRanges(*table, bank, 0x00));
-      EXPECT_TRUE(InRanges(*table, bank, 0xFF));
-    }
-    EXPECT_FALSE(InRanges(*table, 4, 0x00));
-    EXPECT_FALSE(InRanges(*table, 0, 0x100));
-  }
-  EXPECT_STREQ(kSavedRanges[2].label, "Bank 2");
-
-  EXPECT_TRUE(IsRestorableMem3Block(0x0000, 64));
-  EXPECT_TRUE(IsRestorableMem3Block(0x37C0, 64));
-  EXPECT_FALSE(IsRestorableMem3Block(0x37C1, 64)) << "last byte at 0x3800";
-  EXPECT_FALSE(IsRestorableMem3Block(0x3800, 1)) << "the fault ring";
-  EXPECT_FALSE(IsRestorableMem3Block(0x0000, 65)) << "more than one block";
-  EXPECT_FALSE(IsRestorableMem3Block(0x0000, 0));
-}
-
 TEST(Crc32Test, MatchesZlibOnRandomDataFedInPieces) {
   std::mt19937 rng(12345);
   for (const std::size_t size : {0UL, 1UL, 2UL, 3UL, 7UL, 64UL, 1000UL, 65537UL}) {
@@ -194,7 +140,6 @@ TEST(Crc32Test, MatchesZlibOnRandomDataFedInPieces) {
     EXPECT_EQ(Crc32Update(Crc32Update(0, data.substr(0, cut)), data.substr(cut)), expected) << size;
   }
   EXPECT_EQ(Crc32Update(0, "123456789"), 0xCBF43926U);
-  EXPECT_EQ(Crc32Update(0, ""), 0U);
 }
 
 }  // namespace

@@ -105,16 +105,6 @@ TEST(AtomicFile, AbandonAndCommit) {
   EXPECT_EQ(ReadWholeFile(target), content);
 }
 
-TEST(AtomicFile, WholeFileHelper) {
-  TempFolder dir;
-  EXPECT_EQ(WriteFileAtomically(dir / "new.cfg", "first"), kErrorSuccess);
-  EXPECT_EQ(WriteFileAtomically(dir / "new.cfg", "second"), kErrorSuccess);
-  EXPECT_EQ(ReadWholeFile(dir / "new.cfg"), "second");
-  EXPECT_EQ(WriteFileAtomically(dir / "missing/new.cfg", "x"), kErrorFileNotFound);
-  EXPECT_EQ(WriteFileAtomically(dir / "", "x"), kErrorInvalidName);
-  EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"new.cfg"});
-}
-
 TEST(AtomicFile, CommitAfterAnIgnoredFailedWriteKeepsTheOldFile) {
   TempFolder folder;
   const std::string path = folder / "backup.TOLAConfig";
@@ -129,18 +119,6 @@ TEST(AtomicFile, CommitAfterAnIgnoredFailedWriteKeepsTheOldFile) {
   EXPECT_EQ(file.Commit(), kErrorDiskFull);
   EXPECT_EQ(ReadWholeFile(path), "the good backup");
   EXPECT_EQ(FolderEntries(folder.Path()), std::set<std::string>{"backup.TOLAConfig"});
-}
-
-TEST(AtomicFile, ReplacedFileKeepsItsPermissions) {
-  TempFolder folder;
-  const std::string path = folder / "hive.reg";
-  WriteWholeFile(path, "old");
-  ASSERT_EQ(::chmod(path.c_str(), 0600), 0);
-  ASSERT_EQ(WriteFileAtomically(path, "new"), kErrorSuccess);
-  struct stat st {};
-  ASSERT_EQ(::stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_EQ(ReadWholeFile(path), "new");
 }
 
 }  // namespace

@@ -147,17 +147,6 @@ TEST(PortDiscoveryMissingSources, GiveAnEmptyList) {
   EXPECT_TRUE(DescribeSerialPorts(temp / "nosys", "").empty());
 }
 
-TEST(PortDiscoveryOnThisMachine, ListsWithoutFailing) {
-  const std::vector<std::string> names = ListSerialPorts();
-  const std::set<std::string> unique(names.begin(), names.end());
-  EXPECT_EQ(unique.size(), names.size());
-  for (const std::string& name : names) {
-    EXPECT_FALSE(name.empty());
-    EXPECT_LT(name.size(), 16u) << name;
-  }
-  EXPECT_EQ(DescribeSerialPorts().size(), names.size());
-}
-
 TEST(VirtualPortFolderTest, FollowsTheRuntimeDirectoryElseTmpPerUser) {
   const std::string fallback = "/tmp/tola400-sim-" + std::to_string(::getuid());
   const std::pair<std::optional<std::string>, std::string> cases[] = {
@@ -168,26 +157,11 @@ TEST(VirtualPortFolderTest, FollowsTheRuntimeDirectoryElseTmpPerUser) {
   }
 }
 
-TEST(ResolvePortPathTest, PathsAsTheyStandVirtualLinksThenDev) {
+TEST(ResolvePortPathTest, PlainNamesAndPathsLeadIntoDev) {
   TempFolder temp;
-  Pty pty;
-  ASSERT_TRUE(pty.Ok());
-  const std::string folder = temp.Path();
-  PublishedPort live0;
-  PublishedPort gone1;
-  ASSERT_TRUE(live0.Publish(folder, "ttySIM0", pty.Slave()));
-  ASSERT_TRUE(gone1.Publish(folder, "ttySIM1", temp / "gone"));
-
-  EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", folder), "/dev/ttyUSB0");
-  EXPECT_EQ(ResolvePortPath("ttyUSB0", folder), "/dev/ttyUSB0");
-  EXPECT_EQ(ResolvePortPath("pts/3", folder), "/dev/pts/3");
-  EXPECT_EQ(ResolvePortPath("ttySIM0", folder), folder + "/ttySIM0");
-  EXPECT_EQ(ResolvePortPath("ttySIM1", folder), "/dev/ttySIM1");
-
-  const std::vector<VirtualPort> live = ListVirtualPorts(folder);
-  ASSERT_EQ(live.size(), 1u);
-  EXPECT_EQ(live[0].name, "ttySIM0");
-  EXPECT_EQ(live[0].target, pty.Slave());
+  EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", temp.Path()), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortPath("ttyUSB0", temp.Path()), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortPath("pts/3", temp.Path()), "/dev/pts/3");
 }
 
 }  // namespace
