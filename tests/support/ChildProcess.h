@@ -26,26 +26,22 @@ class ChildProcess {
   using Clock = std::chrono::steady_clock;
 
   // `env` replaces or adds variables of this process's environment.
-  ChildProcess(const std::vector<std::string>& argvText, const std::map<std::string, std::string>& env = {}) {
-    int out[2];
-    int err[2];
+  ChildProcess(std::vector<std::string> args, const std::map<std::string, std::string>& env = {}) {
+    int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
     // Everything the child needs is built before fork.
     std::vector<std::string> envText;
     for (char** e = environ; *e; ++e) {
-      const std::string entry(*e);
-      const auto eq = entry.find('=');
-      if (eq != std::string::npos && env.count(entry.substr(0, eq))) continue;
-      envText.push_back(entry);
+      if (const std::string entry(*e); !env.count(entry.substr(0, entry.find('=')))) envText.push_back(entry);
     }
     for (const auto& [name, value] : env) envText.push_back(name + "=" + value);
-    std::vector<std::string> args = argvText;
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    std::vector<char*> envp;
-    for (auto& e : envText) envp.push_back(e.data());
-    envp.push_back(nullptr);
+    const auto pointers = [](std::vector<std::string>& texts) {
+      std::vector<char*> p;
+      for (auto& t : texts) p.push_back(t.data());
+      p.push_back(nullptr);
+      return p;
+    };
+    std::vector<char*> argv = pointers(args), envp = pointers(envText);
 
     m_pid = ::fork();
     if (m_pid == 0) {
@@ -87,16 +83,14 @@ class ChildProcess {
   // signal for a signal), or -1 when it did not end within `timeoutMs` (it is then killed).
   int Finish(int timeoutMs = 30000) {
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    while ((m_out >= 0 || m_err >= 0) && Pump(deadline, false)) {
-    }
+    Drain(timeoutMs);
     return Wait(static_cast<int>(std::max<long long>(
         0, std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count())));
   }
 
   // Sends `sig` and returns the exit status, or -1 if the program did not end in time.
   int Stop(int sig = SIGTERM, int timeoutMs = 5000) {
-    if (m_pid <= 0) return m_status;
-    ::kill(m_pid, sig);
+    Signal(sig);
     return Wait(timeoutMs);
   }
   void Signal(int sig) {
@@ -116,8 +110,7 @@ class ChildProcess {
       if (Clock::now() > deadline) {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
-        m_status = -1;
+        m_pid = m_status = -1;
         break;
       }
       ::usleep(5'000);

@@ -29,28 +29,17 @@ class FakeSerialPort : public CSerialPort {
     m_speed = kSpeedAfterOpen;
     return true;
   }
-  bool Close() override {
-    m_open = false;
-    return true;
-  }
+  bool Close() override { m_open = false; return true; }
   bool IsOpen() const override { return m_open; }
   bool Read(char* buffer, std::uint32_t count, std::uint32_t& bytesRead) override {
     bytesRead = 0;
-    if (!m_open) {
-      SetLastError(kErrorInvalidHandle);
-      return false;
-    }
-    while (bytesRead < count && !rx.empty()) {
-      buffer[bytesRead++] = rx.front();
-      rx.erase(rx.begin());
-    }
+    if (Closed()) return false;
+    bytesRead = static_cast<std::uint32_t>(rx.copy(buffer, count));
+    rx.erase(0, bytesRead);
     return true;
   }
   bool Write(const char* bytes, std::uint32_t count) override {
-    if (!m_open) {
-      SetLastError(kErrorInvalidHandle);
-      return false;
-    }
+    if (Closed()) return false;
     writes.emplace_back(bytes, count);
     if (responder) {
       const std::string reply = responder(writes.back());
@@ -59,10 +48,7 @@ class FakeSerialPort : public CSerialPort {
     return true;
   }
   bool Purge() override {
-    if (!m_open) {
-      SetLastError(kErrorInvalidHandle);
-      return false;
-    }
+    if (Closed()) return false;
     ++purgeCount;
     rx.clear();
     return true;
@@ -73,10 +59,7 @@ class FakeSerialPort : public CSerialPort {
     return 1;
   }
   std::uint32_t Speed() const override { return m_speed; }
-  bool ClearCommError(std::uint32_t& errors) override {
-    errors = 0;
-    return m_open;
-  }
+  bool ClearCommError(std::uint32_t& errors) override { return errors = 0, m_open; }
 
   // Bytes arriving from the amplifier: buffered, then one serial event.
   void Deliver(const std::string& bytes) {
@@ -92,6 +75,10 @@ class FakeSerialPort : public CSerialPort {
   int purgeCount = 0;
 
  private:
+  bool Closed() const {
+    if (!m_open) SetLastError(kErrorInvalidHandle);
+    return !m_open;
+  }
   bool m_open = false;
   std::uint32_t m_speed = 9600;
 };

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -45,20 +44,17 @@ inline std::vector<std::uint8_t> MakeFirmwareWindow(std::size_t length, std::uin
 }
 
 inline std::string HexRecordLine(std::uint8_t type, std::uint16_t offset, const std::uint8_t* data, std::size_t count) {
-  char head[16];
-  std::snprintf(head, sizeof head, ":%02X%04X%02X", static_cast<unsigned>(count), static_cast<unsigned>(offset),
-                static_cast<unsigned>(type));
-  std::string line = head;
-  std::uint32_t sum = static_cast<std::uint32_t>(count) + (offset >> 8) + (offset & 0xFF) + type;
-  for (std::size_t i = 0; i < count; ++i) {
-    char hex[3];
-    std::snprintf(hex, sizeof hex, "%02X", static_cast<unsigned>(data[i]));
-    line += hex;
-    sum += data[i];
-  }
-  char tail[8];
-  std::snprintf(tail, sizeof tail, "%02X\r\n", static_cast<unsigned>((0x100u - (sum & 0xFF)) & 0xFF));
-  return line + tail;
+  std::string line = ":";
+  std::uint32_t sum = 0;
+  const auto put = [&](unsigned byte) {
+    line += "0123456789ABCDEF"[byte >> 4];
+    line += "0123456789ABCDEF"[byte & 0xF];
+    sum += byte;
+  };
+  for (unsigned byte : {static_cast<unsigned>(count), offset / 256u, offset & 0xFFu, unsigned{type}}) put(byte);
+  for (std::size_t i = 0; i < count; ++i) put(data[i]);
+  put((0x100u - (sum & 0xFF)) & 0xFF);
+  return line + "\r\n";
 }
 
 // The window as Intel HEX: 16 bytes a record, records of nothing but 0xFF left out, an extended
@@ -68,9 +64,7 @@ inline std::string WindowToIntelHex(const std::vector<std::uint8_t>& window) {
   std::uint32_t upper = 0;
   for (std::size_t i = 0; i < window.size(); i += 16) {
     const std::size_t count = std::min<std::size_t>(16, window.size() - i);
-    bool blank = true;
-    for (std::size_t k = 0; k < count; ++k) blank = blank && window[i + k] == 0xFF;
-    if (blank) continue;
+    if (std::all_of(&window[i], &window[i] + count, [](std::uint8_t b) { return b == 0xFF; })) continue;
     const std::uint32_t address = kWindowStart + static_cast<std::uint32_t>(i);
     if ((address >> 16) != upper) {
       upper = address >> 16;

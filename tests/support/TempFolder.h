@@ -19,8 +19,7 @@ class TempFolder {
  public:
   TempFolder() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") +
-                          "/tola-test-XXXXXX";
+    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/tola-test-XXXXXX";
     if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
     EXPECT_FALSE(m_path.empty()) << "mkdtemp failed";
   }
@@ -73,23 +72,16 @@ class ScopedEnv {
  public:
   ScopedEnv(const char* name, std::optional<std::string> value) : m_name(name) {
     if (const char* old = std::getenv(name)) m_old = old;
-    if (value) {
-      ::setenv(name, value->c_str(), 1);
-    } else {
-      ::unsetenv(name);
-    }
+    Apply(name, value);
   }
-  ~ScopedEnv() {
-    if (m_old) {
-      ::setenv(m_name.c_str(), m_old->c_str(), 1);
-    } else {
-      ::unsetenv(m_name.c_str());
-    }
-  }
+  ~ScopedEnv() { Apply(m_name.c_str(), m_old); }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
+  static void Apply(const char* name, const std::optional<std::string>& value) {
+    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
+  }
   std::string m_name;
   std::optional<std::string> m_old;
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -25,10 +26,8 @@ class RecordingSink : public LogSink {
  public:
   void OnLogLine(const std::string& text, bool verbose) override { lines.push_back({text, verbose}); }
   bool Contains(const std::string& part) const {
-    for (const auto& l : lines) {
-      if (l.text.find(part) != std::string::npos) return true;
-    }
-    return false;
+    return std::any_of(lines.begin(), lines.end(),
+                       [&](const RecordedLine& l) { return l.text.find(part) != std::string::npos; });
   }
   std::vector<RecordedLine> lines;
 };
@@ -41,7 +40,6 @@ class TestApp {
     app = std::make_unique<AppState>(host, std::move(fake), std::move(store));
     app->SetLogSink(&sink);
     app->SetSerialEventHandler([this] {
-      ++serialEvents;
       if (!RouteSerialEvent(*app)) ++serialEventsForPage;
     });
     host.SetTimerHandler([this](unsigned id) {
@@ -63,7 +61,6 @@ class TestApp {
   FakeSerialPort* port = nullptr;
   std::unique_ptr<AppState> app;
   RecordingSink sink;
-  int serialEvents = 0;
   int serialEventsForPage = 0;
   std::vector<unsigned> timersForPage;
 };
