@@ -29,10 +29,7 @@ void ExpectBlindDamageCounted(bool inLoader, std::uint32_t first, std::uint32_t 
   unsigned caught = 0;
   for (unsigned seed = 1; seed <= kSeeds; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
-    Tola400Options options;
-    options.startInLoader = inLoader;
-    options.faults.seed = seed;
-    ModelBench bench(options);
+    ModelBench bench([&](Tola400Options& o) { o.startInLoader = inLoader, o.faults.seed = seed; });
     if (inLoader) {
       ASSERT_EQ(bench.Ask("D"), "D");
     }

@@ -29,10 +29,6 @@ class SimProcess : public ChildProcess {
 
   // The two lines the program starts with: the port's name and the terminal behind it.
   bool Publish(std::string& name, std::string& slave) { return ReadLine(name) && ReadLine(slave); }
-  bool Publish(std::string& name) {
-    std::string slave;
-    return Publish(name, slave);
-  }
 
  private:
   static std::vector<std::string> Argv(const std::vector<std::string>& args) {
@@ -42,24 +38,11 @@ class SimProcess : public ChildProcess {
   }
 };
 
-speed_t SpeedConstant(std::uint32_t speed) {
-  switch (speed) {
-    case 4800: return B4800;
-    case 9600: return B9600;
-    case 19200: return B19200;
-    default: return B38400;
-  }
-}
-
 // A serial port opened the plain way: raw 8N1, no flow control.
 class PlainPort {
  public:
-  explicit PlainPort(const std::string& path) {
-    m_fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  }
-  ~PlainPort() {
-    if (m_fd >= 0) ::close(m_fd);
-  }
+  explicit PlainPort(const std::string& path) : m_fd(::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC)) {}
+  ~PlainPort() { if (m_fd >= 0) ::close(m_fd); }
   bool IsOpen() const { return m_fd >= 0; }
 
   bool SetSpeed(std::uint32_t speed) {
@@ -68,18 +51,19 @@ class PlainPort {
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~static_cast<tcflag_t>(CRTSCTS | HUPCL);
-    ::cfsetispeed(&t, SpeedConstant(speed));
-    ::cfsetospeed(&t, SpeedConstant(speed));
+    const speed_t constant = speed == 4800 ? B4800 : speed == 9600 ? B9600 : speed == 19200 ? B19200 : B38400;
+    ::cfsetispeed(&t, constant);
+    ::cfsetospeed(&t, constant);
     return ::tcsetattr(m_fd, TCSANOW, &t) == 0;
   }
 
   // Sends and collects the answer up to its ";", or whatever came within `timeoutMs`.
   std::string Ask(const std::string& command, int timeoutMs = 2000) {
     ::tcflush(m_fd, TCIFLUSH);
-    m_askStart = Clock::now();
+    const auto start = Clock::now();
     if (::write(m_fd, command.data(), command.size()) != static_cast<ssize_t>(command.size())) return "<write failed>";
     std::string answer;
-    const auto deadline = m_askStart + std::chrono::milliseconds(timeoutMs);
+    const auto deadline = start + std::chrono::milliseconds(timeoutMs);
     while (answer.empty() || answer.back() != ';') {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
       if (left <= 0) break;
@@ -89,15 +73,13 @@ class PlainPort {
       const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
       if (n > 0) answer.append(buffer, static_cast<std::size_t>(n));
     }
-    m_lastAskMicros =
-        std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - m_askStart).count();
+    m_lastAskMicros = std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start).count();
     return answer;
   }
   long long LastAskMicros() const { return m_lastAskMicros; }
 
  private:
   int m_fd = -1;
-  Clock::time_point m_askStart;
   long long m_lastAskMicros = 0;
 };
 
@@ -128,20 +110,20 @@ TEST(PtySimulator, PublishesItsPortAndAnswersOnlyAtItsSpeed) {
 
   // A killed simulator cannot withdraw its link; the next one to start removes it.
   SimProcess killed(dir.path, {"--name", "ttyOLD"});
-  ASSERT_TRUE(killed.Publish(name));
+  ASSERT_TRUE(killed.Publish(name, slave));
   EXPECT_EQ(killed.Stop(SIGKILL), 128 + SIGKILL);
   const std::string old = dir.PortFolder() + "/ttyOLD";
   ASSERT_TRUE(std::filesystem::is_symlink(old));
   SimProcess next(dir.path, {});
-  ASSERT_TRUE(next.Publish(name));
+  ASSERT_TRUE(next.Publish(name, slave));
   EXPECT_FALSE(std::filesystem::is_symlink(old));
 }
 
 TEST(PtySimulator, FollowsSpeedChangesAndPacesEveryByte) {
   TempRuntimeDir dir;
   SimProcess sim(dir.path, {"--answer-delay", "0"});
-  std::string name;
-  ASSERT_TRUE(sim.Publish(name));
+  std::string name, slave;
+  ASSERT_TRUE(sim.Publish(name, slave));
   PlainPort port(dir.PortFolder() + "/" + name);
   ASSERT_TRUE(port.SetSpeed(38400));
   ASSERT_FALSE(port.Ask(";").empty());

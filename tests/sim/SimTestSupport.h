@@ -15,16 +15,14 @@
 
 namespace tola::test {
 
-struct Arrival {
-  char byte;
-  std::uint32_t speed;
-  std::uint64_t timeUs;
-};
+// A byte the amplifier sent, its line speed and when it was sent.
+struct Arrival { char byte; std::uint32_t speed; std::uint64_t timeUs; };
 
 class ModelBench {
  public:
   // `setUp` changes the default options before the model is made.
-  explicit ModelBench(const std::function<void(Tola400Options&)>& setUp) : ModelBench(Options(setUp)) {}
+  explicit ModelBench(const std::function<void(Tola400Options&)>& setUp)
+      : ModelBench([&] { Tola400Options o; setUp(o); return o; }()) {}
   explicit ModelBench(Tola400Options options = {}) : clock(host), model(clock, options) {
     model.SetOutput([this](char byte, std::uint32_t speed) {
       out.push_back(Arrival{byte, speed, host.NowMicros()});
@@ -55,13 +53,6 @@ class ModelBench {
   Tola400Model model;
   std::vector<Arrival> out;
   std::string text;
-
- private:
-  static Tola400Options Options(const std::function<void(Tola400Options&)>& setUp) {
-    Tola400Options options;
-    setUp(options);
-    return options;
-  }
 };
 
 inline std::string Hex2(unsigned value) {

@@ -9,15 +9,6 @@
 namespace tola::test {
 namespace {
 
-Tola400Options At(std::uint32_t speed) {
-  Tola400Options options;
-  options.speed = speed;
-  return options;
-}
-
-// ---------------------------------------------------------------------------------------------
-// The line
-
 TEST(Tola400ModelLine, GarbageAtAnotherSpeedDoesNotDisturbACommand) {
   ModelBench bench;
   bench.Send("^s");
@@ -32,7 +23,7 @@ TEST(Tola400ModelLine, SpeedCommandsMoveTheAmplifierWithoutAnswer) {
   const std::pair<const char*, std::uint32_t> commands[] = {
       {"^brp0;", 4800}, {"^brp1;", 9600}, {"^brp2;", 19200}, {"^brp3;", 38400}};
   for (const auto& [command, speed] : commands) {
-    ModelBench bench(At(speed == 38400 ? 4800 : 38400));
+    ModelBench bench([&](Tola400Options& o) { o.speed = speed == 38400 ? 4800 : 38400; });
     const std::uint32_t before = bench.model.Speed();
     EXPECT_EQ(bench.Ask(command, 100), "") << command;
     EXPECT_EQ(bench.model.Speed(), speed) << command;
@@ -43,9 +34,6 @@ TEST(Tola400ModelLine, SpeedCommandsMoveTheAmplifierWithoutAnswer) {
     EXPECT_EQ(bench.out.back().speed, speed);
   }
 }
-
-// ---------------------------------------------------------------------------------------------
-// Queries
 
 TEST(Tola400ModelQueries, EveryQueryIsAnsweredWithCaretUpperCaseNameValueAndSemicolon) {
   ModelBench bench;
@@ -87,9 +75,6 @@ TEST(Tola400ModelQueries, CommandsOfTheWrongCaseOrFormChangeNothing) {
   EXPECT_EQ(bench.model.Counters().unknown, 20u);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Set commands
-
 TEST(Tola400ModelSets, SetFormsAreSilentAndShowInTheNextQuery) {
   const struct {
     const char* set;
@@ -128,9 +113,6 @@ TEST(Tola400ModelSets, FaultShowsUntilClearedAndTuneReportsItsProgress) {
   EXPECT_TRUE(std::regex_match(bench.Ask("^ts;"), std::regex(R"(\^TS\d{3} 2 1;)")));
 }
 
-// ---------------------------------------------------------------------------------------------
-// Restart
-
 TEST(Tola400ModelRestart, ResetIsSilentThenAnswersAtTheConfiguredSpeed) {
   ModelBench bench([](Tola400Options& o) { o.speed = 9600; o.restartMs = 1200; });
   bench.Ask("^brp3;");
@@ -147,9 +129,6 @@ TEST(Tola400ModelRestart, ResetIsSilentThenAnswersAtTheConfiguredSpeed) {
   EXPECT_FALSE(bench.Ask(";", 100, 9600).empty());
   EXPECT_EQ(bench.model.Counters().restarts, 1u);
 }
-
-// ---------------------------------------------------------------------------------------------
-// EEPROMs
 
 // The data of a 64-byte read, once the answer's echo, upper-case digits and checksum are right.
 std::vector<std::uint8_t> ReadBlock(ModelBench& bench, const std::string& prefix, unsigned bank, unsigned address) {
@@ -228,9 +207,6 @@ TEST(Tola400ModelEeprom, WrittenSpeedCodeAndAntennaEnableTakeEffect) {
   EXPECT_EQ(bench.model.Speed(), 19200u);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Fault ring
-
 TEST(Tola400ModelFaultRing, WrapsAfter256Records) {
   ModelBench bench;
   const unsigned index = bench.model.FaultIndex();
@@ -242,11 +218,8 @@ TEST(Tola400ModelFaultRing, WrapsAfter256Records) {
   EXPECT_EQ(newest[6] | (newest[7] << 8), 299);
 }
 
-// ---------------------------------------------------------------------------------------------
-// Erase, reset to defaults, antenna enable
-
 TEST(Tola400ModelConfig, EraseConfigurationRestoresFactoryDefaultsButKeepsTheRing) {
-  ModelBench bench(At(9600));
+  ModelBench bench([](Tola400Options& o) { o.speed = 9600; });
   const auto ring = std::vector<std::uint8_t>(bench.model.Mem3().begin() + 0x3800, bench.model.Mem3().end());
   EXPECT_EQ(bench.Ask("^ec;"), "");
   EXPECT_TRUE(std::all_of(bench.model.Mem3().begin() + Tola400Model::kTunerMemoryStart,
@@ -293,9 +266,6 @@ TEST(Tola400ModelConfig, AntennaEnableIsReadAndSet) {
   EXPECT_EQ(bench.Ask("^aea;"), "^AEA12312312312;");
 }
 
-// ---------------------------------------------------------------------------------------------
-// Bootstrap loader
-
 TEST(Tola400ModelLoader, LoadCommandStartsTheLoaderAt38400) {
   ModelBench bench([](Tola400Options& o) { o.speed = 9600; o.loaderStartMs = 400; });
   EXPECT_EQ(bench.Ask("^LD;", 10), "");
@@ -339,14 +309,10 @@ TEST(Tola400ModelLoader, DownloadChecksEveryPacketAndKeepsTheImage) {
   EXPECT_EQ(bench.model.Mode(), AmplifierMode::Restarting);
 
   std::vector<std::uint8_t> expected(Tola400Model::kFlashEnd - Tola400Model::kFlashStart, 0xFF);
-  const auto place = [&](std::uint32_t address, std::uint32_t seed) {
+  for (const auto& [address, seed] : {std::pair{0x800u, 8u}, {0x880u, 1u}, {0x900u, 2u}, {0x1FD00u, 7u}}) {
     const auto block = PatternBlock(seed);
     std::copy(block.begin(), block.end(), expected.begin() + (address - 0x800));
-  };
-  place(0x800, 8);
-  place(0x880, 1);
-  place(0x900, 2);
-  place(0x1FD00, 7);
+  }
   EXPECT_EQ(bench.model.FlashImage(), expected);
 
   bench.host.AdvanceBy(1000);
@@ -377,9 +343,6 @@ TEST(Tola400ModelLoader, StartingInTheLoaderStaysThere) {
   bench.host.AdvanceBy(10000);
   EXPECT_EQ(bench.model.Mode(), AmplifierMode::Loader);
 }
-
-// ---------------------------------------------------------------------------------------------
-// Injected faults
 
 TEST(Tola400ModelFaults, NakRateRejectsGoodPackets) {
   ModelBench bench([](Tola400Options& o) { o.startInLoader = true; o.faults.nakRate = 1.0; });
@@ -434,12 +397,11 @@ TEST(Tola400ModelFaults, DelayedBytesKeepTheirOrder) {
 
 TEST(Tola400ModelFaults, TheSameSeedGivesTheSameRun) {
   const auto run = [](std::uint64_t seed) {
-    Tola400Options options;
-    options.faults.seed = seed;
-    options.faults.corruptRate = 0.2;
-    options.faults.dropRate = 0.05;
-    options.faults.delayRate = 0.05;
-    ModelBench bench(options);
+    ModelBench bench([&](Tola400Options& o) {
+      o.faults.seed = seed;
+      o.faults.corruptRate = 0.2;
+      o.faults.dropRate = o.faults.delayRate = 0.05;
+    });
     std::vector<std::pair<char, std::uint64_t>> seen;
     for (int i = 0; i < 20; ++i) {
       bench.Ask("^RV;^sn;^aea;", 400);
