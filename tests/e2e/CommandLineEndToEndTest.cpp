@@ -1,6 +1,5 @@
 // The conventions every `tola` command keeps: where its output goes, its options, its statuses.
 
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -59,12 +58,8 @@ TEST_F(EndToEnd, CommandLineConventionsWithoutAnAmplifier) {
     EXPECT_EQ(tola.Finish(20000), c.status) << tola.Stdout() << tola.Stderr();
     EXPECT_NE(tola.Stderr().find(c.inErr), std::string::npos) << tola.Stderr();
     EXPECT_NE(tola.Stdout().find(c.inOut), std::string::npos) << tola.Stdout();
-    if (c.outputToFull) {
-      EXPECT_EQ(std::count(tola.Stderr().begin(), tola.Stderr().end(), '\n'), 1);
-    }
-    if (c.status == 2) {
-      EXPECT_EQ(tola.Stdout(), "");
-    }
+    if (c.outputToFull) { EXPECT_EQ(std::count(tola.Stderr().begin(), tola.Stderr().end(), '\n'), 1); }
+    if (c.status == 2) { EXPECT_EQ(tola.Stdout(), ""); }
   }
   for (const char* command : {"test", "save-config", "restore-config", "faults", "load-firmware", "antennas"}) {
     const RunResult help = Tola({command, "--help"});
@@ -87,10 +82,7 @@ TEST_F(EndToEnd, DataOnStandardOutputEverythingElseOnStandardError) {
   std::ofstream(file) << "keep me\n";
   const RunResult refused = Tola({"--quiet", "--port", port, "save-config", file});
   EXPECT_EQ(refused.status, 1) << refused.err;
-  std::ifstream kept(file);
-  std::string text;
-  std::getline(kept, text);
-  EXPECT_EQ(text, "keep me");
+  EXPECT_EQ(ReadWholeFile(file), "keep me\n");
 }
 
 }  // namespace

@@ -62,10 +62,8 @@ class EndToEnd : public ::testing::Test {
     std::vector<std::string> argv{TOLA400_SIM_PATH};
     argv.insert(argv.end(), args.begin(), args.end());
     m_simulators.push_back(std::make_unique<ChildProcess>(argv, Environment()));
-    std::string name;
-    std::string slave;
-    if (!m_simulators.back()->ReadLine(name) || !m_simulators.back()->ReadLine(slave)) return "";
-    return name;
+    std::string name, slave;
+    return m_simulators.back()->ReadLine(name) && m_simulators.back()->ReadLine(slave) ? name : "";
   }
 
   std::vector<std::string> TolaArgv(const std::vector<std::string>& args) const {
@@ -77,11 +75,8 @@ class EndToEnd : public ::testing::Test {
   // Runs `tola` to its end.
   RunResult Tola(const std::vector<std::string>& args, int timeoutMs = 60000) {
     ChildProcess tola(TolaArgv(args), Environment());
-    RunResult r;
-    r.status = tola.Finish(timeoutMs);
-    r.out = tola.Stdout();
-    r.err = tola.Stderr();
-    return r;
+    const int status = tola.Finish(timeoutMs);
+    return {status, tola.Stdout(), tola.Stderr()};
   }
 
   // Starts `tola` and leaves it running.

@@ -5,7 +5,7 @@
 namespace tola::test {
 namespace {
 
-TEST_F(EndToEnd, SetAttenuatorThenMonitorPrintsOneLineOfValuesPerCycle) {
+TEST_F(EndToEnd, SetAttenuatorThenMonitorPrintsOneLineOfValuesPerCycleUntilCtrlC) {
   const std::string port = StartSimulator({"--speed", "19200"});
   ASSERT_FALSE(port.empty());
   const RunResult set = Tola({"--quiet", "--port", port, "set", "attenuator", "1"});
@@ -21,9 +21,16 @@ TEST_F(EndToEnd, SetAttenuatorThenMonitorPrintsOneLineOfValuesPerCycle) {
     EXPECT_TRUE(Has(line, " fault=\"NO FAULT\" operate=standby attenuator=on antenna=1 mode=auto")) << line;
     EXPECT_TRUE(Has(line, " retries=0")) << line;
   }
+
+  auto monitor = StartTola({"--quiet", "--port", port, "monitor"});
+  std::string line;
+  ASSERT_TRUE(monitor->ReadLine(line, 15000));
+  EXPECT_EQ(line.rfind("band=", 0), 0u) << line;
+  monitor->Signal(SIGINT);
+  EXPECT_EQ(monitor->Finish(15000), 130) << monitor->Stderr();
 }
 
-TEST_F(EndToEnd, AntennasShowsAndSetsTheEnableString) {
+TEST_F(EndToEnd, AntennasShowsAndSetsTheEnableStringThenEraseAndResetSendTheirCommands) {
   const std::string port = StartSimulator({"--speed", "9600"});
   ASSERT_FALSE(port.empty());
   const RunResult show = Tola({"--quiet", "--port", port, "antennas"});
@@ -36,11 +43,6 @@ TEST_F(EndToEnd, AntennasShowsAndSetsTheEnableString) {
   const RunResult again = Tola({"--quiet", "--port", port, "antennas"});
   EXPECT_NE(again.out.find("Antenna enable:  21321321321\n"), std::string::npos) << again.out;
 
-}
-
-TEST_F(EndToEnd, EraseAndResetSendTheirCommands) {
-  const std::string port = StartSimulator({"--speed", "38400"});
-  ASSERT_FALSE(port.empty());
   const RunResult erase = Tola({"--quiet", "--port", port, "erase-memories", "--band", "All", "--antenna", "2"});
   EXPECT_EQ(erase.status, 0) << erase.out << erase.err;
   EXPECT_NE(erase.out.find("\"^em152;\""), std::string::npos) << erase.out;
@@ -48,17 +50,6 @@ TEST_F(EndToEnd, EraseAndResetSendTheirCommands) {
   EXPECT_EQ(reset.status, 0) << reset.out << reset.err;
   const RunResult after = Tola({"--quiet", "--port", port, "antennas"});
   EXPECT_NE(after.out.find("Antenna enable:  33333333333\n"), std::string::npos) << after.out;
-}
-
-TEST_F(EndToEnd, MonitorEndsWithCtrlC) {
-  const std::string port = StartSimulator({"--speed", "38400"});
-  ASSERT_FALSE(port.empty());
-  auto monitor = StartTola({"--quiet", "--port", port, "monitor"});
-  std::string line;
-  ASSERT_TRUE(monitor->ReadLine(line, 15000));
-  EXPECT_EQ(line.rfind("band=", 0), 0u) << line;
-  monitor->Signal(SIGINT);
-  EXPECT_EQ(monitor->Finish(15000), 130) << monitor->Stderr();
 }
 
 }  // namespace
