@@ -7,21 +7,17 @@ namespace tola::test {
 namespace {
 
 TEST(ParserTest, Numbers) {
-  EXPECT_EQ(ParseNumber("123;"), 123);
-  EXPECT_EQ(ParseNumber("   42;"), 42);
-  EXPECT_EQ(ParseNumber("-5;"), -5);
-  EXPECT_EQ(ParseNumber("+7;"), 7);
-  EXPECT_EQ(ParseNumber(";"), 0);
-  EXPECT_EQ(ParseNumber("\t5;"), 0) << "only blanks are skipped";
-  EXPECT_EQ(ParseNumber("12a3;"), 12);
-  EXPECT_EQ(ParseNumber(""), 0);
+  // Only blanks are skipped before the number; it ends at the first non-digit.
+  for (const auto& [text, value] : {std::pair{"123;", 123}, {"   42;", 42}, {"-5;", -5}, {"+7;", 7}, {";", 0},
+                                    {"\t5;", 0}, {"12a3;", 12}, {"", 0}}) {
+    EXPECT_EQ(ParseNumber(text), value) << text;
+  }
 }
 
 TEST(ParserTest, FlagsCharactersHexAndText) {
   EXPECT_EQ(ParseFlag("0;"), 0u);
   EXPECT_EQ(ParseFlag("1;"), 1u);
-  EXPECT_FALSE(ParseFlag("2;"));
-  EXPECT_FALSE(ParseFlag(";"));
+  for (const char* bad : {"2;", ";"}) EXPECT_FALSE(ParseFlag(bad)) << bad;
   EXPECT_EQ(ParseCharacter("B;"), 'B');
   EXPECT_EQ(ParseCharacter(";"), ';');
 
@@ -35,21 +31,17 @@ TEST(ParserTest, FlagsCharactersHexAndText) {
 
   EXPECT_EQ(ParseText(" Tuning OK;"), "Tuning OK");
   EXPECT_EQ(ParseText(";;done;;"), "done");
-  EXPECT_FALSE(ParseText(";"));
-  EXPECT_FALSE(ParseText("  ; "));
+  for (const char* empty : {";", "  ; "}) EXPECT_FALSE(ParseText(empty)) << empty;
 }
 
 TEST(ParserTest, RevisionAndItsText) {
   EXPECT_EQ(ParseRevision("^RV01.23;"), 123);
   EXPECT_EQ(ParseRevision("^RV99.99;"), 9999);
-  EXPECT_FALSE(ParseRevision("^RV1.23;"));
-  EXPECT_FALSE(ParseRevision("^RV01.23"));
-  EXPECT_FALSE(ParseRevision("^rv01.23;"));
-  EXPECT_EQ(RevisionText(0), "??.??");
-  EXPECT_EQ(RevisionText(123), "01.23");
-  EXPECT_EQ(RevisionText(9999), " N/A ");
-  EXPECT_EQ(RevisionText(0xFFFE), "Loading");
-  EXPECT_EQ(RevisionText(1207), "12.07");
+  for (const char* bad : {"^RV1.23;", "^RV01.23", "^rv01.23;"}) EXPECT_FALSE(ParseRevision(bad)) << bad;
+  for (const auto& [revision, text] : {std::pair{0, "??.??"}, {123, "01.23"}, {9999, " N/A "}, {0xFFFE, "Loading"},
+                                       {1207, "12.07"}}) {
+    EXPECT_EQ(RevisionText(static_cast<std::uint16_t>(revision)), text) << revision;
+  }
 }
 
 // Stores through the table, as the polling states do.
@@ -76,8 +68,7 @@ TEST_F(StoreTest, LimitsOfTheNumberKinds) {
 
   EXPECT_TRUE(Store(OperateItem::Antenna, "2;"));
   EXPECT_EQ(t.app->antenna.Get(), 2u);
-  EXPECT_FALSE(Store(OperateItem::Antenna, "0;"));
-  EXPECT_FALSE(Store(OperateItem::Antenna, "3;"));
+  for (const char* bad : {"0;", "3;"}) EXPECT_FALSE(Store(OperateItem::Antenna, bad)) << bad;
   EXPECT_TRUE(Store(OperateItem::Antenna, "257;")) << "only the low 8 bits count";
   EXPECT_EQ(t.app->antenna.Get(), 1u);
 }

@@ -15,21 +15,9 @@ class PrefixState : public QueryState {
         m_prefix(std::move(prefix)), m_retry(retry) {}
 
   bool Accept(const std::string& r) override { return r.rfind(m_prefix, 0) == 0; }
-  void OnAccepted(const std::string& r) override {
-    accepted.push_back(r);
-    Proceed();
-  }
-  void Enter() override {
-    QueryState::Enter();
-    m_retries = 0;
-  }
-  void OnTimeout() override {
-    if (m_retry) {
-      RetryOrFail(m_retries);
-    } else {
-      FailAtOnce();
-    }
-  }
+  void OnAccepted(const std::string& r) override { accepted.push_back(r), Proceed(); }
+  void Enter() override { QueryState::Enter(), m_retries = 0; }
+  void OnTimeout() override { m_retry ? RetryOrFail(m_retries) : FailAtOnce(); }
   std::vector<std::string> accepted;
 
  private:
@@ -55,17 +43,13 @@ class TestMachine : public CStateMachine {
         failing(*this, "FailingState", &first) {}
 
   void Log(const std::string& text) override { logged.push_back(text); }
-  void Complete() override {
-    ++completions;
-    NotifyCompletion();
-  }
+  void Complete() override { NotifyCompletion(); }
 
   PrefixState second;
   PrefixState first;
   CommandState empty;
   FailingStartState failing;
   std::vector<std::string> logged;
-  int completions = 0;
 };
 
 class EngineTest : public ::testing::Test {
@@ -98,8 +82,7 @@ TEST_F(EngineTest, ResponseSplitOverThreeEventsIsHandedOverOnce) {
 
 TEST_F(EngineTest, TwoResponsesInOneBurstAreReadOneAtATime) {
   machine->Start(machine->first);
-  // The second answer arrives with the first; the reader stops at the first ";", and the send of
-  // the next state discards what remains.
+  // The second answer arrives with the first; the reader stops at the first ";".
   t.port->rx = "^RV01.23;^SN00042;";
   machine->OnSerialEvent();
   ASSERT_EQ(machine->first.accepted.size(), 1u);

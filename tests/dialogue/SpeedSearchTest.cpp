@@ -8,8 +8,7 @@ namespace {
 
 // The times at which a machine sent ";" and the speed it sent it at.
 struct Poll {
-  std::uint32_t atMs;
-  std::uint32_t speed;
+  std::uint32_t atMs, speed;
 };
 
 class PollRecorder {
@@ -28,9 +27,12 @@ class PollRecorder {
   std::vector<Poll> polls;
 };
 
-std::vector<std::uint32_t> Repeat(std::initializer_list<std::uint32_t> speeds, int times) {
+// Each of `speeds` `times` over, the whole `cycles` over.
+std::vector<std::uint32_t> Repeat(std::initializer_list<std::uint32_t> speeds, int times, int cycles = 1) {
   std::vector<std::uint32_t> out;
-  for (auto s : speeds) out.insert(out.end(), times, s);
+  for (int cycle = 0; cycle < cycles; ++cycle) {
+    for (auto s : speeds) out.insert(out.end(), static_cast<std::size_t>(times), s);
+  }
   return out;
 }
 
@@ -103,11 +105,7 @@ TEST(DetermineSpeedTest, GivesUpAfterTwentySpeedsAt4800) {
   EXPECT_EQ(m.Result(), kNoResponseAfterReset);
   EXPECT_EQ(recorder.polls.size(), 80u);
   EXPECT_EQ(s.port->Speed(), 4800u);
-  std::vector<std::uint32_t> speeds;
-  for (int visit = 0; visit < 5; ++visit) {
-    for (auto speed : Repeat({38400, 19200, 9600, 4800}, 4)) speeds.push_back(speed);
-  }
-  EXPECT_EQ(recorder.SpeedsPolled(), speeds);
+  EXPECT_EQ(recorder.SpeedsPolled(), Repeat({38400, 19200, 9600, 4800}, 4, 5));
 }
 
 TEST(OperateDetermineSpeedTest, OneCycleFromTheStartSpeedThenFails) {
