@@ -29,6 +29,13 @@ class SettingsTest : public ::testing::Test {
     return store;
   }
 
+  // A value of the settings key as the hive file holds it.
+  RegValue Stored(const std::string& name) const {
+    RegValue value;
+    EXPECT_EQ(ReadHive().QueryValue(kSettingsKey, name, value), kErrorSuccess) << name;
+    return value;
+  }
+
   void Put(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
     RegistryStore store(HivePath());
     ASSERT_EQ(store.Load(), kErrorSuccess);
@@ -80,10 +87,7 @@ TEST_F(SettingsTest, FirstRunWritesCaptionsFoldersAndPlacementOnly) {
   EXPECT_EQ(placement.right, 800);
   t->app->activePage.Change(3);
   t->app->SaveSettings();
-  RegistryStore again = ReadHive();
-  RegValue page;
-  ASSERT_EQ(again.QueryValue(kSettingsKey, "ActivePage", page), kErrorSuccess);
-  EXPECT_EQ(page, (RegValue{kRegDword, DwordBytes(3)}));
+  EXPECT_EQ(Stored("ActivePage"), (RegValue{kRegDword, DwordBytes(3)}));
 }
 
 TEST_F(SettingsTest, ClampedNumbersLoadLimitedAndAreWrittenBack) {
@@ -102,9 +106,7 @@ TEST_F(SettingsTest, ClampedNumbersLoadLimitedAndAreWrittenBack) {
         std::string(c.name) == "OperatePollInterval" ? t->app->operatePollInterval : t->app->firmwareLoadRetryLimit;
     EXPECT_EQ(value.Get(), c.loaded);
     t->app->SaveSettings();
-    RegValue written;
-    ASSERT_EQ(ReadHive().QueryValue(kSettingsKey, c.name, written), kErrorSuccess);
-    EXPECT_EQ(written.data, DwordBytes(c.loaded));
+    EXPECT_EQ(Stored(c.name).data, DwordBytes(c.loaded));
   }
 }
 
@@ -119,22 +121,15 @@ TEST_F(SettingsTest, TextRulesForPort) {
     auto t = StartApp();
     EXPECT_EQ(t->app->port.Get(), "");
     t->app->SaveSettings();
-    RegValue kept;
-    ASSERT_EQ(ReadHive().QueryValue(kSettingsKey, "Port", kept), kErrorSuccess);
-    EXPECT_EQ(kept.type, kRegDword);
+    EXPECT_EQ(Stored("Port").type, kRegDword);
   }
 
   // Odd length, missing terminator: invalid. Zero length: the empty text.
-  std::vector<std::uint8_t> odd = Utf16FromUtf8("ttyS0");
-  odd.pop_back();
-  Put("Port", kRegSz, odd);
-  EXPECT_EQ(StartApp()->app->port.Get(), "");
-  std::vector<std::uint8_t> unterminated = Utf16FromUtf8("ttyS0");
-  unterminated.resize(unterminated.size() - 2);
-  Put("Port", kRegSz, unterminated);
-  EXPECT_EQ(StartApp()->app->port.Get(), "");
-  Put("Port", kRegSz, {});
-  EXPECT_EQ(StartApp()->app->port.Get(), "");
+  const std::vector<std::uint8_t> text = Utf16FromUtf8("ttyS0");
+  for (std::size_t cut : {std::size_t{1}, std::size_t{2}, text.size()}) {
+    Put("Port", kRegSz, std::vector<std::uint8_t>(text.begin(), text.end() - static_cast<std::ptrdiff_t>(cut)));
+    EXPECT_EQ(StartApp()->app->port.Get(), "") << cut;
+  }
   Put("Port", kRegSz, Utf16FromUtf8("ttyACM0"));
   EXPECT_EQ(StartApp()->app->port.Get(), "ttyACM0");
 }
@@ -154,18 +149,11 @@ TEST_F(SettingsTest, EmptyCaptionComesBackAsItsDefault) {
   EXPECT_EQ(t->app->commandCaptions.At(4), "Macro 5");
   EXPECT_EQ(t->app->commandCaptions.At(5), "Band up");
   t->app->SaveSettings();
-  RegValue caption;
-  ASSERT_EQ(ReadHive().QueryValue(kSettingsKey, "CommandCaption5", caption), kErrorSuccess);
-  EXPECT_EQ(Utf8FromUtf16(caption.data), "Macro 5");
+  EXPECT_EQ(Utf8FromUtf16(Stored("CommandCaption5").data), "Macro 5");
 }
 
 TEST_F(SettingsTest, PlacementNeedsAllTenValues) {
-  {
-    auto t = StartApp();
-    WindowPlacement placement;
-    placement.top = 40;
-    ASSERT_TRUE(t->app->SavePlacement(placement));
-  }
+  ASSERT_TRUE(StartApp()->app->SavePlacement(WindowPlacement{}));
   RegistryStore store(HivePath());
   ASSERT_EQ(store.Load(), kErrorSuccess);
   ASSERT_EQ(store.DeleteValue(kPlacementKey, "top"), kErrorSuccess);

@@ -7,16 +7,9 @@ namespace tola {
 namespace {
 
 TEST(VersionLinesTest, OperatingSystemLineEndsWithTheBlankAndTheSystemsName) {
-  OsVersion v;
-  v.major = 10;
-  v.minor = 0;
-  v.build = 19045;
-  EXPECT_EQ(OperatingSystemLine(v), "OS Version 10.0 Build 19045 ");
-  v.major = 6;
-  v.minor = 1;
-  v.build = 76;
-  v.name = "Debian GNU/Linux 12 (bookworm)";
-  EXPECT_EQ(OperatingSystemLine(v), "OS Version 6.1 Build 76 Debian GNU/Linux 12 (bookworm)");
+  EXPECT_EQ(OperatingSystemLine(OsVersion{10, 0, 19045, true, ""}), "OS Version 10.0 Build 19045 ");
+  EXPECT_EQ(OperatingSystemLine(OsVersion{6, 1, 76, true, "Debian GNU/Linux 12 (bookworm)"}),
+            "OS Version 6.1 Build 76 Debian GNU/Linux 12 (bookworm)");
 }
 
 TEST(VersionLinesTest, NameComesFromOsRelease) {

