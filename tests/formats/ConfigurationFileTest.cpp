@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <tuple>
 #include <vector>
 
+#include "app/Format.h"
 #include "formats/ConfigurationFile.h"
+#include "formats/Crc32.h"
 #include "formats/FormatsTestSupport.h"
 
 namespace tola {
@@ -55,20 +55,13 @@ std::string JoinCrLf(const std::vector<std::string>& lines) {
   return bytes;
 }
 
-std::uint32_t ZlibCrc(const std::string& text) {
-  return static_cast<std::uint32_t>(
-      ::crc32(::crc32(0L, Z_NULL, 0), reinterpret_cast<const Bytef*>(text.data()), static_cast<uInt>(text.size())));
-}
-
-// A CRC line that makes the lines before it verify, computed with zlib.
-std::string CrcLineFor(const std::vector<std::string>& lines, const char* zeroX = "0x") {
+// A CRC line that makes the lines before it verify.
+std::string CrcLineFor(const std::vector<std::string>& lines) {
   std::string covered;
   for (const auto& l : lines) {
     if (l.rfind("CRC32", 0) != 0) covered += l;
   }
-  char text[32];
-  std::snprintf(text, sizeof text, "CRC32 = %s%08X", zeroX, ~ZlibCrc(covered));
-  return text;
+  return FormatText("CRC32 = 0x%08X", ~Crc32Update(0, covered));
 }
 
 class ConfigurationFileTest : public ::testing::Test {
@@ -299,13 +292,11 @@ TEST_F(ConfigurationFileTest, SerialNumberSafeguard) {
 
   // Not in advanced mode: refused outright, before any data line is read.
   EXPECT_EQ(Read(file, 124, false), 0xE2000032U);
-  ASSERT_EQ(log.Boxes().size(), 1U);
-  EXPECT_EQ(log.Boxes()[0].caption, "Serial Number Mismatch");
+  ASSERT_EQ(Boxes(), (std::vector<std::pair<std::string, BoxIcon>>{{"Serial Number Mismatch", BoxIcon::Error}}));
   EXPECT_EQ(log.Boxes()[0].text,
             "The Serial Number within the restore file\ndoes not match the Serial Number of your TOLA400.\n\n"
             "Restore cannot continue.");
   EXPECT_EQ(log.Boxes()[0].buttons, BoxButtons::Ok);
-  EXPECT_EQ(log.Boxes()[0].icon, BoxIcon::Error);
   EXPECT_TRUE(sink.mem2.empty());
 
   // Advanced mode: the operator may go on.

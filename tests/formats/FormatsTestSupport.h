@@ -46,7 +46,7 @@ inline std::string EofRecord() { return ":00000001FF"; }
 class RecordingLog : public LogChannel {
  public:
   void LogLine(const std::string& text) override { lines.push_back(text); }
-  void LogVerbose(const std::string& text) override { verboseLines.push_back(text); }
+  void LogVerbose(const std::string&) override {}
   BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
                        BoxIcon icon) override {
     return host.MessageBox(text, caption, buttons, icon);
@@ -58,7 +58,6 @@ class RecordingLog : public LogChannel {
 
   VirtualHost host;
   std::vector<std::string> lines;
-  std::vector<std::string> verboseLines;
 };
 
 }  // namespace tola::test

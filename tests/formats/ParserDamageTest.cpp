@@ -1,7 +1,3 @@
-// Damage that the parsers once let through: a firmware record whose start code was hit, line
-// numbers past 65,535, a serial number too large for the amplifier, and a firmware file checked
-// whole before a load.
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,6 +28,7 @@ void ExpectHex(const HexCase& c) {
   FirmwareImage image;
   const bool loaded = image.LoadText(c.text);
   EXPECT_EQ(loaded ? kErrorSuccess : GetLastError(), c.code) << std::hex << GetLastError();
+  EXPECT_EQ(image.IsLoaded(), loaded);
   EXPECT_EQ(image.LineNumber(), c.line);
   FirmwareImage scan;
   const bool scanned = scan.ScanText(c.text);
@@ -57,6 +54,27 @@ TEST(ParserDamage, ALineCarryingARecordIsRefusedCommentsAndWhiteSpaceAreNot) {
       {"records back to back", one + two + EofRecord(), kErrorSuccess, 1},
       {"anything after the end-of-file record",
        one + "\r\n" + EofRecord() + "\r\n\x1A" + "garbage\r\n;x\r\n", kErrorSuccess, 2},
+  };
+  for (const HexCase& c : cases) ExpectHex(c);
+}
+
+TEST(ParserDamage, RecordFaultsStopAtTheirLine) {
+  const std::string a = DataRecord(0x800, {1}), b = DataRecord(0x801, {2}), eof = EofRecord() + "\r\n";
+  // The record ":0408000001020304F2" with its byte count raised to 5 and lowered to 3.
+  const HexCase cases[] = {
+      {"empty", "", kHexMissingEof, 1},
+      {"only comments", "no records here\r\n\r\n", kHexMissingEof, 3},
+      {"no end-of-file record, no last line break", a + "\r\n" + b, kHexMissingEof, 2},
+      {"no end-of-file record", a + "\r\n" + b + "\r\n", kHexMissingEof, 3},
+      {"count too long", ":0508000001020304F2\r\n" + eof, kUnexpectedHexCharacter, 2},
+      {"count too short", ":0308000001020304F2\r\n" + eof, kHexLineChecksum, 1},
+      {"bad checksum", HexRecord(0, 0x800, {1, 2}, 1) + "\r\n" + eof, kHexLineChecksum, 1},
+      {"bad digit", ":02080000G102F3\r\n" + eof, kUnexpectedHexCharacter, 1},
+      {"ends inside a record", ":020800", kUnexpectedHexCharacter, 1},
+      {"ends after the colon", "\r\n:", kUnexpectedHexCharacter, 2},
+      {"record type 06", HexRecord(0x06, 0, {}) + "\r\n" + eof, kHexUnknownRecordType, 1},
+      {"record type FF", HexRecord(0xFF, 0, {1}) + "\r\n" + eof, kHexUnknownRecordType, 1},
+      {"error on the third line", a + "\r\n" + b + "\r\n:01080200G1\r\n", kUnexpectedHexCharacter, 3},
   };
   for (const HexCase& c : cases) ExpectHex(c);
 }
