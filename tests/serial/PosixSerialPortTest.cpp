@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -96,20 +97,26 @@ class PosixSerialPortTest : public ::testing::Test {
 // How a child process fared trying to take the device.
 enum ChildOutcome { kRefusedBusy = 10, kRefusedByLock = 11, kTookIt = 12, kOtherFailure = 13 };
 
-// Forks a child that opens `path` and tries the lock, optionally as an unprivileged user. Only
-// async-signal-safe calls run in the child, since the parent may have a reader thread.
-int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
+// Runs `body` in a forked child, optionally as an unprivileged user, and returns its exit status.
+int InChild(bool dropPrivileges, const std::function<int()>& body) {
   const pid_t child = ::fork();
   if (child == 0) {
     if (dropPrivileges && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(kOtherFailure);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) ::_exit(errno == EBUSY ? kRefusedBusy : kOtherFailure);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ::_exit(errno == EWOULDBLOCK ? kRefusedByLock : kOtherFailure);
-    ::_exit(kTookIt);
+    ::_exit(body());
   }
   int status = 0;
   if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
+}
+
+// Only async-signal-safe calls run in the child, since the parent may have a reader thread.
+int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
+  return InChild(dropPrivileges, [&] {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return errno == EBUSY ? kRefusedBusy : kOtherFailure;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? kRefusedByLock : kOtherFailure;
+    return kTookIt;
+  });
 }
 
 TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndStaysClosed) {
@@ -215,29 +222,19 @@ TEST_F(PosixSerialPortTest, RootOpeningATtyHeldExclusivelyElsewhereIsRefused) {
 }
 
 TEST_F(PosixSerialPortTest, PermissionDeniedHasItsOwnCodeAndNoReport) {
-  if (::geteuid() == 0) {
-    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0600), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-      // No other thread runs in this process now, so the child may use the port freely.
-      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-      RecordingPortSink childSink;
-      PosixSerialPort childPort(host);
-      childPort.SetSink(&childSink);
-      if (childPort.Open(pty.Slave())) ::_exit(4);
-      if (GetLastError() != kSerialPermissionDenied) ::_exit(5);
-      ::_exit(childSink.Failures().empty() ? 0 : 6);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-  } else {
-    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0), 0);
-    EXPECT_FALSE(port.Open(pty.Slave()));
-    EXPECT_EQ(GetLastError(), kSerialPermissionDenied);
-    EXPECT_TRUE(sink.Failures().empty());
-  }
+  // Root passes any mode, so it tries as an unprivileged user; no other thread runs now, so the
+  // child may use a port freely.
+  ASSERT_EQ(::chmod(pty.Slave().c_str(), 0), 0);
+  EXPECT_EQ(InChild(::geteuid() == 0,
+                    [&] {
+                      RecordingPortSink childSink;
+                      PosixSerialPort childPort(host);
+                      childPort.SetSink(&childSink);
+                      if (childPort.Open(pty.Slave())) return 4;
+                      if (GetLastError() != kSerialPermissionDenied) return 5;
+                      return childSink.Failures().empty() ? 0 : 6;
+                    }),
+            0);
 }
 
 TEST(PermissionHintTest, NamesTheDeviceGroupOrItsOwner) {

@@ -15,6 +15,17 @@
 
 namespace tola::test {
 
+// Waits up to 5 s for `done`; the bound only catches hangs.
+template <typename Predicate>
+bool WaitFor(Predicate done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 // A pseudo-terminal: the test holds the master, the port under test opens the slave by path.
 class Pty {
  public:
@@ -49,18 +60,17 @@ class Pty {
     return t;
   }
 
-  // Reads from the master until `count` bytes came or 5 s passed (a bound that only catches hangs).
+  // Reads from the master until `count` bytes came (5 s at most).
   std::string Receive(std::size_t count) const {
     std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
+    WaitFor([&] {
       pollfd p{m_master, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
       std::array<char, 4096> buffer{};
-      const ssize_t n = ::read(m_master, buffer.data(), std::min(buffer.size(), count - got.size()));
-      if (n <= 0) break;
-      got.append(buffer.data(), static_cast<std::size_t>(n));
-    }
+      const bool ready = ::poll(&p, 1, 100) > 0;
+      const ssize_t n = ready ? ::read(m_master, buffer.data(), std::min(buffer.size(), count - got.size())) : 0;
+      if (n > 0) got.append(buffer.data(), static_cast<std::size_t>(n));
+      return got.size() >= count || (ready && n <= 0);
+    });
     return got;
   }
 
@@ -68,16 +78,5 @@ class Pty {
   int m_master = -1;
   std::string m_slave;
 };
-
-// Waits up to 5 s for `done`; the bound only catches hangs.
-template <typename Predicate>
-bool WaitFor(Predicate done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 }  // namespace tola::test
