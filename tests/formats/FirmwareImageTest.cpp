@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 #include <random>
 
 #include "formats/FirmwareImage.h"
@@ -120,8 +121,7 @@ std::string WindowWithWord(std::uint16_t word, std::uint16_t total) {
 TEST(FirmwareImageTest, ReconcileFillsAZeroWordSoTheWindowSumsToZero) {
   std::mt19937 rng(7);
   std::string text;
-  text += DataRecord(0x0800, {0x00, 0x00});
-  text += "\r\n";
+  text += DataRecord(0x0800, {0x00, 0x00}) + "\r\n";
   for (std::uint16_t a = 0x1000; a < 0x1400; a += 16) {
     std::vector<std::uint8_t> bytes(16);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
@@ -256,33 +256,29 @@ TEST_F(FirmwareFileTest, AFileEndingInsideARecordOnAPageBoundaryStopsAtItsEnd) {
 }
 
 TEST_F(FirmwareFileTest, DescribeSummarisesGoodAndBadFiles) {
-  const std::string good = folder / "good.hex";
-  test::WriteWholeFile(good, WindowWithWord(0x0000, 5));
-  ResultCode result = 1;
-  std::string text = DescribeFirmwareFile(good, result);
-  EXPECT_EQ(result, 0U);
-  EXPECT_NE(text.find("Data records cover 0x00000800 to 0x00000803; end-of-file record on line 2"), std::string::npos)
-      << text;
-  EXPECT_NE(text.find("data length 4 bytes, 1 packets"), std::string::npos) << text;
-  EXPECT_NE(text.find("Checksum reconciliation word computed: 0xFFFB"), std::string::npos) << text;
-
-  const std::string bad = folder / "bad.hex";
-  test::WriteWholeFile(bad, Lines({DataRecord(0x800, {1}), HexRecord(0x06, 0, {})}));
-  text = DescribeFirmwareFile(bad, result);
-  EXPECT_EQ(result, kHexUnknownRecordType);
-  EXPECT_NE(text.find("Line 2, error code 0xE2000021: Unrecognized intel hex record type"), std::string::npos)
-      << text;
-
-  const std::string allFF = folder / "eof.hex";
-  test::WriteWholeFile(allFF, EofRecord());
-  text = DescribeFirmwareFile(allFF, result);
-  EXPECT_EQ(result, kHexFileChecksum);
-  EXPECT_NE(text.find("Error code 0xE2000041: Input hex file is corrupt, check sum is not zero"), std::string::npos)
-      << text;
-
-  text = DescribeFirmwareFile(folder / "none.hex", result);
-  EXPECT_EQ(result, kErrorFileNotFound);
-  EXPECT_NE(text.find("Line 0, error code 0x00000002: "), std::string::npos) << text;
+  struct Row {
+    const char* name;
+    std::optional<std::string> text;  // none: no file at all
+    ResultCode code;
+    std::vector<std::string> parts;
+  };
+  const Row rows[] = {
+      {"good.hex", WindowWithWord(0x0000, 5), 0,
+       {"Data records cover 0x00000800 to 0x00000803; end-of-file record on line 2", "data length 4 bytes, 1 packets",
+        "Checksum reconciliation word computed: 0xFFFB"}},
+      {"bad.hex", Lines({DataRecord(0x800, {1}), HexRecord(0x06, 0, {})}), kHexUnknownRecordType,
+       {"Line 2, error code 0xE2000021: Unrecognized intel hex record type"}},
+      {"eof.hex", EofRecord(), kHexFileChecksum,
+       {"Error code 0xE2000041: Input hex file is corrupt, check sum is not zero"}},
+      {"none.hex", std::nullopt, kErrorFileNotFound, {"Line 0, error code 0x00000002: "}},
+  };
+  for (const Row& r : rows) {
+    if (r.text) test::WriteWholeFile(folder / r.name, *r.text);
+    ResultCode result = 1;
+    const std::string text = DescribeFirmwareFile(folder / r.name, result);
+    EXPECT_EQ(result, r.code) << r.name;
+    for (const auto& part : r.parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
 }
 
 // Files written by tools nobody here wrote: the window must hold exactly the source bytes.

@@ -40,16 +40,23 @@ std::vector<std::string> Names(const std::vector<VirtualPort>& ports) {
   return names;
 }
 
-// Every link below points at a live pseudo-terminal, as a dead simulator's link does once its
-// terminal number has been given to another program.
-TEST(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
+// A live publisher of ttySIM0 and a dead one of ttySIM1. Every link points at a live
+// pseudo-terminal, as a dead simulator's link does once its terminal number has gone to another
+// program.
+class StaleLinks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
+    ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+  }
   TempFolder temp;
   Pty pty;
-  ASSERT_TRUE(pty.Ok());
   const std::string folder = temp.Path();
   PublishedPort live;
-  ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
-  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+};
+
+TEST_F(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
   fs::create_symlink(pty.Slave(), temp / "ttySIM2");  // no lock file at all
   // A live publisher's lock file beside a link that is not its own.
   PublishedPort other;
@@ -65,14 +72,7 @@ TEST(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
   EXPECT_EQ(ResolvePortPath("ttySIM0", folder), folder + "/ttySIM0");
 }
 
-TEST(StaleLinks, RemovedWithTheirLockFilesWhileLiveOnesStay) {
-  TempFolder temp;
-  Pty pty;
-  ASSERT_TRUE(pty.Ok());
-  const std::string folder = temp.Path();
-  PublishedPort live;
-  ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
-  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+TEST_F(StaleLinks, RemovedWithTheirLockFilesWhileLiveOnesStay) {
   ASSERT_TRUE(fs::exists(temp / ".ttySIM1.lock"));
   fs::create_symlink(temp / "gone", temp / "ttySIM2");
 
