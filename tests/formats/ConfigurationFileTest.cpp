@@ -87,7 +87,6 @@ class ConfigurationFileTest : public ::testing::Test {
 
   std::vector<std::string> GoodLines() { return SplitCrLf(WriteAndRead(identity)); }
 
-  // Boxes shown so far, as (caption, icon).
   std::vector<std::pair<std::string, BoxIcon>> Boxes() const {
     std::vector<std::pair<std::string, BoxIcon>> boxes;
     for (const auto& b : log.Boxes()) boxes.emplace_back(b.caption, b.icon);
@@ -215,7 +214,6 @@ TEST_F(ConfigurationFileTest, CrBytesInsideLinesAreDropped) {
   EXPECT_EQ(sink.mem2.size(), kMem2Size);
   EXPECT_EQ(std::get<2>(sink.mem2[3]), mem2[3]);
 
-  // Bare LF line ends read the same.
   std::string lf = JoinCrLf(GoodLines());
   lf.erase(std::remove(lf.begin(), lf.end(), '\r'), lf.end());
   EXPECT_EQ(Read(lf), 0U);

@@ -55,7 +55,6 @@ TEST(AtomicFile, WriteFailingHalfWayKeepsTheOldFile) {
       EXPECT_EQ(file.Write(Content(2000)), budget >= 2000 ? kErrorSuccess : kErrorDiskFull);
       EXPECT_EQ(file.Write(Content(3000)), kErrorDiskFull);
       EXPECT_EQ(written, budget);
-      // The object goes out of scope without a commit.
     }
     EXPECT_EQ(ReadWholeFile(target), old) << "budget " << budget;
     EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"settings.cfg"});

@@ -93,7 +93,6 @@ std::string AsRegeditFile(std::string crlf) {
   return "\xFF\xFE" + out;
 }
 
-// Both stores hold the same keys, values and orders, from `path` down.
 void ExpectSameHive(const RegistryStore& a, const RegistryStore& b, const std::string& path = "") {
   SCOPED_TRACE("key \"" + path + "\"");
   const auto names = a.EnumValueNames(path);
@@ -125,7 +124,6 @@ RegistryStore Parsed(const std::string& text) {
   return store;
 }
 
-// A loaded store on a hive file of its own.
 class RegistryHive : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(store.Load(), kErrorSuccess); }
@@ -320,7 +318,7 @@ TEST(RegistryStoreFormat, Regedit4TextsAreSingleByte) {
   EXPECT_EQ(Query(store, "Old", "Raw").data, (Bytes{0x43, 0x3a}));
 }
 
-TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCase) {
+TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCaseMissingOnesAreFileNotFound) {
   ASSERT_EQ(store.CreateKey("Software\\Ostravel\\Žluť"), kErrorSuccess);
   ASSERT_EQ(store.CreateKey("SOFTWARE\\ostravel\\ŽLUŤ\\Window"), kErrorSuccess);
   EXPECT_EQ(store.EnumSubKeys(""), (std::vector<std::string>{"Software"}));
@@ -334,9 +332,7 @@ TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCase) {
   EXPECT_EQ(Query(store, "SOFTWARE", "port").data, Wide(u"ttyUSB1"));
   ASSERT_EQ(store.DeleteValue("Software", "pOrT"), kErrorSuccess);
   EXPECT_TRUE(store.EnumValueNames("Software").empty());
-}
 
-TEST_F(RegistryHive, MissingKeysAndValuesAreFileNotFound) {
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   RegValue v{kRegDword, {9}};
   EXPECT_EQ(store.QueryValue(kKey, "Port", v), kErrorFileNotFound);
@@ -372,17 +368,6 @@ TEST(RegistryStore, FirstWriteMakesAPrivateFolderHoldingOnlyTheHive) {
   EXPECT_EQ(FolderEntries(dir / "config/Ostravel"), (std::set<std::string>{"TOLA Utility.reg"}));
 }
 
-TEST(RegistryStore, ChangesBeforeLoadAreRefused) {
-  TempFolder dir;
-  WriteWholeFile(dir / "h.reg", kExport);
-  RegistryStore store(dir / "h.reg");
-  EXPECT_EQ(store.CreateKey("X"), kErrorInvalidHandle);
-  EXPECT_EQ(store.SetValue("", "x", kRegDword, DwordBytes(1)), kErrorInvalidHandle);
-  EXPECT_EQ(store.DeleteValue("", "x"), kErrorInvalidHandle);
-  EXPECT_EQ(ReadWholeFile(dir / "h.reg"), kExport);
-  EXPECT_EQ(RegistryStore("").Load(), kErrorPathNotFound);
-}
-
 TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
   TempFolder dir;
   RegistryStore store(dir / "sub/hive.reg");
@@ -409,8 +394,17 @@ TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
   EXPECT_EQ(blocked.CreateKey("K"), kErrorPathNotFound);
 }
 
-TEST(RegistryStore, AHiveThatCannotBeReadIsNeverOverwritten) {
+TEST(RegistryStore, AHiveNotLoadedOrUnreadableIsNeverOverwritten) {
   TempFolder dir;
+  // Not loaded: changes are refused.
+  WriteWholeFile(dir / "h.reg", kExport);
+  RegistryStore unloaded(dir / "h.reg");
+  EXPECT_EQ(unloaded.CreateKey("X"), kErrorInvalidHandle);
+  EXPECT_EQ(unloaded.SetValue("", "x", kRegDword, DwordBytes(1)), kErrorInvalidHandle);
+  EXPECT_EQ(unloaded.DeleteValue("", "x"), kErrorInvalidHandle);
+  EXPECT_EQ(ReadWholeFile(dir / "h.reg"), kExport);
+  EXPECT_EQ(RegistryStore("").Load(), kErrorPathNotFound);
+
   // Too large: refused without being read.
   const std::string big = dir / "big.reg";
   WriteWholeFile(big, "");

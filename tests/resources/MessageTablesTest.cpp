@@ -18,7 +18,6 @@ struct Expected {
   const char* text;
 };
 
-// The program's own codes and their stored texts, as the operator sees them.
 const Expected kProgramTexts[] = {
     {0xA2000047, "The computed checksum reconciliation word is zero\r\n"},
     {0xA200004A, "No response to firmware packet\r\n"},
@@ -74,7 +73,6 @@ const Expected kProgramTexts[] = {
 // Added by the Linux build; their wording is their own, only their presence matters here.
 constexpr ResultCode kLinuxOnlyProgramCodes[] = {kSerialPermissionDenied, kNotRegularFile};
 
-// Every code a table answers for within the given inclusive ranges.
 using CodeRange = std::pair<ResultCode, ResultCode>;
 
 template <typename Lookup>

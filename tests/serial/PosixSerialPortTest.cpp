@@ -45,7 +45,6 @@ class PosixSerialPortTest : public ::testing::Test {
     port.SetSink(&sink);
   }
 
-  // Reads what the port holds until nothing is left.
   std::string Drain() {
     std::string got;
     char buffer[64];
@@ -53,7 +52,6 @@ class PosixSerialPortTest : public ::testing::Test {
     while (port.Read(buffer, sizeof buffer, n) && n > 0) got.append(buffer, n);
     return got;
   }
-  // Reads until `count` bytes came (5 s at most, a bound that only catches hangs).
   std::string DrainAtLeast(std::size_t count) {
     std::string got;
     WaitFor([&] {

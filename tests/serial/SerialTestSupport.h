@@ -53,14 +53,12 @@ class Pty {
     return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
 
-  // The slave's line settings, as the master sees them.
   termios SlaveSettings() const {
     termios t{};
     ::tcgetattr(m_master, &t);
     return t;
   }
 
-  // Reads from the master until `count` bytes came (5 s at most).
   std::string Receive(std::size_t count) const {
     std::string got;
     WaitFor([&] {
