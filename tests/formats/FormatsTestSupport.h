@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Format.h"
 #include "app/LogChannel.h"
 #include "platform/VirtualHost.h"
 #include "support/TempFolder.h"
@@ -18,23 +19,13 @@ namespace tola::test {
 // to the correct checksum to make a broken record.
 inline std::string HexRecord(std::uint8_t type, std::uint16_t offset, const std::vector<std::uint8_t>& data,
                              int checksumAdjust = 0) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = ":";
-  unsigned sum = 0;
-  auto put = [&](std::uint8_t b) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0x0F];
+  auto sum = static_cast<unsigned>(data.size() + (offset >> 8) + (offset & 0xFFU) + type);
+  std::string text = FormatText(":%02X%04X%02X", data.size(), unsigned{offset}, unsigned{type});
+  for (const auto b : data) {
+    text += FormatText("%02X", unsigned{b});
     sum += b;
-  };
-  put(static_cast<std::uint8_t>(data.size()));
-  put(static_cast<std::uint8_t>(offset >> 8));
-  put(static_cast<std::uint8_t>(offset & 0xFF));
-  put(type);
-  for (const auto b : data) put(b);
-  const auto checksum = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU) + static_cast<unsigned>(checksumAdjust));
-  text += kDigits[checksum >> 4];
-  text += kDigits[checksum & 0x0F];
-  return text;
+  }
+  return text + FormatText("%02X", (0x100U - (sum & 0xFFU) + static_cast<unsigned>(checksumAdjust)) & 0xFFU);
 }
 
 inline std::string DataRecord(std::uint16_t offset, const std::vector<std::uint8_t>& data) {
