@@ -37,15 +37,11 @@ class RecordingSink : public ConfigurationSink {
 };
 
 std::vector<std::string> SplitCrLf(const std::string& bytes) {
+  EXPECT_TRUE(bytes.ends_with("\r\n")) << "bytes after the last CR LF";
   std::vector<std::string> lines;
-  std::size_t pos = 0;
-  for (;;) {
-    const auto end = bytes.find("\r\n", pos);
-    if (end == std::string::npos) break;
+  for (std::size_t pos = 0, end; (end = bytes.find("\r\n", pos)) != std::string::npos; pos = end + 2) {
     lines.push_back(bytes.substr(pos, end - pos));
-    pos = end + 2;
   }
-  EXPECT_EQ(pos, bytes.size()) << "bytes after the last CR LF";
   return lines;
 }
 

@@ -294,11 +294,10 @@ class GeneratedHexTest : public FirmwareFileTest {
     const std::string bin = folder / "source.bin";
     const std::string hex = folder / "out.hex";
     test::WriteWholeFile(bin, std::string(source.begin(), source.end()));
-    char addressText[16];
-    std::snprintf(addressText, sizeof addressText, "0x%X", address);
+    const std::string addressText = FormatText("0x%X", address);
     const std::string command =
         tool == "objcopy"
-            ? "objcopy -I binary -O ihex --change-addresses " + std::string(addressText) + " " + bin + " " + hex
+            ? "objcopy -I binary -O ihex --change-addresses " + addressText + " " + bin + " " + hex
             : "srec_cat " + bin + " -binary -offset " + addressText + " -o " + hex + " -intel";
     ASSERT_EQ(Run(command), 0) << command;
 

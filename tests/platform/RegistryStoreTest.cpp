@@ -443,10 +443,8 @@ TEST(RegistryStore, DefaultHivePathFollowsTheEnvironment) {
     EXPECT_EQ(DefaultHivePath(), "/srv/station/tola.reg");
   }
   ScopedEnv emptySettings("TOLA_SETTINGS", "");
-  {
-    ScopedEnv config("XDG_CONFIG_HOME", "/cfg/");
-    EXPECT_EQ(DefaultHivePath(), "/cfg/Ostravel/TOLA Utility.reg");
-  }
+  ScopedEnv config("XDG_CONFIG_HOME", "/cfg/");
+  EXPECT_EQ(DefaultHivePath(), "/cfg/Ostravel/TOLA Utility.reg");
 }
 
 }  // namespace

@@ -151,13 +151,11 @@ TEST(MessageTablesTest, EveryStoredTextIsOneLineEndingInOneLineBreak) {
       Collect(ProgramMessage, {{0xA2000000, 0xA2000FFF}, {0xE2000000, 0xE2000FFF}});
   EXPECT_EQ(programTexts.size(), std::size(kProgramTexts) + std::size(kLinuxOnlyProgramCodes));
   for (const auto& [code, text] : programTexts) ExpectStoredForm(code, text);
-  for (const auto& [code, text] : AllSystemTexts()) {
-    ExpectStoredForm(code, text);
-    EXPECT_EQ(text[text.size() - 3], '.') << code;
-  }
-  for (const auto& [code, text] : Collect(InternetMessage, {{11000, 13000}})) {
-    ExpectStoredForm(code, text);
-    EXPECT_EQ(text[text.size() - 3], '.') << code;
+  for (const auto& table : {AllSystemTexts(), Collect(InternetMessage, {{11000, 13000}})}) {
+    for (const auto& [code, text] : table) {
+      ExpectStoredForm(code, text);
+      EXPECT_EQ(text[text.size() - 3], '.') << code;
+    }
   }
 }
 
