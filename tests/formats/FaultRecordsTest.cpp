@@ -59,16 +59,7 @@ TEST(FaultRecordsTest, VariableDataTexts) {
   EXPECT_EQ(FaultVariableText(Record('Q', 0, 0, 65535)), "65535");
 }
 
-TEST(FaultRecordsTest, RowColumns) {
-  EXPECT_EQ(FormatFaultRow(0, Record('N', 0, 0, 1)).timestamp, "0D00H00M00S");
-  EXPECT_EQ(FormatFaultRow(255, Record('T', 16777215, 65535, 0)),
-            (FaultRow{"255", "T HI TEMPERATURE", "194D04H20M15S", "65535", "0.0 degrees C"}));
-  EXPECT_EQ(FormatFaultRow(1, Record('E', 59, 1, 99)),
-            (FaultRow{"1", "E Unrecognized E", "0D00H00M59S", "1", ""}));
-  EXPECT_EQ(FormatFaultRow(2, Record('X', 3600, 2, 99)).faultCode, "X Unrecognized X");
-}
-
-TEST(FaultRecordsTest, RingListsNewestFirstAndSkipsEmptySlots) {
+TEST(FaultRecordsTest, RingListsNewestFirstAndSkipsEmptySlotsInRows) {
   Ring ring;
   EXPECT_TRUE(ListFaultRing(0, ring.Bytes()).empty()) << "all 0xFF";
   EXPECT_TRUE(ListFaultRing(200, ring.Bytes()).empty());
@@ -91,6 +82,12 @@ TEST(FaultRecordsTest, RingListsNewestFirstAndSkipsEmptySlots) {
   ASSERT_EQ(rows.size(), 5U);
   EXPECT_EQ(rows[0], (FaultRow{"5", "C HI CURRENT", "1D01H01M01S", "14200", "0.5 Amperes"}));
   EXPECT_EQ(rows[4].faultCode, "A NO MATCH");
+  EXPECT_EQ(FormatFaultRow(0, Record('N', 0, 0, 1)).timestamp, "0D00H00M00S");
+  EXPECT_EQ(FormatFaultRow(255, Record('T', 16777215, 65535, 0)),
+            (FaultRow{"255", "T HI TEMPERATURE", "194D04H20M15S", "65535", "0.0 degrees C"}));
+  EXPECT_EQ(FormatFaultRow(1, Record('E', 59, 1, 99)),
+            (FaultRow{"1", "E Unrecognized E", "0D00H00M59S", "1", ""}));
+  EXPECT_EQ(FormatFaultRow(2, Record('X', 3600, 2, 99)).faultCode, "X Unrecognized X");
 }
 
 }  // namespace

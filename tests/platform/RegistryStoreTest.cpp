@@ -362,9 +362,7 @@ TEST(RegistryStore, FirstWriteMakesAPrivateFolderHoldingOnlyTheHive) {
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   ASSERT_EQ(store.SetValue(kKey, "Trace", kRegDword, DwordBytes(1)), kErrorSuccess);
   ASSERT_EQ(store.DeleteValue(kKey, "Trace"), kErrorSuccess);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "config/Ostravel").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(dir / "config/Ostravel").permissions(), std::filesystem::perms::owner_all);
   EXPECT_EQ(FolderEntries(dir / "config/Ostravel"), (std::set<std::string>{"TOLA Utility.reg"}));
 }
 
