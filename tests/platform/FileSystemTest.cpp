@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <string>
 
 #include "support/TempFolder.h"
@@ -53,9 +52,7 @@ TEST(FileSystemFolders, CreateFolderPathMakesEveryMissingLevelAndStopsAtTheFirst
   EXPECT_FALSE(IsRegularFile(dir / "x"));
 
   EXPECT_EQ(CreateFolderPath(dir / "m", 0700), kErrorSuccess);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "m").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(dir / "m").permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_all);
 
   WriteWholeFile(dir / "file", "x");
   EXPECT_TRUE(IsRegularFile(dir / "file"));

@@ -111,7 +111,7 @@ int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
   });
 }
 
-TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndStaysClosed) {
+TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndLeavesAClosedPortThatFailsSilently) {
   const std::pair<const char*, ResultCode> cases[] = {{"", 0xE200000Fu},
                                                        {"/dev/tola-no-such-port", kErrorFileNotFound}};
   for (const auto& [name, code] : cases) {
@@ -121,6 +121,10 @@ TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndStaysClosed
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(sink.Failures().empty());
   }
+  ExpectCallsFailWith(kErrorInvalidHandle);
+  std::uint32_t lineErrors = 0;
+  EXPECT_FALSE(port.ClearCommError(lineErrors));
+  EXPECT_TRUE(host.pauses.empty());
 }
 
 TEST_F(PosixSerialPortTest, OpenSetsRaw38400WithoutFlowControlWhateverWasBefore) {
@@ -226,9 +230,7 @@ TEST_F(PosixSerialPortTest, PermissionDeniedHasItsOwnCodeAndNoReport) {
             0);
 }
 
-TEST(PermissionHintTest, NamesTheDeviceGroupOrItsOwner) {
-  Pty pty;
-  ASSERT_TRUE(pty.Ok());
+TEST_F(PosixSerialPortTest, PermissionHintNamesTheDeviceGroupOrItsOwner) {
   struct stat info {};
   ASSERT_EQ(::stat(pty.Slave().c_str(), &info), 0);
   const group* owner = ::getgrgid(info.st_gid);
@@ -277,13 +279,6 @@ TEST_F(PosixSerialPortTest, LineSpeedChangesOnlyToTheFourSpeedsWithPauses) {
   port.Close();
   ASSERT_TRUE(port.Open(pty.Slave()));
   EXPECT_EQ(port.Speed(), 38400u);
-}
-
-TEST_F(PosixSerialPortTest, OperationsOnAClosedPortFailSilentlyWithInvalidHandle) {
-  ExpectCallsFailWith(kErrorInvalidHandle);
-  std::uint32_t lineErrors = 0;
-  EXPECT_FALSE(port.ClearCommError(lineErrors));
-  EXPECT_TRUE(host.pauses.empty());
 }
 
 TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
