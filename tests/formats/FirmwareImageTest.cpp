@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <numeric>
 #include <optional>
 #include <random>

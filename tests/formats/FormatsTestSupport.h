@@ -1,6 +1,4 @@
 #pragma once
-// Helpers for the format tests: Intel HEX record text, and a log channel that records lines and
-// answers boxes from a VirtualHost script. Folders and files come from support/TempFolder.h.
 
 #include <gtest/gtest.h>
 

@@ -214,7 +214,7 @@ TEST_F(RegistryHive, EveryTypeAndSizeRoundTrips) {
   EXPECT_EQ(again.EnumValueNames("A\\B").size(), types.size() * 11);
 }
 
-TEST(RegistryStoreFormat, EscapesSpacesAndWrappedHex) {
+TEST(RegistryStoreFormat, EscapesSpacesWrappedHexAndRegedit4) {
   const RegistryStore store = Parsed(
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_CURRENT_USER\\K]\r\n"
@@ -233,6 +233,19 @@ TEST(RegistryStoreFormat, EscapesSpacesAndWrappedHex) {
   };
   for (const auto& [name, value] : values) EXPECT_EQ(Query(store, "K", name), value) << name;
   ExpectSameHive(store, Parsed(store.Serialize()));
+
+  // Regedit 4 texts are single-byte.
+  const RegistryStore old = Parsed(
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Old]\r\n"
+      "\"Path\"=hex(2):43,3a,5c,00\r\n"
+      "\"List\"=hex(7):61,00,62,00,00\r\n"
+      "\"Name\"=\"caf\xE9\"\r\n"
+      "\"Raw\"=hex:43,3a\r\n");
+  EXPECT_EQ(Query(old, "Old", "Path"), (RegValue{kRegExpandSz, Wide(u"C:\\")}));
+  EXPECT_EQ(Query(old, "Old", "List"), (RegValue{kRegMultiSz, Wide(u"a\0b\0"sv)}));
+  EXPECT_EQ(Query(old, "Old", "Name").data, Wide(u"café"));
+  EXPECT_EQ(Query(old, "Old", "Raw").data, (Bytes{0x43, 0x3a}));
 }
 
 TEST(RegistryStoreFormat, DamagedLinesAreSkipped) {
@@ -302,20 +315,6 @@ TEST(RegistryStoreFormat, DeletionLinesRemoveValuesAndKeys) {
   EXPECT_EQ(store.EnumValueNames("A"), (std::vector<std::string>{"KEEP"}));
   EXPECT_EQ(store.EnumSubKeys("A"), (std::vector<std::string>{"D"}));
   EXPECT_FALSE(store.KeyExists("A\\B\\C"));
-}
-
-TEST(RegistryStoreFormat, Regedit4TextsAreSingleByte) {
-  const RegistryStore store = Parsed(
-      "REGEDIT4\r\n\r\n"
-      "[HKEY_CURRENT_USER\\Old]\r\n"
-      "\"Path\"=hex(2):43,3a,5c,00\r\n"
-      "\"List\"=hex(7):61,00,62,00,00\r\n"
-      "\"Name\"=\"caf\xE9\"\r\n"
-      "\"Raw\"=hex:43,3a\r\n");
-  EXPECT_EQ(Query(store, "Old", "Path"), (RegValue{kRegExpandSz, Wide(u"C:\\")}));
-  EXPECT_EQ(Query(store, "Old", "List"), (RegValue{kRegMultiSz, Wide(u"a\0b\0"sv)}));
-  EXPECT_EQ(Query(store, "Old", "Name").data, Wide(u"café"));
-  EXPECT_EQ(Query(store, "Old", "Raw").data, (Bytes{0x43, 0x3a}));
 }
 
 TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCaseMissingOnesAreFileNotFound) {

@@ -13,12 +13,7 @@
 namespace tola {
 namespace {
 
-struct Expected {
-  ResultCode code;
-  const char* text;
-};
-
-const Expected kProgramTexts[] = {
+const std::pair<ResultCode, const char*> kProgramTexts[] = {
     {0xA2000047, "The computed checksum reconciliation word is zero\r\n"},
     {0xA200004A, "No response to firmware packet\r\n"},
     {0xE200000B, "Unexpected hex character\r\n"},
@@ -107,11 +102,7 @@ void ExpectStoredForm(ResultCode code, const std::string& text) {
 }
 
 TEST(ProgramMessageTest, EveryCodeHasItsExactText) {
-  for (const Expected& e : kProgramTexts) {
-    const char* text = ProgramMessage(e.code);
-    ASSERT_NE(text, nullptr) << std::hex << e.code;
-    EXPECT_STREQ(text, e.text) << std::hex << e.code;
-  }
+  for (const auto& [code, text] : kProgramTexts) EXPECT_STREQ(ProgramMessage(code), text) << std::hex << code;
   for (const ResultCode code : kLinuxOnlyProgramCodes) EXPECT_NE(ProgramMessage(code), nullptr) << std::hex << code;
 }
 
@@ -143,7 +134,7 @@ TEST(SystemMessageTest, CodesThePlatformProducesHaveTextsAndOnlyWrappedNumbersSh
   for (ResultCode code : {7u, 9u, 10000u, 0xFFFFu, 0x10000u, 0x80070058u, 0xFFFFFFFFu, kInternetExtendedError}) {
     EXPECT_EQ(SystemMessage(code), nullptr) << std::hex << code;
   }
-  for (const Expected& e : kProgramTexts) EXPECT_EQ(SystemMessage(e.code), nullptr);
+  for (const auto& [code, text] : kProgramTexts) EXPECT_EQ(SystemMessage(code), nullptr);
 }
 
 TEST(MessageTablesTest, EveryStoredTextIsOneLineEndingInOneLineBreak) {

@@ -1,5 +1,4 @@
 #pragma once
-// Pseudo-terminals for the serial tests; folders and environment come from support/TempFolder.h.
 
 #include <fcntl.h>
 #include <poll.h>

@@ -34,9 +34,8 @@ bool PublishFromDeadProcess(const std::string& folder, const std::string& name, 
   return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// A live publisher of ttySIM0 and a dead one of ttySIM1. Every link points at a live
-// pseudo-terminal, as a dead simulator's link does once its terminal number has gone to another
-// program.
+// A live publisher of ttySIM0, a dead one of ttySIM1; links point at a live terminal, as a dead
+// simulator's does once its terminal number has gone to another program.
 class StaleLinks : public ::testing::Test {
  protected:
   void SetUp() override {
