@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Format.h"
 #include "formats/Crc32.h"
 #include "formats/EepromCommands.h"
 #include "platform/ResultCode.h"
@@ -15,12 +16,8 @@ namespace tola {
 namespace {
 
 std::string Hex(const std::vector<std::uint8_t>& bytes) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
   std::string text;
-  for (const auto b : bytes) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0x0F];
-  }
+  for (const auto b : bytes) text += FormatText("%02X", unsigned{b});
   return text;
 }
 

@@ -9,27 +9,17 @@ namespace tola {
 namespace {
 
 FaultRecord Record(char code, std::uint32_t time, std::uint16_t frequency, std::uint16_t variable) {
-  FaultRecord r;
-  r.code = static_cast<std::uint8_t>(code);
-  r.time = time;
-  r.frequency = frequency;
-  r.variable = variable;
-  return r;
+  return {static_cast<std::uint8_t>(code), time, frequency, variable};
 }
 
 class Ring {
  public:
   Ring() { m_bytes.fill(0xFF); }
   void Put(unsigned slot, char code, std::uint32_t time = 0, std::uint16_t frequency = 0, std::uint16_t variable = 0) {
-    std::uint8_t* p = m_bytes.data() + 8 * slot;
-    p[0] = static_cast<std::uint8_t>(code);
-    p[1] = static_cast<std::uint8_t>(time);
-    p[2] = static_cast<std::uint8_t>(time >> 8);
-    p[3] = static_cast<std::uint8_t>(time >> 16);
-    p[4] = static_cast<std::uint8_t>(frequency);
-    p[5] = static_cast<std::uint8_t>(frequency >> 8);
-    p[6] = static_cast<std::uint8_t>(variable);
-    p[7] = static_cast<std::uint8_t>(variable >> 8);
+    // Time in three bytes, then frequency and variable data, all little-endian.
+    const std::uint64_t fields = time | std::uint64_t{frequency} << 24 | std::uint64_t{variable} << 40;
+    m_bytes[8 * slot] = static_cast<std::uint8_t>(code);
+    for (unsigned k = 0; k < 7; ++k) m_bytes[8 * slot + 1 + k] = static_cast<std::uint8_t>(fields >> (8 * k));
   }
   std::vector<unsigned> Order(std::uint8_t index) const {
     std::vector<unsigned> slots;
@@ -42,7 +32,7 @@ class Ring {
   std::array<std::uint8_t, kFaultRingSize> m_bytes{};
 };
 
-TEST(FaultRecordsTest, EveryCodeRendersItsVariableData) {
+TEST(FaultRecordsTest, VariableDataTexts) {
   struct Case {
     char code;
     const char* name;
@@ -61,9 +51,7 @@ TEST(FaultRecordsTest, EveryCodeRendersItsVariableData) {
     EXPECT_EQ(FaultName(c.code), c.name);
     EXPECT_EQ(FaultVariableText(Record(c.code, 0, 0, 1234)), c.text) << c.code;
   }
-}
-
-TEST(FaultRecordsTest, RemaindersArePaddedAndValuesUnsigned) {
+  // Remainders are padded, values unsigned.
   EXPECT_EQ(FaultVariableText(Record('C', 0, 0, 5)), "0.5 Amperes");
   EXPECT_EQ(FaultVariableText(Record('H', 0, 0, 7)), "0.007 Volts");
   EXPECT_EQ(FaultVariableText(Record('D', 0, 0, 1005)), "10.05 Watts");
@@ -71,16 +59,7 @@ TEST(FaultRecordsTest, RemaindersArePaddedAndValuesUnsigned) {
   EXPECT_EQ(FaultVariableText(Record('Q', 0, 0, 65535)), "65535");
 }
 
-TEST(FaultRecordsTest, RowColumns) {
-  EXPECT_EQ(FormatFaultRow(0, Record('N', 0, 0, 1)).timestamp, "0D00H00M00S");
-  EXPECT_EQ(FormatFaultRow(255, Record('T', 16777215, 65535, 0)),
-            (FaultRow{"255", "T HI TEMPERATURE", "194D04H20M15S", "65535", "0.0 degrees C"}));
-  EXPECT_EQ(FormatFaultRow(1, Record('E', 59, 1, 99)),
-            (FaultRow{"1", "E Unrecognized E", "0D00H00M59S", "1", ""}));
-  EXPECT_EQ(FormatFaultRow(2, Record('X', 3600, 2, 99)).faultCode, "X Unrecognized X");
-}
-
-TEST(FaultRecordsTest, RingListsNewestFirstAndSkipsEmptySlots) {
+TEST(FaultRecordsTest, RingListsNewestFirstAndSkipsEmptySlotsInRows) {
   Ring ring;
   EXPECT_TRUE(ListFaultRing(0, ring.Bytes()).empty()) << "all 0xFF";
   EXPECT_TRUE(ListFaultRing(200, ring.Bytes()).empty());
@@ -101,9 +80,14 @@ TEST(FaultRecordsTest, RingListsNewestFirstAndSkipsEmptySlots) {
 
   const auto rows = ListFaultRing(5, partial.Bytes());
   ASSERT_EQ(rows.size(), 5U);
-  // Time, frequency and variable data are little-endian, the time in three bytes.
   EXPECT_EQ(rows[0], (FaultRow{"5", "C HI CURRENT", "1D01H01M01S", "14200", "0.5 Amperes"}));
   EXPECT_EQ(rows[4].faultCode, "A NO MATCH");
+  EXPECT_EQ(FormatFaultRow(0, Record('N', 0, 0, 1)).timestamp, "0D00H00M00S");
+  EXPECT_EQ(FormatFaultRow(255, Record('T', 16777215, 65535, 0)),
+            (FaultRow{"255", "T HI TEMPERATURE", "194D04H20M15S", "65535", "0.0 degrees C"}));
+  EXPECT_EQ(FormatFaultRow(1, Record('E', 59, 1, 99)),
+            (FaultRow{"1", "E Unrecognized E", "0D00H00M59S", "1", ""}));
+  EXPECT_EQ(FormatFaultRow(2, Record('X', 3600, 2, 99)).faultCode, "X Unrecognized X");
 }
 
 }  // namespace

@@ -3,8 +3,9 @@
 #include <sys/stat.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <numeric>
+#include <optional>
 #include <random>
 
 #include "formats/FirmwareImage.h"
@@ -34,20 +35,6 @@ std::string Lines(std::initializer_list<std::string> lines, const char* end = "\
   std::string text;
   for (const auto& l : lines) text += l + end;
   return text;
-}
-
-TEST(FirmwareImageTest, EndOfFileOnlyGivesAnAllFFWindowThatFailsTheSum) {
-  FirmwareImage image;
-  ASSERT_TRUE(image.LoadText(":00000001FF\r\n"));
-  EXPECT_TRUE(image.IsLoaded());
-  EXPECT_EQ(image.Data().size(), 128384U);
-  EXPECT_EQ(CountNotFF(image.Data()), 0U);
-  EXPECT_EQ(image.ReconciliationWord(), 0xFFFF);
-  EXPECT_EQ(image.LineNumber(), 1);
-  EXPECT_EQ(image.DataLength(), 1U);
-  EXPECT_EQ(GetLastError(), 0U);
-  EXPECT_EQ(image.Reconcile(), 0xE2000041U);
-  EXPECT_EQ(image.ReconciliationWord(), 0xFFFF) << "a present word is never changed";
 }
 
 TEST(FirmwareImageTest, WindowIs1003BlocksFrom0x800) {
@@ -94,7 +81,7 @@ TEST(FirmwareImageTest, SegmentAndLinearBaseAddresses) {
       DataRecord(0x0010, {0x02}),
       HexRecord(0x04, 0, {0x00, 0x01}),  // linear 0x0001: base 0x10000
       DataRecord(0x0004, {0x03}),
-      HexRecord(0x04, 0, {0x00, 0x00}),  // back to 0
+      HexRecord(0x04, 0, {0x00}),        // the missing byte reads as zero: back to 0
       DataRecord(0x0900, {0x04}),
       HexRecord(0x03, 0, {0x00, 0x00, 0x12, 0x34}),  // start addresses are ignored
       HexRecord(0x05, 0, {0x00, 0x00, 0x08, 0x00}),
@@ -108,21 +95,6 @@ TEST(FirmwareImageTest, SegmentAndLinearBaseAddresses) {
   EXPECT_EQ(CountNotFF(data), 4U);
 }
 
-TEST(FirmwareImageTest, ExtendedAddressWithShortDataReadsMissingBytesAsZero) {
-  FirmwareImage image;
-  ASSERT_TRUE(image.LoadText(Lines({HexRecord(0x04, 0, {0x00, 0x01}), HexRecord(0x04, 0, {0x00}),
-                                    DataRecord(0x0900, {0x42}), EofRecord()})));
-  EXPECT_EQ(image.Data()[0x100], 0x42) << "a one-byte linear record sets base 0";
-}
-
-TEST(FirmwareImageTest, NothingAfterTheEndOfFileRecordIsRead) {
-  FirmwareImage image;
-  ASSERT_TRUE(image.LoadText(Lines({DataRecord(0x0800, {0x01}), EofRecord(), ":zz not a record",
-                                    HexRecord(0x07, 0, {}), DataRecord(0x0801, {0x02})})));
-  EXPECT_EQ(image.LineNumber(), 2);
-  EXPECT_EQ(CountNotFF(image.Data()), 1U);
-}
-
 TEST(FirmwareImageTest, LowerCaseDigitsAndLineBreaksInsideARecord) {
   std::string record = DataRecord(0x0800, {0xAB, 0xCD, 0xEF});
   std::transform(record.begin(), record.end(), record.begin(), [](char c) { return static_cast<char>(std::tolower(c)); });
@@ -134,53 +106,6 @@ TEST(FirmwareImageTest, LowerCaseDigitsAndLineBreaksInsideARecord) {
   EXPECT_EQ(image.Data()[2], 0xEF);
   EXPECT_EQ(image.LineNumber(), 4);
 }
-
-struct FailureCase {
-  const char* name;
-  std::string text;
-  ResultCode code;
-  std::uint16_t line;
-};
-
-class FirmwareImageFailureTest : public ::testing::TestWithParam<FailureCase> {};
-
-TEST_P(FirmwareImageFailureTest, FailsWithCodeAndLine) {
-  const FailureCase& c = GetParam();
-  FirmwareImage image;
-  SetLastError(0);
-  EXPECT_FALSE(image.LoadText(c.text));
-  EXPECT_FALSE(image.IsLoaded());
-  EXPECT_EQ(GetLastError(), c.code) << std::hex << GetLastError();
-  EXPECT_EQ(image.LineNumber(), c.line);
-  // The scan pass reads the same syntax and stops at the same place.
-  FirmwareImage scan;
-  SetLastError(0);
-  EXPECT_FALSE(scan.ScanText(c.text));
-  EXPECT_EQ(GetLastError(), c.code);
-  EXPECT_EQ(scan.LineNumber(), c.line);
-}
-
-// The record ":0408000001020304F2" with its byte count raised to 5 and lowered to 3.
-INSTANTIATE_TEST_SUITE_P(
-    Cases, FirmwareImageFailureTest,
-    ::testing::Values(
-        FailureCase{"Empty", "", kHexMissingEof, 1},
-        FailureCase{"OnlyComments", "no records here\r\n\r\n", kHexMissingEof, 3},
-        FailureCase{"NoEofNoTrailingBreak", DataRecord(0x800, {1}) + "\r\n" + DataRecord(0x801, {2}),
-                    kHexMissingEof, 2},
-        FailureCase{"NoEofTrailingBreak", Lines({DataRecord(0x800, {1}), DataRecord(0x801, {2})}),
-                    kHexMissingEof, 3},
-        FailureCase{"CountTooLong", ":0508000001020304F2\r\n:00000001FF\r\n", kUnexpectedHexCharacter, 2},
-        FailureCase{"CountTooShort", ":0308000001020304F2\r\n:00000001FF\r\n", kHexLineChecksum, 1},
-        FailureCase{"BadChecksum", HexRecord(0, 0x800, {1, 2}, 1) + "\r\n" + EofRecord(), kHexLineChecksum, 1},
-        FailureCase{"BadDigit", ":02080000G102F3\r\n" + EofRecord(), kUnexpectedHexCharacter, 1},
-        FailureCase{"EndsInsideRecord", ":020800", kUnexpectedHexCharacter, 1},
-        FailureCase{"EndsAfterColon", "\r\n:", kUnexpectedHexCharacter, 2},
-        FailureCase{"RecordType06", Lines({HexRecord(0x06, 0, {}), EofRecord()}), kHexUnknownRecordType, 1},
-        FailureCase{"RecordTypeFF", Lines({HexRecord(0xFF, 0, {1}), EofRecord()}), kHexUnknownRecordType, 1},
-        FailureCase{"ErrorOnThirdLine", Lines({DataRecord(0x800, {1}), DataRecord(0x801, {2}), ":01080200G1"}),
-                    kUnexpectedHexCharacter, 3}),
-    [](const ::testing::TestParamInfo<FailureCase>& param) { return std::string(param.param.name); });
 
 // Words of the window other than W: all 0xFF except one word chosen so that the total is `total`
 // when W is `word`.
@@ -196,8 +121,7 @@ std::string WindowWithWord(std::uint16_t word, std::uint16_t total) {
 TEST(FirmwareImageTest, ReconcileFillsAZeroWordSoTheWindowSumsToZero) {
   std::mt19937 rng(7);
   std::string text;
-  text += DataRecord(0x0800, {0x00, 0x00});
-  text += "\r\n";
+  text += DataRecord(0x0800, {0x00, 0x00}) + "\r\n";
   for (std::uint16_t a = 0x1000; a < 0x1400; a += 16) {
     std::vector<std::uint8_t> bytes(16);
     for (auto& b : bytes) b = static_cast<std::uint8_t>(rng());
@@ -215,23 +139,22 @@ TEST(FirmwareImageTest, ReconcileFillsAZeroWordSoTheWindowSumsToZero) {
 }
 
 TEST(FirmwareImageTest, ReconcileOutcomesForPresentAndZeroWords) {
-  FirmwareImage image;
-  ASSERT_TRUE(image.LoadText(WindowWithWord(0x1234, 0)));
-  EXPECT_EQ(WordSum(image.Data()), 0);
-  EXPECT_EQ(image.Reconcile(), 0U);
-  EXPECT_EQ(image.ReconciliationWord(), 0x1234);
-
-  ASSERT_TRUE(image.LoadText(WindowWithWord(0x1234, 1)));
-  EXPECT_EQ(image.Reconcile(), 0xE2000041U);
-
-  ASSERT_TRUE(image.LoadText(WindowWithWord(0x0000, 0)));
-  EXPECT_EQ(image.Reconcile(), 0xA2000047U);
-  EXPECT_EQ(image.ReconciliationWord(), 0);
-
-  ASSERT_TRUE(image.LoadText(WindowWithWord(0x0000, 0x0001)));
-  EXPECT_EQ(image.Reconcile(), 0U);
-  EXPECT_EQ(image.ReconciliationWord(), 0xFFFF);
-  EXPECT_EQ(WordSum(image.Data()), 0);
+  struct Row {
+    std::uint16_t word, total;
+    ResultCode code;
+    std::uint16_t wordAfter;
+  };
+  const Row rows[] = {{0x1234, 0, 0, 0x1234}, {0x1234, 1, 0xE2000041U, 0x1234}, {0, 0, 0xA2000047U, 0}, {0, 1, 0, 0xFFFF}};
+  for (const Row& r : rows) {
+    SCOPED_TRACE(testing::Message() << r.word << " " << r.total);
+    FirmwareImage image;
+    ASSERT_TRUE(image.LoadText(WindowWithWord(r.word, r.total)));
+    EXPECT_EQ(image.Reconcile(), r.code);
+    EXPECT_EQ(image.ReconciliationWord(), r.wordAfter);
+    if (r.code == 0) {
+      EXPECT_EQ(WordSum(image.Data()), 0);
+    }
+  }
 }
 
 TEST(FirmwareImageTest, DataLengthIsCachedUntilTheNextLoad) {
@@ -285,7 +208,7 @@ class FirmwareFileTest : public ::testing::Test {
   test::TempFolder folder;
 };
 
-TEST_F(FirmwareFileTest, LoadReadsAFileAndKeepsItsName) {
+TEST_F(FirmwareFileTest, LoadReadsAFileOrFailsWithASystemCodeAndLineZero) {
   const std::string path = folder / "TOLA400_0107.hex";
   test::WriteWholeFile(path, Lines({DataRecord(0x0800, {0xAB}), EofRecord()}));
   FirmwareImage image;
@@ -293,10 +216,7 @@ TEST_F(FirmwareFileTest, LoadReadsAFileAndKeepsItsName) {
   EXPECT_EQ(image.FileName(), path);
   EXPECT_EQ(image.Data()[0], 0xAB);
   EXPECT_EQ(image.LineNumber(), 2);
-}
 
-TEST_F(FirmwareFileTest, FilesThatCannotBeReadFailWithASystemCodeAndLineZero) {
-  FirmwareImage image;
   EXPECT_FALSE(image.Load(folder / "missing.hex"));
   EXPECT_EQ(GetLastError(), kErrorFileNotFound);
   EXPECT_EQ(image.LineNumber(), 0);
@@ -313,13 +233,9 @@ TEST_F(FirmwareFileTest, FilesThatCannotBeReadFailWithASystemCodeAndLineZero) {
   EXPECT_EQ(GetLastError(), kErrorInvalidFunction);
   EXPECT_FALSE(image.Scan(fifo));
   EXPECT_EQ(GetLastError(), kErrorInvalidFunction);
-}
 
-TEST_F(FirmwareFileTest, AnEmptyFileLacksTheEndOfFileRecord) {
-  const std::string path = folder / "empty.hex";
-  test::WriteWholeFile(path, "");
-  FirmwareImage image;
-  EXPECT_FALSE(image.Load(path));
+  test::WriteWholeFile(folder / "empty.hex", "");
+  EXPECT_FALSE(image.Load(folder / "empty.hex"));
   EXPECT_EQ(GetLastError(), kHexMissingEof);
   EXPECT_EQ(image.LineNumber(), 1);
 }
@@ -340,33 +256,29 @@ TEST_F(FirmwareFileTest, AFileEndingInsideARecordOnAPageBoundaryStopsAtItsEnd) {
 }
 
 TEST_F(FirmwareFileTest, DescribeSummarisesGoodAndBadFiles) {
-  const std::string good = folder / "good.hex";
-  test::WriteWholeFile(good, WindowWithWord(0x0000, 5));
-  ResultCode result = 1;
-  std::string text = DescribeFirmwareFile(good, result);
-  EXPECT_EQ(result, 0U);
-  EXPECT_NE(text.find("Data records cover 0x00000800 to 0x00000803; end-of-file record on line 2"), std::string::npos)
-      << text;
-  EXPECT_NE(text.find("data length 4 bytes, 1 packets"), std::string::npos) << text;
-  EXPECT_NE(text.find("Checksum reconciliation word computed: 0xFFFB"), std::string::npos) << text;
-
-  const std::string bad = folder / "bad.hex";
-  test::WriteWholeFile(bad, Lines({DataRecord(0x800, {1}), HexRecord(0x06, 0, {})}));
-  text = DescribeFirmwareFile(bad, result);
-  EXPECT_EQ(result, kHexUnknownRecordType);
-  EXPECT_NE(text.find("Line 2, error code 0xE2000021: Unrecognized intel hex record type"), std::string::npos)
-      << text;
-
-  const std::string allFF = folder / "eof.hex";
-  test::WriteWholeFile(allFF, EofRecord());
-  text = DescribeFirmwareFile(allFF, result);
-  EXPECT_EQ(result, kHexFileChecksum);
-  EXPECT_NE(text.find("Error code 0xE2000041: Input hex file is corrupt, check sum is not zero"), std::string::npos)
-      << text;
-
-  text = DescribeFirmwareFile(folder / "none.hex", result);
-  EXPECT_EQ(result, kErrorFileNotFound);
-  EXPECT_NE(text.find("Line 0, error code 0x00000002: "), std::string::npos) << text;
+  struct Row {
+    const char* name;
+    std::optional<std::string> text;  // none: no file at all
+    ResultCode code;
+    std::vector<std::string> parts;
+  };
+  const Row rows[] = {
+      {"good.hex", WindowWithWord(0x0000, 5), 0,
+       {"Data records cover 0x00000800 to 0x00000803; end-of-file record on line 2", "data length 4 bytes, 1 packets",
+        "Checksum reconciliation word computed: 0xFFFB"}},
+      {"bad.hex", Lines({DataRecord(0x800, {1}), HexRecord(0x06, 0, {})}), kHexUnknownRecordType,
+       {"Line 2, error code 0xE2000021: Unrecognized intel hex record type"}},
+      {"eof.hex", EofRecord(), kHexFileChecksum,
+       {"Error code 0xE2000041: Input hex file is corrupt, check sum is not zero"}},
+      {"none.hex", std::nullopt, kErrorFileNotFound, {"Line 0, error code 0x00000002: "}},
+  };
+  for (const Row& r : rows) {
+    if (r.text) test::WriteWholeFile(folder / r.name, *r.text);
+    ResultCode result = 1;
+    const std::string text = DescribeFirmwareFile(folder / r.name, result);
+    EXPECT_EQ(result, r.code) << r.name;
+    for (const auto& part : r.parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+  }
 }
 
 // Files written by tools nobody here wrote: the window must hold exactly the source bytes.
@@ -382,11 +294,10 @@ class GeneratedHexTest : public FirmwareFileTest {
     const std::string bin = folder / "source.bin";
     const std::string hex = folder / "out.hex";
     test::WriteWholeFile(bin, std::string(source.begin(), source.end()));
-    char addressText[16];
-    std::snprintf(addressText, sizeof addressText, "0x%X", address);
+    const std::string addressText = FormatText("0x%X", address);
     const std::string command =
         tool == "objcopy"
-            ? "objcopy -I binary -O ihex --change-addresses " + std::string(addressText) + " " + bin + " " + hex
+            ? "objcopy -I binary -O ihex --change-addresses " + addressText + " " + bin + " " + hex
             : "srec_cat " + bin + " -binary -offset " + addressText + " -o " + hex + " -intel";
     ASSERT_EQ(Run(command), 0) << command;
 

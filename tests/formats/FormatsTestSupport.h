@@ -1,6 +1,4 @@
 #pragma once
-// Helpers for the format tests: Intel HEX record text, and a log channel that records lines and
-// answers boxes from a VirtualHost script. Folders and files come from support/TempFolder.h.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "app/Format.h"
 #include "app/LogChannel.h"
 #include "platform/VirtualHost.h"
 #include "support/TempFolder.h"
@@ -18,23 +17,13 @@ namespace tola::test {
 // to the correct checksum to make a broken record.
 inline std::string HexRecord(std::uint8_t type, std::uint16_t offset, const std::vector<std::uint8_t>& data,
                              int checksumAdjust = 0) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text = ":";
-  unsigned sum = 0;
-  auto put = [&](std::uint8_t b) {
-    text += kDigits[b >> 4];
-    text += kDigits[b & 0x0F];
+  auto sum = static_cast<unsigned>(data.size() + (offset >> 8) + (offset & 0xFFU) + type);
+  std::string text = FormatText(":%02X%04X%02X", data.size(), unsigned{offset}, unsigned{type});
+  for (const auto b : data) {
+    text += FormatText("%02X", unsigned{b});
     sum += b;
-  };
-  put(static_cast<std::uint8_t>(data.size()));
-  put(static_cast<std::uint8_t>(offset >> 8));
-  put(static_cast<std::uint8_t>(offset & 0xFF));
-  put(type);
-  for (const auto b : data) put(b);
-  const auto checksum = static_cast<std::uint8_t>(0x100U - (sum & 0xFFU) + static_cast<unsigned>(checksumAdjust));
-  text += kDigits[checksum >> 4];
-  text += kDigits[checksum & 0x0F];
-  return text;
+  }
+  return text + FormatText("%02X", (0x100U - (sum & 0xFFU) + static_cast<unsigned>(checksumAdjust)) & 0xFFU);
 }
 
 inline std::string DataRecord(std::uint16_t offset, const std::vector<std::uint8_t>& data) {
@@ -46,7 +35,7 @@ inline std::string EofRecord() { return ":00000001FF"; }
 class RecordingLog : public LogChannel {
  public:
   void LogLine(const std::string& text) override { lines.push_back(text); }
-  void LogVerbose(const std::string& text) override { verboseLines.push_back(text); }
+  void LogVerbose(const std::string&) override {}
   BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
                        BoxIcon icon) override {
     return host.MessageBox(text, caption, buttons, icon);
@@ -58,7 +47,6 @@ class RecordingLog : public LogChannel {
 
   VirtualHost host;
   std::vector<std::string> lines;
-  std::vector<std::string> verboseLines;
 };
 
 }  // namespace tola::test

@@ -1,7 +1,3 @@
-// Damage that the parsers once let through: a firmware record whose start code was hit, line
-// numbers past 65,535, a serial number too large for the amplifier, and a firmware file checked
-// whole before a load.
-
 #include <gtest/gtest.h>
 
 #include <string>
@@ -32,6 +28,7 @@ void ExpectHex(const HexCase& c) {
   FirmwareImage image;
   const bool loaded = image.LoadText(c.text);
   EXPECT_EQ(loaded ? kErrorSuccess : GetLastError(), c.code) << std::hex << GetLastError();
+  EXPECT_EQ(image.IsLoaded(), loaded);
   EXPECT_EQ(image.LineNumber(), c.line);
   FirmwareImage scan;
   const bool scanned = scan.ScanText(c.text);
@@ -57,6 +54,27 @@ TEST(ParserDamage, ALineCarryingARecordIsRefusedCommentsAndWhiteSpaceAreNot) {
       {"records back to back", one + two + EofRecord(), kErrorSuccess, 1},
       {"anything after the end-of-file record",
        one + "\r\n" + EofRecord() + "\r\n\x1A" + "garbage\r\n;x\r\n", kErrorSuccess, 2},
+  };
+  for (const HexCase& c : cases) ExpectHex(c);
+}
+
+TEST(ParserDamage, RecordFaultsStopAtTheirLine) {
+  const std::string a = DataRecord(0x800, {1}), b = DataRecord(0x801, {2}), eof = EofRecord() + "\r\n";
+  // The record ":0408000001020304F2" with its byte count raised to 5 and lowered to 3.
+  const HexCase cases[] = {
+      {"empty", "", kHexMissingEof, 1},
+      {"only comments", "no records here\r\n\r\n", kHexMissingEof, 3},
+      {"no end-of-file record, no last line break", a + "\r\n" + b, kHexMissingEof, 2},
+      {"no end-of-file record", a + "\r\n" + b + "\r\n", kHexMissingEof, 3},
+      {"count too long", ":0508000001020304F2\r\n" + eof, kUnexpectedHexCharacter, 2},
+      {"count too short", ":0308000001020304F2\r\n" + eof, kHexLineChecksum, 1},
+      {"bad checksum", HexRecord(0, 0x800, {1, 2}, 1) + "\r\n" + eof, kHexLineChecksum, 1},
+      {"bad digit", ":02080000G102F3\r\n" + eof, kUnexpectedHexCharacter, 1},
+      {"ends inside a record", ":020800", kUnexpectedHexCharacter, 1},
+      {"ends after the colon", "\r\n:", kUnexpectedHexCharacter, 2},
+      {"record type 06", HexRecord(0x06, 0, {}) + "\r\n" + eof, kHexUnknownRecordType, 1},
+      {"record type FF", HexRecord(0xFF, 0, {1}) + "\r\n" + eof, kHexUnknownRecordType, 1},
+      {"error on the third line", a + "\r\n" + b + "\r\n:01080200G1\r\n", kUnexpectedHexCharacter, 3},
   };
   for (const HexCase& c : cases) ExpectHex(c);
 }
@@ -94,28 +112,24 @@ TEST(ParserDamage, SerialNumbersOutsideSixteenBitsAreRefused) {
 
 TEST(ParserDamage, AFirmwareFileIsCheckedWholeBeforeALoad) {
   test::TempFolder folder;
-  // Window all 0xFF (W = 0xFFFF) but for the word at 0x802, 64191 = 0xFABF making the sum zero.
-  const std::string good = folder / "good.hex";
-  test::WriteWholeFile(good, DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n" + EofRecord() + "\r\n");
-  const std::string unbalanced = folder / "unbalanced.hex";
-  test::WriteWholeFile(unbalanced, DataRecord(0x0802, {0xFA, 0xC0}) + "\r\n" + EofRecord() + "\r\n");
-  const std::string damaged = folder / "damaged.hex";
-  test::WriteWholeFile(damaged, DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n;" + EofRecord().substr(1) + "\r\n");
   struct Row {
-    std::string path;
+    const char* name;
+    std::string text;  // empty: no file at all
     ResultCode code;
     std::uint32_t line;
   };
+  // Window all 0xFF (W = 0xFFFF) but for the word at 0x802, 64191 = 0xFABF making the sum zero.
   const Row rows[] = {
-      {good, kErrorSuccess, 2},
-      {unbalanced, kHexFileChecksum, 2},
-      {damaged, kHexMissingColon, 2},
-      {folder / "missing.hex", kErrorFileNotFound, 0},
+      {"good.hex", DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n" + EofRecord() + "\r\n", kErrorSuccess, 2},
+      {"unbalanced.hex", DataRecord(0x0802, {0xFA, 0xC0}) + "\r\n" + EofRecord() + "\r\n", kHexFileChecksum, 2},
+      {"damaged.hex", DataRecord(0x0802, {0xFA, 0xBF}) + "\r\n;" + EofRecord().substr(1) + "\r\n", kHexMissingColon, 2},
+      {"missing.hex", "", kErrorFileNotFound, 0},
   };
   for (const Row& r : rows) {
-    SCOPED_TRACE(r.path);
+    SCOPED_TRACE(r.name);
+    if (!r.text.empty()) test::WriteWholeFile(folder / r.name, r.text);
     std::uint32_t line = 99;
-    EXPECT_EQ(CheckFirmwareFile(r.path, line), r.code);
+    EXPECT_EQ(CheckFirmwareFile(folder / r.name, line), r.code);
     EXPECT_EQ(line, r.line);
   }
   EXPECT_EQ(FirmwareFileFault(70000, kHexMissingColon),

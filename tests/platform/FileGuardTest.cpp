@@ -48,29 +48,25 @@ void MakeSocket(const std::string& path) {
 
 struct Obstacle {
   const char* name;
-  std::function<void(const std::string& path, const TempFolder& dir)> make;
+  std::function<void(const std::string& path)> make;
   ResultCode code;
 };
 
 TEST(FileGuard, OnlyARegularFileIsEverReplaced) {
   const Obstacle obstacles[] = {
-      {"fifo", [](const std::string& p, const TempFolder&) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); },
+      {"fifo", [](const std::string& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }, kNotRegularFile},
+      {"socket", [](const std::string& p) { MakeSocket(p); }, kNotRegularFile},
+      {"dangling link", [](const std::string& p) { ASSERT_EQ(::symlink((p + ".gone").c_str(), p.c_str()), 0); },
        kNotRegularFile},
-      {"socket", [](const std::string& p, const TempFolder&) { MakeSocket(p); }, kNotRegularFile},
-      {"dangling link",
-       [](const std::string& p, const TempFolder& d) { ASSERT_EQ(::symlink((d / "nowhere").c_str(), p.c_str()), 0); },
+      {"link to a device", [](const std::string& p) { ASSERT_EQ(::symlink("/dev/null", p.c_str()), 0); },
        kNotRegularFile},
-      {"link to a device",
-       [](const std::string& p, const TempFolder&) { ASSERT_EQ(::symlink("/dev/null", p.c_str()), 0); },
-       kNotRegularFile},
-      {"folder", [](const std::string& p, const TempFolder&) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); },
-       kErrorDirectory},
+      {"folder", [](const std::string& p) { ASSERT_EQ(::mkdir(p.c_str(), 0700), 0); }, kErrorDirectory},
   };
   for (const Obstacle& o : obstacles) {
     SCOPED_TRACE(o.name);
     TempFolder dir;
     const std::string path = dir / "target";
-    o.make(path, dir);
+    o.make(path);
     const mode_t before = KindAt(path);
     ASSERT_NE(before, 0u);
 
@@ -143,8 +139,6 @@ TEST(FileGuard, DestinationCheckedBeforeTheWork) {
   EXPECT_EQ(CheckWritableFolder(dir.Path()), kErrorSuccess);
   EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u) << "checking writes nothing";
 }
-
-// ---- the settings hive -------------------------------------------------------------------------
 
 constexpr const char kGoodHive[] =
     "Windows Registry Editor Version 5.00\n"

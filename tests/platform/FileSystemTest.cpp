@@ -2,8 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <filesystem>
 #include <string>
 
 #include "support/TempFolder.h"
@@ -15,15 +14,12 @@ using test::ScopedEnv;
 using test::TempFolder;
 using test::WriteWholeFile;
 
-TEST(FileSystemPaths, JoinPath) {
+TEST(FileSystemPaths, JoinFolderAndFileName) {
   EXPECT_EQ(JoinPath("/home/op", "x.cfg"), "/home/op/x.cfg");
   EXPECT_EQ(JoinPath("/home/op///", "x.cfg"), "/home/op/x.cfg");
   EXPECT_EQ(JoinPath("", "x.cfg"), "x.cfg");
   EXPECT_EQ(JoinPath("/", "x.cfg"), "/x.cfg");
   EXPECT_EQ(JoinPath("rel", "sub/x"), "rel/sub/x");
-}
-
-TEST(FileSystemPaths, FolderOf) {
   EXPECT_EQ(FolderOf("/home/op/x.cfg"), "/home/op");
   EXPECT_EQ(FolderOf("/home/op//x.cfg"), "/home/op");
   EXPECT_EQ(FolderOf("/x"), "/");
@@ -32,9 +28,6 @@ TEST(FileSystemPaths, FolderOf) {
   EXPECT_EQ(FolderOf("x"), "");
   EXPECT_EQ(FolderOf("a/b/"), "a/b");
   EXPECT_EQ(FolderOf(""), "");
-}
-
-TEST(FileSystemPaths, FileNameOf) {
   EXPECT_EQ(FileNameOf("/fw/TOLA400.hex"), "TOLA400.hex");
   EXPECT_EQ(FileNameOf("TOLA400.hex"), "TOLA400.hex");
   EXPECT_EQ(FileNameOf("/fw/"), "");
@@ -47,8 +40,7 @@ TEST(FileSystemFolders, CreateFolderPathMakesEveryMissingLevelAndStopsAtTheFirst
   EXPECT_EQ(CreateFolderPath(deep + "//"), kErrorSuccess);
   EXPECT_TRUE(IsDirectory(dir / "a"));
   EXPECT_TRUE(IsDirectory(deep));
-  // Again: everything is there already.
-  EXPECT_EQ(CreateFolderPath(deep), kErrorSuccess);
+  EXPECT_EQ(CreateFolderPath(deep), kErrorSuccess) << "everything is there already";
   EXPECT_EQ(CreateFolderPath(dir / "a//b/d"), kErrorSuccess);
   EXPECT_TRUE(IsDirectory(dir / "a/b/d"));
   EXPECT_EQ(CreateFolderPath("/"), kErrorSuccess);
@@ -60,9 +52,7 @@ TEST(FileSystemFolders, CreateFolderPathMakesEveryMissingLevelAndStopsAtTheFirst
   EXPECT_FALSE(IsRegularFile(dir / "x"));
 
   EXPECT_EQ(CreateFolderPath(dir / "m", 0700), kErrorSuccess);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "m").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(dir / "m").permissions() & std::filesystem::perms::all, std::filesystem::perms::owner_all);
 
   WriteWholeFile(dir / "file", "x");
   EXPECT_TRUE(IsRegularFile(dir / "file"));

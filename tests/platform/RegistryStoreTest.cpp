@@ -2,11 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
@@ -70,25 +70,16 @@ const std::string kExport =
 
 )";
 
-// UTF-16LE with terminator, straight from the compiler, independent of the code under test.
+// UTF-16LE (the host's order) with terminator, straight from the compiler, independent of the code
+// under test.
 Bytes Wide(std::u16string_view text) {
-  Bytes out;
-  for (const char16_t c : text) {
-    out.push_back(static_cast<std::uint8_t>(c & 0xFF));
-    out.push_back(static_cast<std::uint8_t>(c >> 8));
-  }
-  out.push_back(0);
-  out.push_back(0);
+  Bytes out(reinterpret_cast<const std::uint8_t*>(text.data()), reinterpret_cast<const std::uint8_t*>(text.data() + text.size()));
+  out.insert(out.end(), {0, 0});
   return out;
 }
 
-// The file regedit itself writes: byte order mark, UTF-16LE, CRLF.
-std::string AsRegeditFile(const std::string& utf8) {
-  std::string crlf;
-  for (const char c : utf8) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
+// The file regedit itself writes: byte order mark, UTF-16LE, CRLF (`crlf` has its line ends already).
+std::string AsRegeditFile(std::string crlf) {
   iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
   EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
   std::string out(crlf.size() * 4, '\0');
@@ -102,7 +93,6 @@ std::string AsRegeditFile(const std::string& utf8) {
   return "\xFF\xFE" + out;
 }
 
-// Both stores hold the same keys, values and orders, from `path` down.
 void ExpectSameHive(const RegistryStore& a, const RegistryStore& b, const std::string& path = "") {
   SCOPED_TRACE("key \"" + path + "\"");
   const auto names = a.EnumValueNames(path);
@@ -134,7 +124,6 @@ RegistryStore Parsed(const std::string& text) {
   return store;
 }
 
-// A loaded store on a hive file of its own.
 class RegistryHive : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(store.Load(), kErrorSuccess); }
@@ -142,8 +131,6 @@ class RegistryHive : public ::testing::Test {
   const std::string hive = dir / "h.reg";
   RegistryStore store{hive};
 };
-
-// ---- text helpers -----------------------------------------------------------------------------
 
 TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
   EXPECT_EQ(Utf16FromUtf8(""), (Bytes{0, 0}));
@@ -164,8 +151,6 @@ TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
 
   EXPECT_EQ(DwordBytes(0x12345678), (Bytes{0x78, 0x56, 0x34, 0x12}));
 }
-
-// ---- the file format --------------------------------------------------------------------------
 
 TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
   const RegistryStore store = Parsed(kExport);
@@ -190,7 +175,7 @@ TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
 
   std::string utf8Crlf;
   for (const char c : kExport) utf8Crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  const std::string regedit = AsRegeditFile(kExport);
+  const std::string regedit = AsRegeditFile(utf8Crlf);
   ASSERT_EQ(regedit.substr(0, 6), std::string("\xFF\xFEW\0i\0", 6));
   TempFolder dir;
   for (const std::string& file : {regedit, "\xEF\xBB\xBF" + kExport, utf8Crlf}) {
@@ -229,34 +214,38 @@ TEST_F(RegistryHive, EveryTypeAndSizeRoundTrips) {
   EXPECT_EQ(again.EnumValueNames("A\\B").size(), types.size() * 11);
 }
 
-TEST(RegistryStoreFormat, EscapesInNamesAndTexts) {
+TEST(RegistryStoreFormat, EscapesSpacesWrappedHexAndRegedit4) {
   const RegistryStore store = Parsed(
       "Windows Registry Editor Version 5.00\r\n\r\n"
-      "[HKEY_CURRENT_USER\\Software\\Esc]\r\n"
+      "[HKEY_CURRENT_USER\\K]\r\n"
       "\"a\\\"b\\\\c\"=\"x\\\\\\\"y\"\r\n"
       "\"@\"=\"literal at\"\r\n"
       "@=\"default\"\r\n"
-      "\"Path\"=\"C:\\Users\\op\"\r\n"         // single backslashes, as people type them
-      "\"Spaced\" = dword:00000010 \r\n");
-  EXPECT_EQ(Query(store, "Software\\Esc", "a\"b\\c").data, Wide(u"x\\\"y"));
-  EXPECT_EQ(Query(store, "Software\\Esc", "@").data, Wide(u"literal at"));
-  EXPECT_EQ(Query(store, "Software\\Esc", "").data, Wide(u"default"));
-  EXPECT_EQ(Query(store, "Software\\Esc", "Path").data, Wide(u"C:\\Users\\op"));
-  EXPECT_EQ(Query(store, "Software\\Esc", "Spaced").data, DwordBytes(16));
+      "\"Path\"=\"C:\\Users\\op\"\r\n"  // single backslashes, as people type them
+      "\"Spaced\" = dword:00000010 \r\n"
+      "\"v\"=hex:01,02,\\\r\n  03,04,\\\n\t05\n"
+      "\"w\"=HEX(2):\\\n  41,00,00,00\n");
+  const std::pair<std::string, RegValue> values[] = {
+      {"a\"b\\c", {kRegSz, Wide(u"x\\\"y")}},     {"@", {kRegSz, Wide(u"literal at")}},
+      {"", {kRegSz, Wide(u"default")}},            {"Path", {kRegSz, Wide(u"C:\\Users\\op")}},
+      {"Spaced", {kRegDword, DwordBytes(16)}},     {"v", {kRegBinary, {1, 2, 3, 4, 5}}},
+      {"w", {kRegExpandSz, Wide(u"A")}},
+  };
+  for (const auto& [name, value] : values) EXPECT_EQ(Query(store, "K", name), value) << name;
   ExpectSameHive(store, Parsed(store.Serialize()));
-}
 
-TEST(RegistryStoreFormat, WrappedAndUnwrappedHexReadAlike) {
-  const std::string head = "Windows Registry Editor Version 5.00\n\n[HKEY_CURRENT_USER\\K]\n";
-  const RegistryStore wrapped = Parsed(head +
-                                       "\"v\"=hex:01,02,\\\n"
-                                       "  03,04,\\\n"
-                                       "\t05\n"
-                                       "\"w\"=HEX(2):\\\n  41,00,00,00\n");
-  const RegistryStore flat = Parsed(head + "\"v\"=hex:01,02,03,04,05\n\"w\"=hex(2):41,00,00,00\n");
-  EXPECT_EQ(Query(wrapped, "K", "v"), (RegValue{kRegBinary, {1, 2, 3, 4, 5}}));
-  EXPECT_EQ(Query(wrapped, "K", "w"), (RegValue{kRegExpandSz, Wide(u"A")}));
-  ExpectSameHive(wrapped, flat);
+  // Regedit 4 texts are single-byte.
+  const RegistryStore old = Parsed(
+      "REGEDIT4\r\n\r\n"
+      "[HKEY_CURRENT_USER\\Old]\r\n"
+      "\"Path\"=hex(2):43,3a,5c,00\r\n"
+      "\"List\"=hex(7):61,00,62,00,00\r\n"
+      "\"Name\"=\"caf\xE9\"\r\n"
+      "\"Raw\"=hex:43,3a\r\n");
+  EXPECT_EQ(Query(old, "Old", "Path"), (RegValue{kRegExpandSz, Wide(u"C:\\")}));
+  EXPECT_EQ(Query(old, "Old", "List"), (RegValue{kRegMultiSz, Wide(u"a\0b\0"sv)}));
+  EXPECT_EQ(Query(old, "Old", "Name").data, Wide(u"café"));
+  EXPECT_EQ(Query(old, "Old", "Raw").data, (Bytes{0x43, 0x3a}));
 }
 
 TEST(RegistryStoreFormat, DamagedLinesAreSkipped) {
@@ -328,23 +317,7 @@ TEST(RegistryStoreFormat, DeletionLinesRemoveValuesAndKeys) {
   EXPECT_FALSE(store.KeyExists("A\\B\\C"));
 }
 
-TEST(RegistryStoreFormat, Regedit4TextsAreSingleByte) {
-  const RegistryStore store = Parsed(
-      "REGEDIT4\r\n\r\n"
-      "[HKEY_CURRENT_USER\\Old]\r\n"
-      "\"Path\"=hex(2):43,3a,5c,00\r\n"
-      "\"List\"=hex(7):61,00,62,00,00\r\n"
-      "\"Name\"=\"caf\xE9\"\r\n"
-      "\"Raw\"=hex:43,3a\r\n");
-  EXPECT_EQ(Query(store, "Old", "Path"), (RegValue{kRegExpandSz, Wide(u"C:\\")}));
-  EXPECT_EQ(Query(store, "Old", "List"), (RegValue{kRegMultiSz, Wide(u"a\0b\0"sv)}));
-  EXPECT_EQ(Query(store, "Old", "Name").data, Wide(u"café"));
-  EXPECT_EQ(Query(store, "Old", "Raw").data, (Bytes{0x43, 0x3a}));
-}
-
-// ---- the store --------------------------------------------------------------------------------
-
-TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCase) {
+TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCaseMissingOnesAreFileNotFound) {
   ASSERT_EQ(store.CreateKey("Software\\Ostravel\\Žluť"), kErrorSuccess);
   ASSERT_EQ(store.CreateKey("SOFTWARE\\ostravel\\ŽLUŤ\\Window"), kErrorSuccess);
   EXPECT_EQ(store.EnumSubKeys(""), (std::vector<std::string>{"Software"}));
@@ -358,9 +331,7 @@ TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCase) {
   EXPECT_EQ(Query(store, "SOFTWARE", "port").data, Wide(u"ttyUSB1"));
   ASSERT_EQ(store.DeleteValue("Software", "pOrT"), kErrorSuccess);
   EXPECT_TRUE(store.EnumValueNames("Software").empty());
-}
 
-TEST_F(RegistryHive, MissingKeysAndValuesAreFileNotFound) {
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   RegValue v{kRegDword, {9}};
   EXPECT_EQ(store.QueryValue(kKey, "Port", v), kErrorFileNotFound);
@@ -390,21 +361,9 @@ TEST(RegistryStore, FirstWriteMakesAPrivateFolderHoldingOnlyTheHive) {
   ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
   ASSERT_EQ(store.SetValue(kKey, "Trace", kRegDword, DwordBytes(1)), kErrorSuccess);
   ASSERT_EQ(store.DeleteValue(kKey, "Trace"), kErrorSuccess);
-  struct stat st {};
-  ASSERT_EQ(::stat((dir / "config/Ostravel").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(std::filesystem::status(dir / "config/Ostravel").permissions() & std::filesystem::perms::all,
+            std::filesystem::perms::owner_all);
   EXPECT_EQ(FolderEntries(dir / "config/Ostravel"), (std::set<std::string>{"TOLA Utility.reg"}));
-}
-
-TEST(RegistryStore, ChangesBeforeLoadAreRefused) {
-  TempFolder dir;
-  WriteWholeFile(dir / "h.reg", kExport);
-  RegistryStore store(dir / "h.reg");
-  EXPECT_EQ(store.CreateKey("X"), kErrorInvalidHandle);
-  EXPECT_EQ(store.SetValue("", "x", kRegDword, DwordBytes(1)), kErrorInvalidHandle);
-  EXPECT_EQ(store.DeleteValue("", "x"), kErrorInvalidHandle);
-  EXPECT_EQ(ReadWholeFile(dir / "h.reg"), kExport);
-  EXPECT_EQ(RegistryStore("").Load(), kErrorPathNotFound);
 }
 
 TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
@@ -433,24 +392,27 @@ TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
   EXPECT_EQ(blocked.CreateKey("K"), kErrorPathNotFound);
 }
 
-TEST(RegistryStore, AHiveThatCannotBeReadIsNeverOverwritten) {
+TEST(RegistryStore, AHiveNotLoadedOrUnreadableIsNeverOverwritten) {
   TempFolder dir;
+  // Not loaded: changes are refused.
+  WriteWholeFile(dir / "h.reg", kExport);
+  RegistryStore unloaded(dir / "h.reg");
+  EXPECT_EQ(unloaded.CreateKey("X"), kErrorInvalidHandle);
+  EXPECT_EQ(unloaded.SetValue("", "x", kRegDword, DwordBytes(1)), kErrorInvalidHandle);
+  EXPECT_EQ(unloaded.DeleteValue("", "x"), kErrorInvalidHandle);
+  EXPECT_EQ(ReadWholeFile(dir / "h.reg"), kExport);
+  EXPECT_EQ(RegistryStore("").Load(), kErrorPathNotFound);
+
   // Too large: refused without being read.
   const std::string big = dir / "big.reg";
-  {
-    const int fd = ::open(big.c_str(), O_WRONLY | O_CREAT, 0600);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(::ftruncate(fd, RegistryStore::kMaxHiveBytes + 1), 0);
-    ::close(fd);
-  }
+  WriteWholeFile(big, "");
+  std::filesystem::resize_file(big, RegistryStore::kMaxHiveBytes + 1);
   RegistryStore store(big);
   EXPECT_EQ(store.Load(), kErrorFileTooLarge);
   EXPECT_TRUE(store.EnumSubKeys("").empty());
   EXPECT_EQ(store.CreateKey("K"), kErrorFileTooLarge);
   EXPECT_EQ(store.SetValue("", "v", kRegDword, DwordBytes(1)), kErrorFileTooLarge);
-  struct stat st {};
-  ASSERT_EQ(::stat(big.c_str(), &st), 0);
-  EXPECT_EQ(static_cast<std::size_t>(st.st_size), RegistryStore::kMaxHiveBytes + 1);
+  EXPECT_EQ(std::filesystem::file_size(big), RegistryStore::kMaxHiveBytes + 1);
 
   // A folder or a pipe in the hive's place.
   RegistryStore folder(dir.Path());
@@ -479,10 +441,8 @@ TEST(RegistryStore, DefaultHivePathFollowsTheEnvironment) {
     EXPECT_EQ(DefaultHivePath(), "/srv/station/tola.reg");
   }
   ScopedEnv emptySettings("TOLA_SETTINGS", "");
-  {
-    ScopedEnv config("XDG_CONFIG_HOME", "/cfg/");
-    EXPECT_EQ(DefaultHivePath(), "/cfg/Ostravel/TOLA Utility.reg");
-  }
+  ScopedEnv config("XDG_CONFIG_HOME", "/cfg/");
+  EXPECT_EQ(DefaultHivePath(), "/cfg/Ostravel/TOLA Utility.reg");
 }
 
 }  // namespace

@@ -1,12 +1,8 @@
-// The three message tables behind ErrorText: exact texts of the program's own codes, a text for
-// every system code the program produces, and well-formed stored texts.
-
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <initializer_list>
 #include <map>
-#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,13 +13,7 @@
 namespace tola {
 namespace {
 
-struct Expected {
-  ResultCode code;
-  const char* text;
-};
-
-// The program's own codes and their stored texts, as the operator sees them.
-const Expected kProgramTexts[] = {
+const std::pair<ResultCode, const char*> kProgramTexts[] = {
     {0xA2000047, "The computed checksum reconciliation word is zero\r\n"},
     {0xA200004A, "No response to firmware packet\r\n"},
     {0xE200000B, "Unexpected hex character\r\n"},
@@ -78,14 +68,6 @@ const Expected kProgramTexts[] = {
 // Added by the Linux build; their wording is their own, only their presence matters here.
 constexpr ResultCode kLinuxOnlyProgramCodes[] = {kSerialPermissionDenied, kNotRegularFile};
 
-std::set<ResultCode> ProgramCodes() {
-  std::set<ResultCode> codes;
-  for (const Expected& e : kProgramTexts) codes.insert(e.code);
-  codes.insert(std::begin(kLinuxOnlyProgramCodes), std::end(kLinuxOnlyProgramCodes));
-  return codes;
-}
-
-// Every code a table answers for within the given inclusive ranges.
 using CodeRange = std::pair<ResultCode, ResultCode>;
 
 template <typename Lookup>
@@ -105,10 +87,6 @@ std::map<ResultCode, std::string> AllSystemTexts() {
                  {{0, 0xFFFF}, {0x80004000, 0x80004FFF}, {0x80070000, 0x8007FFFF}});
 }
 
-std::map<ResultCode, std::string> AllInternetTexts() {
-  return Collect(InternetMessage, {{11000, 13000}});
-}
-
 // Stored form: text, then exactly one "\r\n"; nothing else below a blank; no blank at either end.
 void ExpectStoredForm(ResultCode code, const std::string& text) {
   SCOPED_TRACE(testing::Message() << "code 0x" << std::hex << code);
@@ -124,11 +102,7 @@ void ExpectStoredForm(ResultCode code, const std::string& text) {
 }
 
 TEST(ProgramMessageTest, EveryCodeHasItsExactText) {
-  for (const Expected& e : kProgramTexts) {
-    const char* text = ProgramMessage(e.code);
-    ASSERT_NE(text, nullptr) << std::hex << e.code;
-    EXPECT_STREQ(text, e.text) << std::hex << e.code;
-  }
+  for (const auto& [code, text] : kProgramTexts) EXPECT_STREQ(ProgramMessage(code), text) << std::hex << code;
   for (const ResultCode code : kLinuxOnlyProgramCodes) EXPECT_NE(ProgramMessage(code), nullptr) << std::hex << code;
 }
 
@@ -160,21 +134,19 @@ TEST(SystemMessageTest, CodesThePlatformProducesHaveTextsAndOnlyWrappedNumbersSh
   for (ResultCode code : {7u, 9u, 10000u, 0xFFFFu, 0x10000u, 0x80070058u, 0xFFFFFFFFu, kInternetExtendedError}) {
     EXPECT_EQ(SystemMessage(code), nullptr) << std::hex << code;
   }
-  for (const Expected& e : kProgramTexts) EXPECT_EQ(SystemMessage(e.code), nullptr);
+  for (const auto& [code, text] : kProgramTexts) EXPECT_EQ(SystemMessage(code), nullptr);
 }
 
 TEST(MessageTablesTest, EveryStoredTextIsOneLineEndingInOneLineBreak) {
   const auto programTexts =
       Collect(ProgramMessage, {{0xA2000000, 0xA2000FFF}, {0xE2000000, 0xE2000FFF}});
-  EXPECT_EQ(programTexts.size(), ProgramCodes().size());
+  EXPECT_EQ(programTexts.size(), std::size(kProgramTexts) + std::size(kLinuxOnlyProgramCodes));
   for (const auto& [code, text] : programTexts) ExpectStoredForm(code, text);
-  for (const auto& [code, text] : AllSystemTexts()) {
-    ExpectStoredForm(code, text);
-    EXPECT_EQ(text[text.size() - 3], '.') << code;
-  }
-  for (const auto& [code, text] : AllInternetTexts()) {
-    ExpectStoredForm(code, text);
-    EXPECT_EQ(text[text.size() - 3], '.') << code;
+  for (const auto& table : {AllSystemTexts(), Collect(InternetMessage, {{11000, 13000}})}) {
+    for (const auto& [code, text] : table) {
+      ExpectStoredForm(code, text);
+      EXPECT_EQ(text[text.size() - 3], '.') << code;
+    }
   }
 }
 

@@ -7,7 +7,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -54,11 +53,10 @@ class FakeSysfs {
 
   void SetUsbDevice(const std::string& dir, const std::string& vendor, const std::string& product,
                     const std::string& manufacturer, const std::string& productName) {
-    const fs::path d = m_root / "devices" / dir;
-    WriteFile(d / "idVendor", vendor);
-    WriteFile(d / "idProduct", product);
-    WriteFile(d / "manufacturer", manufacturer);
-    WriteFile(d / "product", productName);
+    for (const auto& [file, text] : {std::pair{"idVendor", vendor}, {"idProduct", product},
+                                      {"manufacturer", manufacturer}, {"product", productName}}) {
+      WriteFile(m_root / "devices" / dir / file, text);
+    }
   }
 
   std::string Root() const { return m_root.string(); }
@@ -129,7 +127,7 @@ TEST_F(PortDiscoveryTest, ListsAndDescribesRealPortsInNaturalOrderThenLiveVirtua
   EXPECT_EQ(ListSerialPorts(sysfs.Root(), virtualFolder.string()), names);
 }
 
-TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameName) {
+TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameNameOthersLeadIntoDev) {
   Link("ttyS1", pty.Slave());
   const std::vector<PortInfo> ports = DescribeSerialPorts(sysfs.Root(), virtualFolder.string());
   int seen = 0;
@@ -139,11 +137,11 @@ TEST_F(PortDiscoveryTest, VirtualPortHidesADeviceOfTheSameName) {
     EXPECT_EQ(p.devicePath, ResolvePortPath("ttyS1", virtualFolder.string()));
   }
   EXPECT_EQ(seen, 1);
-}
-
-TEST(PortDiscoveryMissingSources, GiveAnEmptyList) {
-  TempFolder temp;
-  EXPECT_TRUE(ListSerialPorts(temp / "nosys", temp / "nofolder").empty());
+  // Names without a live link, and paths, lead into /dev.
+  EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", virtualFolder.string()), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortPath("ttyUSB0", virtualFolder.string()), "/dev/ttyUSB0");
+  EXPECT_EQ(ResolvePortPath("pts/3", virtualFolder.string()), "/dev/pts/3");
+  EXPECT_TRUE(ListSerialPorts(temp / "nosys", temp / "nofolder").empty()) << "missing sources";
   EXPECT_TRUE(DescribeSerialPorts(temp / "nosys", "").empty());
 }
 
@@ -155,13 +153,6 @@ TEST(VirtualPortFolderTest, FollowsTheRuntimeDirectoryElseTmpPerUser) {
     ScopedEnv env("XDG_RUNTIME_DIR", runtime);
     EXPECT_EQ(VirtualPortFolder(), folder) << runtime.value_or("(unset)");
   }
-}
-
-TEST(ResolvePortPathTest, PlainNamesAndPathsLeadIntoDev) {
-  TempFolder temp;
-  EXPECT_EQ(ResolvePortPath("/dev/ttyUSB0", temp.Path()), "/dev/ttyUSB0");
-  EXPECT_EQ(ResolvePortPath("ttyUSB0", temp.Path()), "/dev/ttyUSB0");
-  EXPECT_EQ(ResolvePortPath("pts/3", temp.Path()), "/dev/pts/3");
 }
 
 }  // namespace

@@ -11,11 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "SerialTestSupport.h"
+#include "platform/VirtualHost.h"
 #include "serial/VirtualPorts.h"
 #include "support/FakeSerialPort.h"
 
@@ -28,18 +30,11 @@ using test::ScopedEnv;
 using test::TempFolder;
 using test::WaitFor;
 
-// Records the pauses instead of taking them.
-class PauseRecordingHost : public Host {
+// Records the pauses instead of taking them; posted work runs at once, on the reader's thread.
+class PauseRecordingHost : public VirtualHost {
  public:
-  void SetTimer(unsigned, std::uint32_t) override {}
-  void KillTimer(unsigned) override {}
-  std::uint32_t TickCount() const override { return 0; }
   void Sleep(std::uint32_t ms) override { pauses.push_back(ms); }
   void Post(std::function<void()> work) override { work(); }
-  LocalTime Now() const override { return {}; }
-  BoxAnswer MessageBox(const std::string&, const std::string&, BoxButtons, BoxIcon) override {
-    return BoxAnswer::Ok;
-  }
   std::vector<std::uint32_t> pauses;
 };
 
@@ -50,7 +45,6 @@ class PosixSerialPortTest : public ::testing::Test {
     port.SetSink(&sink);
   }
 
-  // Reads what the port holds until nothing is left.
   std::string Drain() {
     std::string got;
     char buffer[64];
@@ -58,7 +52,6 @@ class PosixSerialPortTest : public ::testing::Test {
     while (port.Read(buffer, sizeof buffer, n) && n > 0) got.append(buffer, n);
     return got;
   }
-  // Reads until `count` bytes came (5 s at most, a bound that only catches hangs).
   std::string DrainAtLeast(std::size_t count) {
     std::string got;
     WaitFor([&] {
@@ -93,26 +86,31 @@ class PosixSerialPortTest : public ::testing::Test {
   PosixSerialPort port{host};
 };
 
-// How a child process fared trying to take the device.
 enum ChildOutcome { kRefusedBusy = 10, kRefusedByLock = 11, kTookIt = 12, kOtherFailure = 13 };
 
-// Forks a child that opens `path` and tries the lock, optionally as an unprivileged user. Only
-// async-signal-safe calls run in the child, since the parent may have a reader thread.
-int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
+// Runs `body` in a forked child, optionally as an unprivileged user, and returns its exit status.
+int InChild(bool dropPrivileges, const std::function<int()>& body) {
   const pid_t child = ::fork();
   if (child == 0) {
     if (dropPrivileges && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(kOtherFailure);
-    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) ::_exit(errno == EBUSY ? kRefusedBusy : kOtherFailure);
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) ::_exit(errno == EWOULDBLOCK ? kRefusedByLock : kOtherFailure);
-    ::_exit(kTookIt);
+    ::_exit(body());
   }
   int status = 0;
   if (child < 0 || ::waitpid(child, &status, 0) != child || !WIFEXITED(status)) return -1;
   return WEXITSTATUS(status);
 }
 
-TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndStaysClosed) {
+// Only async-signal-safe calls run in the child, since the parent may have a reader thread.
+int ChildTriesToTake(const std::string& path, bool dropPrivileges) {
+  return InChild(dropPrivileges, [&] {
+    const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) return errno == EBUSY ? kRefusedBusy : kOtherFailure;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return errno == EWOULDBLOCK ? kRefusedByLock : kOtherFailure;
+    return kTookIt;
+  });
+}
+
+TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndLeavesAClosedPortThatFailsSilently) {
   const std::pair<const char*, ResultCode> cases[] = {{"", 0xE200000Fu},
                                                        {"/dev/tola-no-such-port", kErrorFileNotFound}};
   for (const auto& [name, code] : cases) {
@@ -122,6 +120,10 @@ TEST_F(PosixSerialPortTest, EmptyOrMissingDeviceFailsWithoutReportAndStaysClosed
     EXPECT_FALSE(port.IsOpen());
     EXPECT_TRUE(sink.Failures().empty());
   }
+  ExpectCallsFailWith(kErrorInvalidHandle);
+  std::uint32_t lineErrors = 0;
+  EXPECT_FALSE(port.ClearCommError(lineErrors));
+  EXPECT_TRUE(host.pauses.empty());
 }
 
 TEST_F(PosixSerialPortTest, OpenSetsRaw38400WithoutFlowControlWhateverWasBefore) {
@@ -158,7 +160,7 @@ TEST_F(PosixSerialPortTest, OpenSetsRaw38400WithoutFlowControlWhateverWasBefore)
   EXPECT_EQ(lineErrors, 0u);
 }
 
-TEST_F(PosixSerialPortTest, OpenOnAnOpenPortSucceedsWithoutReopening) {
+TEST_F(PosixSerialPortTest, OpenOnAnOpenPortKeepsItsDeviceAndASecondPortIsRefusedWithoutReport) {
   Pty other;
   ASSERT_TRUE(other.Ok());
   ASSERT_TRUE(port.Open(pty.Slave()));
@@ -166,10 +168,7 @@ TEST_F(PosixSerialPortTest, OpenOnAnOpenPortSucceedsWithoutReopening) {
   EXPECT_EQ(port.DevicePath(), pty.Slave());
   EXPECT_EQ(host.pauses.size(), 1u);
   EXPECT_TRUE(PosixSerialPort(host).Open(other.Slave())) << "the other device was left alone";
-}
 
-TEST_F(PosixSerialPortTest, SecondPortInThisProcessIsRefusedWithAccessDeniedAndNoReport) {
-  ASSERT_TRUE(port.Open(pty.Slave()));
   RecordingPortSink secondSink;
   PosixSerialPort second(host);
   second.SetSink(&secondSink);
@@ -215,34 +214,22 @@ TEST_F(PosixSerialPortTest, RootOpeningATtyHeldExclusivelyElsewhereIsRefused) {
 }
 
 TEST_F(PosixSerialPortTest, PermissionDeniedHasItsOwnCodeAndNoReport) {
-  if (::geteuid() == 0) {
-    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0600), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-      // No other thread runs in this process now, so the child may use the port freely.
-      if (::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(3);
-      RecordingPortSink childSink;
-      PosixSerialPort childPort(host);
-      childPort.SetSink(&childSink);
-      if (childPort.Open(pty.Slave())) ::_exit(4);
-      if (GetLastError() != kSerialPermissionDenied) ::_exit(5);
-      ::_exit(childSink.Failures().empty() ? 0 : 6);
-    }
-    int status = 0;
-    ASSERT_EQ(::waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-  } else {
-    ASSERT_EQ(::chmod(pty.Slave().c_str(), 0), 0);
-    EXPECT_FALSE(port.Open(pty.Slave()));
-    EXPECT_EQ(GetLastError(), kSerialPermissionDenied);
-    EXPECT_TRUE(sink.Failures().empty());
-  }
+  // Root passes any mode, so it tries as an unprivileged user; no other thread runs now, so the
+  // child may use a port freely.
+  ASSERT_EQ(::chmod(pty.Slave().c_str(), 0), 0);
+  EXPECT_EQ(InChild(::geteuid() == 0,
+                    [&] {
+                      RecordingPortSink childSink;
+                      PosixSerialPort childPort(host);
+                      childPort.SetSink(&childSink);
+                      if (childPort.Open(pty.Slave())) return 4;
+                      if (GetLastError() != kSerialPermissionDenied) return 5;
+                      return childSink.Failures().empty() ? 0 : 6;
+                    }),
+            0);
 }
 
-TEST(PermissionHintTest, NamesTheDeviceGroupOrItsOwner) {
-  Pty pty;
-  ASSERT_TRUE(pty.Ok());
+TEST_F(PosixSerialPortTest, PermissionHintNamesTheDeviceGroupOrItsOwner) {
   struct stat info {};
   ASSERT_EQ(::stat(pty.Slave().c_str(), &info), 0);
   const group* owner = ::getgrgid(info.st_gid);
@@ -293,13 +280,6 @@ TEST_F(PosixSerialPortTest, LineSpeedChangesOnlyToTheFourSpeedsWithPauses) {
   EXPECT_EQ(port.Speed(), 38400u);
 }
 
-TEST_F(PosixSerialPortTest, OperationsOnAClosedPortFailSilentlyWithInvalidHandle) {
-  ExpectCallsFailWith(kErrorInvalidHandle);
-  std::uint32_t lineErrors = 0;
-  EXPECT_FALSE(port.ClearCommError(lineErrors));
-  EXPECT_TRUE(host.pauses.empty());
-}
-
 TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
   ASSERT_TRUE(port.Open(pty.Slave()));
   ASSERT_TRUE(pty.Send("0123456789"));
@@ -330,6 +310,15 @@ TEST_F(PosixSerialPortTest, BurstPostsAnEventAndTheBytesWaitForTheHandler) {
   ASSERT_TRUE(pty.Send("cd"));
   ASSERT_TRUE(sink.WaitForEvents(seenAgain + 1));
   EXPECT_EQ(DrainAtLeast(4), "abcd");
+
+  // Purge discards what was received and not yet read.
+  const std::size_t beforeStale = sink.Events().size();
+  ASSERT_TRUE(pty.Send("stale"));
+  ASSERT_TRUE(sink.WaitForEvents(beforeStale + 1));
+  EXPECT_TRUE(port.Purge());
+  EXPECT_EQ(Drain(), "");
+  ASSERT_TRUE(pty.Send("fresh"));
+  EXPECT_EQ(DrainAtLeast(5), "fresh");
   EXPECT_TRUE(sink.Failures().empty());
 }
 
@@ -348,16 +337,6 @@ TEST_F(PosixSerialPortTest, WriteDeliversEveryByteEvenWhenTheQueueFills) {
   EXPECT_EQ(received.size(), big.size());
   EXPECT_TRUE(received == big);
   EXPECT_TRUE(sink.Failures().empty());
-}
-
-TEST_F(PosixSerialPortTest, PurgeDiscardsWhatWasReceived) {
-  ASSERT_TRUE(port.Open(pty.Slave()));
-  ASSERT_TRUE(pty.Send("stale"));
-  ASSERT_TRUE(sink.WaitForEvents(1));
-  EXPECT_TRUE(port.Purge());
-  EXPECT_EQ(Drain(), "");
-  ASSERT_TRUE(pty.Send("fresh"));
-  EXPECT_EQ(DrainAtLeast(5), "fresh");
 }
 
 TEST_F(PosixSerialPortTest, CloseStopsTheWaitingReaderAndTwiceIsHarmless) {

@@ -1,5 +1,4 @@
 #pragma once
-// Pseudo-terminals for the serial tests; folders and environment come from support/TempFolder.h.
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,6 +13,17 @@
 #include "support/TempFolder.h"
 
 namespace tola::test {
+
+// Waits up to 5 s for `done`; the bound only catches hangs.
+template <typename Predicate>
+bool WaitFor(Predicate done) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
 
 // A pseudo-terminal: the test holds the master, the port under test opens the slave by path.
 class Pty {
@@ -42,25 +52,22 @@ class Pty {
     return ::write(m_master, bytes.data(), bytes.size()) == static_cast<ssize_t>(bytes.size());
   }
 
-  // The slave's line settings, as the master sees them.
   termios SlaveSettings() const {
     termios t{};
     ::tcgetattr(m_master, &t);
     return t;
   }
 
-  // Reads from the master until `count` bytes came or 5 s passed (a bound that only catches hangs).
   std::string Receive(std::size_t count) const {
     std::string got;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (got.size() < count && std::chrono::steady_clock::now() < deadline) {
+    WaitFor([&] {
       pollfd p{m_master, POLLIN, 0};
-      if (::poll(&p, 1, 100) <= 0) continue;
       std::array<char, 4096> buffer{};
-      const ssize_t n = ::read(m_master, buffer.data(), std::min(buffer.size(), count - got.size()));
-      if (n <= 0) break;
-      got.append(buffer.data(), static_cast<std::size_t>(n));
-    }
+      const bool ready = ::poll(&p, 1, 100) > 0;
+      const ssize_t n = ready ? ::read(m_master, buffer.data(), std::min(buffer.size(), count - got.size())) : 0;
+      if (n > 0) got.append(buffer.data(), static_cast<std::size_t>(n));
+      return got.size() >= count || (ready && n <= 0);
+    });
     return got;
   }
 
@@ -68,16 +75,5 @@ class Pty {
   int m_master = -1;
   std::string m_slave;
 };
-
-// Waits up to 5 s for `done`; the bound only catches hangs.
-template <typename Predicate>
-bool WaitFor(Predicate done) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
 
 }  // namespace tola::test

@@ -34,22 +34,22 @@ bool PublishFromDeadProcess(const std::string& folder, const std::string& name, 
   return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-std::vector<std::string> Names(const std::vector<VirtualPort>& ports) {
-  std::vector<std::string> names;
-  for (const VirtualPort& p : ports) names.push_back(p.name);
-  return names;
-}
-
-// Every link below points at a live pseudo-terminal, as a dead simulator's link does once its
-// terminal number has been given to another program.
-TEST(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
+// A live publisher of ttySIM0, a dead one of ttySIM1; links point at a live terminal, as a dead
+// simulator's does once its terminal number has gone to another program.
+class StaleLinks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(pty.Ok());
+    ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
+    ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+  }
   TempFolder temp;
   Pty pty;
-  ASSERT_TRUE(pty.Ok());
   const std::string folder = temp.Path();
   PublishedPort live;
-  ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
-  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+};
+
+TEST_F(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
   fs::create_symlink(pty.Slave(), temp / "ttySIM2");  // no lock file at all
   // A live publisher's lock file beside a link that is not its own.
   PublishedPort other;
@@ -57,7 +57,9 @@ TEST(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
   fs::remove(temp / "ttySIM3");
   fs::create_symlink(pty.Slave(), temp / "ttySIM3");
 
-  EXPECT_EQ(Names(ListVirtualPorts(folder)), std::vector<std::string>{"ttySIM0"});
+  const std::vector<VirtualPort> listed = ListVirtualPorts(folder);
+  ASSERT_EQ(listed.size(), 1u);
+  EXPECT_EQ(listed[0].name, "ttySIM0");
   for (const char* name : {"ttySIM1", "ttySIM2", "ttySIM3"}) {
     SCOPED_TRACE(name);
     EXPECT_EQ(ResolvePortPath(name, folder), std::string("/dev/") + name);
@@ -65,14 +67,7 @@ TEST(StaleLinks, OnlyLinksOfLivePublishersAreListedAndResolved) {
   EXPECT_EQ(ResolvePortPath("ttySIM0", folder), folder + "/ttySIM0");
 }
 
-TEST(StaleLinks, RemovedWithTheirLockFilesWhileLiveOnesStay) {
-  TempFolder temp;
-  Pty pty;
-  ASSERT_TRUE(pty.Ok());
-  const std::string folder = temp.Path();
-  PublishedPort live;
-  ASSERT_TRUE(live.Publish(folder, "ttySIM0", pty.Slave()));
-  ASSERT_TRUE(PublishFromDeadProcess(folder, "ttySIM1", pty.Slave()));
+TEST_F(StaleLinks, RemovedWithTheirLockFilesWhileLiveOnesStay) {
   ASSERT_TRUE(fs::exists(temp / ".ttySIM1.lock"));
   fs::create_symlink(temp / "gone", temp / "ttySIM2");
 
