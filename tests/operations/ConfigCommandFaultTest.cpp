@@ -16,14 +16,6 @@ namespace {
 // Each operation gets far more virtual time than its retries can use.
 constexpr std::uint32_t kBoundMs = 15000;
 
-void InjectFaults(Tola400Model& model) {
-  FaultOptions& f = model.Faults();
-  f.dropRate = 0.01;
-  f.corruptRate = 0.01;
-  f.delayRate = 0.01;
-  f.silenceRate = 0.03;
-}
-
 bool InputWasClean(const ModelCounters& before, const ModelCounters& after) {
   return after.droppedIn == before.droppedIn && after.corruptedIn == before.corruptedIn &&
          after.delayedIn == before.delayedIn && after.silences == before.silences;
@@ -33,7 +25,7 @@ void AntennaEnableWithSeed(unsigned seed, SeedOutcome& outcome) {
   const std::string desired = "22311222211";  // differs from the model's "33311111122"
   SimApp s(SeededOptions(seed));
   ASSERT_TRUE(s.RunTest());
-  InjectFaults(*s.model);
+  SetFaultRates(*s.model, 0.01, 0.01, 0.01, 0.03);
   ConfigCommandSession session(*s.app);
   ConfigCommandMachine& m = *session.Machine();
 
@@ -70,7 +62,7 @@ void AntennaEnableWithSeed(unsigned seed, SeedOutcome& outcome) {
 void EraseWithSeed(unsigned seed, SeedOutcome& outcome) {
   SimApp s(SeededOptions(seed));
   ASSERT_TRUE(s.RunTest());
-  InjectFaults(*s.model);
+  SetFaultRates(*s.model, 0.01, 0.01, 0.01, 0.03);
   EraseMemoriesFlow flow(*s.app);
   const unsigned band = seed % 12;
   const unsigned antenna = 1 + seed % 2;

@@ -3,15 +3,12 @@
 #include <algorithm>
 
 #include "operations/ConfigCommandFlows.h"
+#include "operations/ConfigTestSupport.h"
 #include "support/SimApp.h"
 #include "support/TestApp.h"
 
 namespace tola::test {
 namespace {
-
-std::size_t CountOf(const std::vector<std::string>& writes, const std::string& command) {
-  return static_cast<std::size_t>(std::count(writes.begin(), writes.end(), command));
-}
 
 // Against the amplifier model, connected by the port test first as an operator would be.
 class ConfigCommandSimTest : public ::testing::Test {
@@ -167,13 +164,10 @@ TEST_F(ConfigCommandScriptedTest, QueryRetriesTenTimesAndTakesOnlyReadableAnswer
 
 class AntennaEnableSheetTest : public ConfigCommandSimTest {
  protected:
-  bool RunSheet(const AntennaEnableSheet& sheet) {
-    return s.host.RunUntil([&sheet] { return !sheet.Running(); }, 20000);
-  }
   // Shows the page and waits for the boxes to be loaded.
   bool Show(AntennaEnableSheet& sheet) {
     sheet.Show();
-    return RunSheet(sheet);
+    return s.host.RunUntil([&sheet] { return !sheet.Running(); }, 20000);
   }
 };
 

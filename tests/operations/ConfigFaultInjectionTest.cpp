@@ -1,6 +1,6 @@
-// The save and the restore on a line with seeded faults: whatever happens, a run that reports
-// success produced exactly the data it claims, a run that fails reports one of its own codes, and
-// every run ends within a bounded time.
+// The save, the restore and the fault table on a line with seeded faults: whatever happens, a run
+// that reports success produced exactly the data it claims, a run that fails reports one of its own
+// codes, and every run ends within a bounded time.
 
 #include <gtest/gtest.h>
 
@@ -12,51 +12,65 @@
 #include "operations/ConfigSaveController.h"
 #include "operations/ConfigTestSupport.h"
 #include "operations/FaultSeedRun.h"
+#include "operations/FaultTableController.h"
 #include "platform/FileSystem.h"
 
 namespace tola::test {
 namespace {
 
-// 68 runs of at most ten 2-second time-outs each, the speed searches and the transfers.
+// Save and restore: 68 runs of at most ten 2-second time-outs each, the speed searches and the
+// transfers; the fault table: nine runs.
 constexpr std::uint32_t kVirtualTimeBoundMs = 1'600'000;
+constexpr std::uint32_t kFaultTableBoundMs = 300'000;
 
-void RecordBoxes(SimApp& sim, std::vector<std::string>& captions) {
-  sim.host.SetUnexpectedBoxHandler(
-      [&captions](const VirtualHost::BoxRecord& box) { captions.push_back(box.caption); });
-}
+// A model for one seed, connected on a clean line; boxes are recorded instead of answered.
+struct SeededSim {
+  SeededSim(unsigned seed, const std::string& folder) : sim(SeededOptions(seed)) {
+    sim.host.SetUnexpectedBoxHandler([this](const VirtualHost::BoxRecord& box) { boxes.push_back(box.caption); });
+    if (!folder.empty()) sim.app->configurationFolder.Set(folder);
+    connected = sim.RunTest();
+  }
+  // Switches the seed's faults on and runs until `busy` ends.
+  void Run(unsigned seed, const std::function<bool()>& busy, std::uint32_t boundMs = kVirtualTimeBoundMs) {
+    sim.model->Faults() = SeededFaults(seed);
+    EXPECT_TRUE(sim.host.RunUntil([&] { return !busy(); }, boundMs)) << "no end within the bound";
+  }
+  // A failure ends with `code` or the reset's, and shows one box, `caption`.
+  void ExpectFailure(ResultCode outcome, ResultCode code, const char* caption) const {
+    EXPECT_TRUE(outcome == kNoResponseAfterReset || outcome == code) << "code 0x" << std::hex << outcome;
+    EXPECT_EQ(boxes, std::vector<std::string>{caption});
+  }
+
+  SimApp sim;
+  std::vector<std::string> boxes;
+  bool connected = false;
+};
 
 class ConfigSaveFaultInjection : public ::testing::TestWithParam<unsigned> {};
 
 TEST_P(ConfigSaveFaultInjection, ASaveEitherWritesTheAmplifiersMemoriesOrFailsWithAReadCode) {
   TempFolder folder;
   RunFaultSeeds("save", GetParam(), [&folder](unsigned seed, SeedOutcome& outcome) {
-    SimApp sim(SeededOptions(seed));
-    std::vector<std::string> boxes;
-    RecordBoxes(sim, boxes);
-    sim.app->configurationFolder.Set(folder.Path());
-    ASSERT_TRUE(sim.RunTest());
-    sim.model->Faults() = SeededFaults(seed);
-
+    SeededSim s(seed, folder.Path());
+    ASSERT_TRUE(s.connected);
     const std::string path = folder / ("seed" + std::to_string(seed) + ".TOLAConfig");
-    ConfigSaveController save(*sim.app);
+    ConfigSaveController save(*s.sim.app);
     ASSERT_TRUE(save.Open());
     ASSERT_TRUE(save.FileChosen(path));
-    EXPECT_TRUE(sim.host.RunUntil([&] { return !save.Busy(); }, kVirtualTimeBoundMs)) << "no end within the bound";
+    s.Run(seed, [&] { return save.Busy(); });
     if (save.Outcome() == kErrorSuccess) {
       outcome.succeeded = true;
       EXPECT_TRUE(save.Closed());
       ImageSink file;
       EXPECT_EQ(ReadImages(path, file), 0u);
       EXPECT_TRUE(file.Complete());
-      const bool equal = file.mem2 == sim.model->Mem2() && file.mem3 == sim.model->Mem3();
-      outcome.exempt = !equal && LineFooledAChecksum(*sim.model);
+      const bool equal = file.mem2 == s.sim.model->Mem2() && file.mem3 == s.sim.model->Mem3();
+      outcome.exempt = !equal && LineFooledAChecksum(*s.sim.model);
       EXPECT_TRUE(equal || outcome.exempt) << "the file differs from the amplifier's memories";
-      EXPECT_TRUE(boxes.empty());
+      EXPECT_TRUE(s.boxes.empty());
     } else {
-      EXPECT_TRUE(save.Outcome() == kNoResponseAfterReset || save.Outcome() == kNoResponseReadEeprom)
-          << "code 0x" << std::hex << save.Outcome();
+      s.ExpectFailure(save.Outcome(), kNoResponseReadEeprom, "Save Configuration Error");
       EXPECT_FALSE(IsRegularFile(path));
-      EXPECT_EQ(boxes, std::vector<std::string>{"Save Configuration Error"});
     }
     std::remove(path.c_str());
   }, {.someFail = true});
@@ -83,42 +97,35 @@ struct RestoreSource {
 
 void RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
   static const RestoreSource source;
-  SimApp sim(SeededOptions(seed));
-  std::vector<std::string> boxes;
-  RecordBoxes(sim, boxes);
-  sim.app->configurationFolder.Set(source.folder.Path());
-  ASSERT_TRUE(sim.RunTest());
-  const auto identity = sim.model->Mem2();
-  sim.model->Faults() = SeededFaults(seed);
-
-  ConfigRestoreController restore(*sim.app);
+  SeededSim s(seed, source.folder.Path());
+  ASSERT_TRUE(s.connected);
+  const auto identity = s.sim.model->Mem2();
+  ConfigRestoreController restore(*s.sim.app);
   ASSERT_TRUE(restore.Open());
   ASSERT_TRUE(restore.FileChosen(source.path));
-  EXPECT_TRUE(sim.host.RunUntil([&] { return !restore.Busy(); }, kVirtualTimeBoundMs)) << "no end within the bound";
+  s.Run(seed, [&] { return restore.Busy(); });
 
   // Never sent, whatever the line did: the identity bytes and the fault ring.
-  const std::string& sent = sim.port->Sent();
+  const std::string& sent = s.sim.port->Sent();
   for (const char* page : {"^EWS38", "^EWS39", "^EWS3A", "^EWS3B", "^EWS3C", "^EWS3D", "^EWS3E", "^EWS3F",
                            "^EWP000", "^EWP001"}) {
     EXPECT_EQ(sent.find(page), std::string::npos) << page;
   }
-  EXPECT_TRUE(std::equal(identity.begin(), identity.begin() + 0x1F, sim.model->Mem2().begin()));
+  const auto& mem2 = s.sim.model->Mem2();
+  const auto& mem3 = s.sim.model->Mem3();
+  EXPECT_TRUE(std::equal(identity.begin(), identity.begin() + 0x1F, mem2.begin()));
 
   if (restore.Outcome() == kErrorSuccess) {
     outcome.succeeded = true;
     EXPECT_TRUE(restore.Closed());
     // Bank 0 from 0x20 and banks 1-3 as the blocks were written; MEM3 below the fault ring.
-    const auto& mem2 = sim.model->Mem2();
-    const auto& mem3 = sim.model->Mem3();
     const bool equal = std::equal(mem2.begin() + 0x20, mem2.end(), source.image.mem2.begin() + 0x20) &&
                        std::equal(mem3.begin(), mem3.begin() + 0x3800, source.image.mem3.begin());
-    outcome.exempt = !equal && LineFooledAChecksum(*sim.model);
+    outcome.exempt = !equal && LineFooledAChecksum(*s.sim.model);
     EXPECT_TRUE(equal || outcome.exempt) << "the restorable ranges differ from the file's";
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_TRUE(s.boxes.empty());
   } else {
-    EXPECT_TRUE(restore.Outcome() == kNoResponseAfterReset || restore.Outcome() == kNoResponseWriteEeprom)
-        << "code 0x" << std::hex << restore.Outcome();
-    EXPECT_EQ(boxes, std::vector<std::string>{"Restore Configuration Error"});
+    s.ExpectFailure(restore.Outcome(), kNoResponseWriteEeprom, "Restore Configuration Error");
   }
 }
 
@@ -129,6 +136,39 @@ TEST_P(ConfigRestoreFaultInjection, ARestoreEitherWritesTheRestorableRangesOrFai
 }
 
 INSTANTIATE_TEST_SUITE_P(Seeds, ConfigRestoreFaultInjection, ::testing::Range(0u, kSeedParts));
+
+void ReadTableWithSeed(unsigned seed, SeedOutcome& outcome) {
+  SeededSim s(seed, {});
+  ASSERT_TRUE(s.connected);
+  // A ring that differs from seed to seed, with its newest record anywhere.
+  for (unsigned i = 0; i < seed % 300; ++i) {
+    s.sim.model->TripFault("ACDHILPRST"[i % 10], static_cast<std::uint16_t>(seed * 7 + i));
+  }
+  FaultTableController table(*s.sim.app);
+  ASSERT_TRUE(table.Open());
+  s.Run(seed, [&] { return table.Busy(); }, kFaultTableBoundMs);
+  if (table.Outcome() == kErrorSuccess) {
+    outcome.succeeded = true;
+    const auto ring = std::span<const std::uint8_t, kFaultRingSize>(s.sim.model->Mem3().data() + kFaultRingAddress,
+                                                                    kFaultRingSize);
+    const bool equal = table.Rows() == ListFaultRing(s.sim.model->FaultIndex(), ring);
+    outcome.exempt = !equal && LineFooledAChecksum(*s.sim.model);
+    EXPECT_TRUE(table.Listed());
+    EXPECT_TRUE(equal || outcome.exempt) << "the rows differ from the amplifier's ring";
+    EXPECT_TRUE(s.boxes.empty());
+  } else {
+    s.ExpectFailure(table.Outcome(), kNoResponseReadEeprom, "Fault Table Error");
+    EXPECT_TRUE(table.Rows().empty());
+  }
+}
+
+class FaultTableFaultInjection : public ::testing::TestWithParam<unsigned> {};
+
+TEST_P(FaultTableFaultInjection, AReadEitherListsTheAmplifiersRingOrFailsWithAReadCode) {
+  RunFaultSeeds("fault table", GetParam(), ReadTableWithSeed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, FaultTableFaultInjection, ::testing::Range(0u, kSeedParts));
 
 }  // namespace
 }  // namespace tola::test

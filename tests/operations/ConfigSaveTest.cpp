@@ -14,25 +14,6 @@
 namespace tola::test {
 namespace {
 
-// Records the progress position with the time each value was reached.
-class ProgressWatch : public Listener {
- public:
-  ProgressWatch(AppState& app, VirtualHost& host) : m_app(app), m_host(host) {
-    app.progressPosition.AddListenerQuiet(this);
-  }
-  ~ProgressWatch() override { m_app.progressPosition.RemoveListener(this); }
-  void OnNotify(std::uint32_t, std::uint32_t) override {
-    positions.push_back(m_app.progressPosition.Get());
-    if (m_app.progressPosition.Get() == m_app.progressRange.Get()) fullAt = m_host.TickCount();
-  }
-  std::vector<std::uint32_t> positions;
-  std::uint32_t fullAt = 0;
-
- private:
-  AppState& m_app;
-  VirtualHost& m_host;
-};
-
 class ConfigSaveTest : public ::testing::Test {
  protected:
   ConnectedSim s;
@@ -47,7 +28,7 @@ TEST_F(ConfigSaveTest, WritesAFileHoldingBothMemoriesAsTheAmplifierHasThem) {
 
   int closedWith = 0;
   save.onClosed = [&](int result) { closedWith = result; };
-  ProgressWatch progress(s.App(), s.Host());
+  ValueHistory progress(s.App().progressPosition, s.Host());
   ASSERT_TRUE(save.FileChosen(path));
   EXPECT_TRUE(save.Busy());
   EXPECT_EQ(s.App().progressRange.Get(), 17408u);
@@ -81,9 +62,9 @@ TEST_F(ConfigSaveTest, WritesAFileHoldingBothMemoriesAsTheAmplifierHasThem) {
   EXPECT_NE(text.find("TOLA Firmware Revision = 01.23\r\n"), std::string::npos);
 
   // The bar is full before the closing pause.
-  ASSERT_FALSE(progress.positions.empty());
-  EXPECT_EQ(progress.positions.back(), 17408u);
-  EXPECT_GE(s.Host().TickCount() - progress.fullAt, 700u);
+  ASSERT_FALSE(progress.seen.empty());
+  EXPECT_EQ(progress.seen.back(), 17408u);
+  EXPECT_GE(s.Host().TickCount() - progress.at.back(), 700u);
   EXPECT_EQ(s.App().configurationFolder.Get(), s.folder.Path());
 }
 

@@ -7,6 +7,7 @@
 
 #include <set>
 
+#include "operations/ConfigTestSupport.h"
 #include "operations/FaultSeedRun.h"
 #include "operations/FirmwareLoadRig.h"
 
@@ -26,12 +27,8 @@ void LoadWithSeed(unsigned seed, SeedOutcome& outcome) {
   options.revisionAfterLoad = kNewRevision;
   FirmwareLoadRig rig(options);
   ASSERT_TRUE(rig.Connect());
-  FaultOptions& f = rig.sim.model->Faults();
-  f.dropRate = 0.0003;
-  f.corruptRate = 0.0001;
-  f.delayRate = 0.0003;
-  f.nakRate = 0.02;
-  f.silenceRate = 0.002;
+  SetFaultRates(*rig.sim.model, 0.0003, 0.0001, 0.0003, 0.002);
+  rig.sim.model->Faults().nakRate = 0.02;
 
   // One to a hundred and thirty packets, now and then the whole window.
   const std::size_t length = seed % 100 == 0 ? kWindowSize : 0x80 + (std::size_t{seed} * 7919u) % 0x4000;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/VersionLines.h"
+#include "operations/ConfigTestSupport.h"
 #include "operations/FirmwareLoadRig.h"
 #include "support/TestApp.h"
 
@@ -38,18 +39,6 @@ void ExpectFailureTail(const RecordingSendingView& view, ResultCode code) {
   EXPECT_FALSE(view.closedWith.has_value()) << "a failure keeps the dialog open";
 }
 
-// Records the installed revision each time it is announced.
-class RevisionRecorder : public Listener {
- public:
-  explicit RevisionRecorder(AppState& app) : m_app(app) { app.installedRevision.AddListenerQuiet(this); }
-  ~RevisionRecorder() override { m_app.installedRevision.RemoveListener(this); }
-  void OnNotify(std::uint32_t, std::uint32_t) override { seen.push_back(m_app.installedRevision.Get()); }
-  std::vector<std::uint16_t> seen;
-
- private:
-  AppState& m_app;
-};
-
 TEST(FirmwarePacketTest, LayoutAddressAndChecksum) {
   std::vector<std::uint8_t> data(128);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
@@ -73,7 +62,7 @@ TEST(FirmwareLoadTest, FullImageGoesOutAsOneThousandAndThreePacketsAndIsVerified
   ASSERT_TRUE(rig.Prepare(kWindowSize, 7, 205));
   ASSERT_EQ(rig.sim.app->ConnectionState(), kConnectionFirmware);
   rig.CountPackets();
-  RevisionRecorder revisions(*rig.sim.app);
+  ValueHistory revisions(rig.sim.app->installedRevision, rig.sim.host);
 
   ASSERT_TRUE(rig.Load());
   EXPECT_EQ(rig.dialog->Completion(), 0u);

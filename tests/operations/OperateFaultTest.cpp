@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <set>
 
+#include "operations/ConfigTestSupport.h"
 #include "operations/FaultSeedRun.h"
 #include "operations/OperatePoller.h"
 #include "support/SimApp.h"
@@ -38,15 +39,9 @@ struct CycleTally {
 
 // A seed succeeds when most of its cycles did.
 void PollWithSeed(unsigned seed, SeedOutcome& outcome, CycleTally& tally) {
-  Tola400Options options;
-  options.faults.seed = seed;
-  SimApp s(options);
+  SimApp s(SeededOptions(seed));
   ASSERT_TRUE(s.RunTest());
-  FaultOptions& f = s.model->Faults();
-  f.dropRate = 0.0005;
-  f.corruptRate = 0.0005;
-  f.delayRate = 0.0005;
-  f.silenceRate = 0.002;
+  SetFaultRates(*s.model, 0.0005, 0.0005, 0.0005, 0.002);
 
   OperatePoller poller(*s.app);
   s.host.SetTimerHandler([&](unsigned id) {

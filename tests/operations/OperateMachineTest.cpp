@@ -4,6 +4,7 @@
 #include <map>
 
 #include "operations/OperateMachine.h"
+#include "operations/ConfigTestSupport.h"
 #include "support/SimApp.h"
 #include "support/TestApp.h"
 
@@ -22,10 +23,6 @@ std::vector<std::string> Commands(const std::string& sent) {
     }
   }
   return out;
-}
-
-std::size_t CountOf(const std::vector<std::string>& commands, const std::string& command) {
-  return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
 }
 
 const std::vector<std::string> kQueryCycle{";",    "^I;",  "^RV;", "^tu;", "^op;", "^at;", "^bn;", "^pc;", "^pd;",
