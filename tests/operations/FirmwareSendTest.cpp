@@ -5,52 +5,6 @@
 namespace tola::test {
 namespace {
 
-class RecordingPrepareView : public PrepareFirmwareView {
- public:
-  void SetInstructionLine(unsigned index, const std::string& text) override { lines.at(index) = text; }
-  void CloseView() override { ++closed; }
-  std::array<std::string, 3> lines;
-  int closed = 0;
-};
-
-// The Firmware page and its modal dialogs, driven on virtual time.
-class ScriptedUi : public SendFirmwareUi {
- public:
-  explicit ScriptedUi(SimApp& sim) : m_sim(sim) {}
-
-  void AppendPageLog(const std::string& text) override { pageLog.push_back(text); }
-  void ShowPrepareDialog() override {
-    ++prepareShown;
-    PrepareFirmwareController prepare(*m_sim.app, prepareView);
-    prepare.Open();
-    if (operatorAction) operatorAction();
-    m_sim.host.RunUntil([&] { return !prepare.IsOpen(); }, prepareLimitMs);
-    prepare.Cancel();  // the operator gives up waiting (nothing when it closed by itself)
-  }
-  int ShowSendingDialog() override {
-    ++sendingShown;
-    SendingFirmwareController dialog(*m_sim.app, sendingView);
-    dialog.Open();
-    dialog.Show();
-    m_sim.host.RunUntil([&] { return dialog.IsClosed() || dialog.IsFinished(); }, 600000);
-    dialog.RequestClose();
-    return dialog.Result();
-  }
-  void UpdateSendButton() override { ++buttonUpdates; }
-
-  std::vector<std::string> pageLog;
-  RecordingPrepareView prepareView;
-  RecordingSendingView sendingView;
-  std::function<void()> operatorAction;
-  std::uint32_t prepareLimitMs = 60000;
-  int prepareShown = 0;
-  int sendingShown = 0;
-  int buttonUpdates = 0;
-
- private:
-  SimApp& m_sim;
-};
-
 class SendFirmwareTest : public ::testing::Test {
  protected:
   void Build(Tola400Options options) {
