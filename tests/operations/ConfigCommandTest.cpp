@@ -133,7 +133,6 @@ TEST_F(ConfigCommandScriptedTest, SetThatTheAmplifierStoresDifferentlyEndsAfterN
 }
 
 TEST_F(ConfigCommandScriptedTest, SilentReadBackIsAskedAgainUntilItMatches) {
-  // A silent read-back is asked again; the first answer that matches ends the set.
   int queries = 0;
   t.port->responder = [&queries](const std::string& w) -> std::string {
     if (w != "^aea;") return "";

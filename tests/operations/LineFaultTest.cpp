@@ -10,6 +10,7 @@
 #include <set>
 #include <span>
 #include <string>
+#include <tuple>
 
 #include "operations/ConfigCommandFlows.h"
 #include "operations/ConfigRestoreController.h"
@@ -357,14 +358,10 @@ void PollWithSeed(unsigned seed, SeedOutcome& outcome, CycleTally& tally) {
     if (code == 0 && clean) {
       ++checked;
       const OperateSettings& m = s.model->Settings();
-      EXPECT_EQ(s.app->bandIndex.Get(), m.band);
-      EXPECT_EQ(s.app->mode.Get(), m.mode);
-      EXPECT_EQ(s.app->bypass.Get(), m.bypass);
-      EXPECT_EQ(s.app->side.Get(), m.side);
-      EXPECT_EQ(s.app->capacitor.Get(), m.capacitor);
-      EXPECT_EQ(s.app->inductor.Get(), m.inductor);
-      EXPECT_EQ(s.app->operate.Get(), m.operate);
-      EXPECT_EQ(s.app->fault.Get(), m.fault);
+      const AppState& a = *s.app;
+      EXPECT_EQ(std::tuple(a.bandIndex.Get(), a.mode.Get(), a.bypass.Get(), a.side.Get(), a.capacitor.Get(),
+                           a.inductor.Get(), a.operate.Get(), a.fault.Get()),
+                std::tuple(m.band, m.mode, m.bypass, m.side, m.capacitor, m.inductor, m.operate, m.fault));
     }
     atStart = now;
   };

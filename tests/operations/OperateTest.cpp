@@ -46,7 +46,6 @@ class OperateMachineSimTest : public ::testing::Test {
     if (!machine->StartCycle()) return false;
     return s.host.RunUntil([this] { return machine->IsIdle(); }, limitMs);
   }
-  // Runs the present cycle until `command` has been written.
   bool RunUntilSent(const std::string& command) {
     return s.host.RunUntil([&] { return s.port->Sent().find(command) != std::string::npos; }, 30000);
   }
@@ -71,18 +70,12 @@ TEST_F(OperateMachineSimTest, FullCycleQueriesEveryValueInOrder) {
   EXPECT_EQ(Commands(s.port->Sent()), kQueryCycle);
 
   const AppState& app = *s.app;
-  EXPECT_EQ(app.bandIndex.Get(), 3u);
-  EXPECT_EQ(app.antenna.Get(), 2u);
-  EXPECT_EQ(app.attenuator.Get(), '1');
-  EXPECT_EQ(app.mode.Get(), 'M');
-  EXPECT_EQ(app.capacitor.Get(), 0xA5);
-  EXPECT_EQ(app.inductor.Get(), 0x3C);
-  EXPECT_EQ(app.operate.Get(), 1u);
-  EXPECT_EQ(app.bypass.Get(), 'N');
-  EXPECT_EQ(app.side.Get(), 'T');
-  EXPECT_EQ(app.fault.Get(), 'N');
-  EXPECT_EQ(app.tunerInstalled.Get(), 1u);
-  EXPECT_EQ(app.transceiverPoll.Get(), 1u);
+  const auto u = [](auto v) { return static_cast<unsigned>(v); };
+  EXPECT_EQ((std::vector<unsigned>{u(app.bandIndex.Get()), u(app.antenna.Get()), u(app.attenuator.Get()),
+                                   u(app.mode.Get()), u(app.capacitor.Get()), u(app.inductor.Get()),
+                                   u(app.operate.Get()), u(app.bypass.Get()), u(app.side.Get()), u(app.fault.Get()),
+                                   u(app.tunerInstalled.Get()), u(app.transceiverPoll.Get())}),
+            (std::vector<unsigned>{3, 2, '1', 'M', 0xA5, 0x3C, 1, 'N', 'T', 'N', 1, 1}));
   EXPECT_EQ(app.installedRevision.Get(), 123);
   EXPECT_EQ(app.ConnectionState(), kConnectionFirmware);
 }
