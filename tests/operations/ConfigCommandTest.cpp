@@ -303,27 +303,21 @@ class FakeEeprom {
   }
 
   std::string Answer(const std::string& command) {
-    ++sends;
-    if (silent.count(sends) != 0) return {};
-    const bool mem3Command = command[3] == 'S';
-    const unsigned bank = std::stoul(command.substr(4, 2), nullptr, 16);
-    const unsigned address = std::stoul(command.substr(6, 2), nullptr, 16);
-    const unsigned count = std::stoul(command.substr(8, 2), nullptr, 16);
-    std::uint8_t* memory = mem3Command ? mem3.data() + bank * 256 + address : mem2.data() + bank * 256 + address;
-    const std::string head = command.substr(0, 10);
+    if (silent.count(++sends) != 0) return {};
+    const auto field = [&command](std::size_t at) { return unsigned(std::stoul(command.substr(at, 2), nullptr, 16)); };
+    const unsigned bank = field(4), address = field(6), count = field(8);
+    std::uint8_t* memory = (command[3] == 'S' ? mem3.data() : mem2.data()) + bank * 256 + address;
+    std::string answer = command.substr(0, 10);
     unsigned sum = bank + address + count;
-    if (command[2] == 'R') {
-      std::string answer = head;
-      for (unsigned i = 0; i < count; ++i) {
+    for (unsigned i = 0; i < count; ++i) {
+      if (command[2] == 'R') {
         answer += Hex(memory[i]);
         sum += memory[i];
+      } else {
+        memory[i] = static_cast<std::uint8_t>(field(10 + 2 * i));
       }
-      return answer + Hex(0x100 - (sum & 0xFF)) + ";";
     }
-    for (unsigned i = 0; i < count; ++i) {
-      memory[i] = static_cast<std::uint8_t>(std::stoul(command.substr(10 + 2 * i, 2), nullptr, 16));
-    }
-    return head + Hex(0x100 - (sum & 0xFF)) + ";";
+    return answer + Hex(0x100 - (sum & 0xFF)) + ";";
   }
 
   std::array<std::uint8_t, 1024> mem2{};

@@ -8,7 +8,6 @@
 #include <array>
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -128,15 +127,6 @@ inline ResultCode ReadImages(const std::string& path, ImageSink& sink) {
 inline std::size_t Occurrences(const RecordingSink& sink, const std::string& text) {
   return static_cast<std::size_t>(
       std::count_if(sink.lines.begin(), sink.lines.end(), [&](const RecordedLine& l) { return l.text == text; }));
-}
-
-// Each of `parts` appears within some trace line.
-inline void ExpectTraced(const std::vector<std::string>& trace, std::initializer_list<const char*> parts) {
-  for (const char* part : parts) {
-    EXPECT_TRUE(std::any_of(trace.begin(), trace.end(),
-                            [&](const std::string& l) { return l.find(part) != std::string::npos; }))
-        << part;
-  }
 }
 
 // Line faults for one seed: most seeds see a few faults, every fourth a storm of lost bytes and

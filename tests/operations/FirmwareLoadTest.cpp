@@ -267,28 +267,13 @@ TEST(FirmwareLoadTest, ClosingDuringTheLoadStopsAllTraffic) {
 }
 
 // Devices the model cannot be: scripted answers on a fake port.
-class ScriptedFirmwareLoadTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    t.OpenPort();
-    const std::string path = folder / "tola400fw0123.hex";
-    WriteWholeFile(path, WindowToIntelHex(MakeFirmwareWindow(0x300, 30)));
-    t.app->firmwareToSend.Change(FirmwareToSend{123, path});
-  }
-  bool Run() {
-    dialog = std::make_unique<SendingFirmwareController>(*t.app, view);
-    dialog->Open();
-    dialog->Show();
-    return t.host.RunUntil([this] { return dialog->IsFinished(); }, 120000);
-  }
-
+TEST(ScriptedFirmwareLoadTest, WhoAnswersDecidesWhatIsSent) {
   TestApp t;
+  t.OpenPort();
   TempFolder folder;
-  RecordingSendingView view;
-  std::unique_ptr<SendingFirmwareController> dialog;
-};
-
-TEST_F(ScriptedFirmwareLoadTest, WhoAnswersDecidesWhatIsSent) {
+  const std::string path = folder / "tola400fw0123.hex";
+  WriteWholeFile(path, WindowToIntelHex(MakeFirmwareWindow(0x300, 30)));
+  t.app->firmwareToSend.Change(FirmwareToSend{123, path});
   const struct {
     const char* name;
     bool announced;  // the port test had found the firmware running
@@ -318,9 +303,12 @@ TEST_F(ScriptedFirmwareLoadTest, WhoAnswersDecidesWhatIsSent) {
       writeTimes.push_back(t.host.TickCount());
       return w == "^I;" ? answer : std::string();
     };
-    view = RecordingSendingView();
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(dialog->Completion(), c.code);
+    RecordingSendingView view;
+    SendingFirmwareController dialog(*t.app, view);
+    dialog.Open();
+    dialog.Show();
+    ASSERT_TRUE(t.host.RunUntil([&] { return dialog.IsFinished(); }, 120000));
+    EXPECT_EQ(dialog.Completion(), c.code);
     EXPECT_EQ(t.port->writes, c.writes);
     EXPECT_EQ(view.Count("verification failed"), c.code == kUnexpectedDevice ? 0u : 1u);
     EXPECT_EQ(view.log.back(), "Click \"Close\" to close this window");
