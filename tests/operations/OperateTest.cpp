@@ -15,15 +15,22 @@ namespace {
 // The commands in a stretch of written text, each up to its ";".
 std::vector<std::string> Commands(const std::string& sent) {
   std::vector<std::string> out;
-  std::string current;
-  for (char c : sent) {
-    current.push_back(c);
-    if (c == ';') {
-      out.push_back(current);
-      current.clear();
-    }
+  for (std::size_t at = 0, end = 0; (end = sent.find(';', at)) != std::string::npos; at = end + 1) {
+    out.push_back(sent.substr(at, end - at + 1));
   }
   return out;
+}
+
+// An operate machine as the app's operation.
+OperateMachine* Install(AppState& app) {
+  auto owned = std::make_unique<OperateMachine>(app);
+  OperateMachine* machine = owned.get();
+  EXPECT_TRUE(app.ReplaceOperationMachine(std::move(owned)));
+  return machine;
+}
+
+bool RunCycle(VirtualHost& host, OperateMachine& machine) {
+  return machine.StartCycle() && host.RunUntil([&machine] { return machine.IsIdle(); }, 30000);
 }
 
 const std::vector<std::string> kQueryCycle{";",    "^I;",  "^RV;", "^tu;", "^op;", "^at;", "^bn;", "^pc;", "^pd;",
@@ -35,17 +42,12 @@ class OperateMachineSimTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(s.RunTest());
     ASSERT_EQ(s.app->ConnectionState(), kConnectionFirmware);
-    auto owned = std::make_unique<OperateMachine>(*s.app);
-    machine = owned.get();
-    ASSERT_TRUE(s.app->ReplaceOperationMachine(std::move(owned)));
+    machine = Install(*s.app);
     s.app->dialogueFinished.AddListenerQuiet(&finished);
     s.port->ClearSent();
   }
   void TearDown() override { s.app->dialogueFinished.RemoveListener(&finished); }
-  bool RunCycle(std::uint32_t limitMs = 30000) {
-    if (!machine->StartCycle()) return false;
-    return s.host.RunUntil([this] { return machine->IsIdle(); }, limitMs);
-  }
+  bool RunCycle() { return test::RunCycle(s.host, *machine); }
   bool RunUntilSent(const std::string& command) {
     return s.host.RunUntil([&] { return s.port->Sent().find(command) != std::string::npos; }, 30000);
   }
@@ -164,14 +166,9 @@ class OperateMachineScriptedTest : public ::testing::Test {
  protected:
   OperateMachineScriptedTest() {
     t.OpenPort();
-    auto owned = std::make_unique<OperateMachine>(*t.app);
-    machine = owned.get();
-    EXPECT_TRUE(t.app->ReplaceOperationMachine(std::move(owned)));
+    machine = Install(*t.app);
   }
-  bool RunCycle() {
-    if (!machine->StartCycle()) return false;
-    return t.host.RunUntil([this] { return machine->IsIdle(); }, 30000);
-  }
+  bool RunCycle() { return test::RunCycle(t.host, *machine); }
   // The answers of a TOLA400 in good order; sets and anything else go unanswered.
   static std::string Standard(const std::string& w) {
     static const std::map<std::string, std::string> answers{
