@@ -27,9 +27,6 @@ class ConfigCommandSimTest : public ::testing::Test {
     s.app->dialogueFinished.AddListenerQuiet(&finished);
   }
   void TearDown() override { s.app->dialogueFinished.RemoveListener(&finished); }
-  bool RunToEnd(const ConfigCommandMachine& machine, std::uint32_t limitMs = 20000) {
-    return s.host.RunUntil([&machine] { return machine.IsIdle(); }, limitMs);
-  }
 
   SimApp s;
   RecordingListener finished;
@@ -45,7 +42,7 @@ TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndA
     EXPECT_EQ(s.app->antenna.Get(), 1 + band % 2);
     EXPECT_FALSE(flow.EraseAntenna(1)) << "a second click finds the erase still running";
     const std::uint64_t started = s.host.NowMicros();
-    ASSERT_TRUE(RunToEnd(*flow.Machine()));
+    ASSERT_TRUE(RunToIdle(s.host, *flow.Machine()));
     EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
   }
   EXPECT_EQ(s.port->Sent(),
@@ -97,9 +94,6 @@ class ConfigCommandScriptedTest : public ::testing::Test {
     t.app->dialogueFinished.AddListenerQuiet(&finished);
   }
   ~ConfigCommandScriptedTest() override { t.app->dialogueFinished.RemoveListener(&finished); }
-  bool RunToEnd(const ConfigCommandMachine& machine, std::uint32_t limitMs = 20000) {
-    return t.host.RunUntil([&machine] { return machine.IsIdle(); }, limitMs);
-  }
   TestApp t;
   RecordingListener finished;
 };
@@ -120,7 +114,7 @@ TEST_F(ConfigCommandScriptedTest, SetThatTheAmplifierStoresDifferentlyEndsAfterN
     ConfigCommandSession session(*t.app);
     ConfigCommandMachine& m = *session.Machine();
     ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
-    ASSERT_TRUE(RunToEnd(m, 60000));
+    ASSERT_TRUE(RunToIdle(t.host, m, 60000));
     EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
     ASSERT_EQ(t.port->writes.size(), 19u);
     for (std::size_t i = 0; i < t.port->writes.size(); ++i) {
@@ -141,7 +135,7 @@ TEST_F(ConfigCommandScriptedTest, SilentReadBackIsAskedAgainUntilItMatches) {
   ConfigCommandSession session(*t.app);
   ConfigCommandMachine& m = *session.Machine();
   ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m));
   EXPECT_EQ(m.Result(), 0u);
   EXPECT_EQ(queries, 3);
   EXPECT_EQ(CountOf(t.port->writes, "^AEA12121212121;"), 1u) << "unanswered queries are sent again as queries";
@@ -153,7 +147,7 @@ TEST_F(ConfigCommandScriptedTest, QueryRetriesTenTimesAndTakesOnlyReadableAnswer
   ConfigCommandMachine& m = *session.Machine();
   ASSERT_TRUE(m.StartQueryAntennaEnable());
   const std::uint64_t started = t.host.NowMicros();
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m));
   EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
   EXPECT_EQ(CountOf(t.port->writes, "^aea;"), 10u);
   EXPECT_EQ((t.host.NowMicros() - started) / 1000, 5000u);
@@ -161,7 +155,7 @@ TEST_F(ConfigCommandScriptedTest, QueryRetriesTenTimesAndTakesOnlyReadableAnswer
   t.app->antennaEnable.Set("33311111122");
   t.port->responder = [](const std::string&) -> std::string { return "^AEA3331111112;"; };
   ASSERT_TRUE(m.StartQueryAntennaEnable());
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m));
   EXPECT_EQ(m.Result(), 0u) << "any complete answer ends the query";
   EXPECT_EQ(t.app->antennaEnable.Get(), "33311111122") << "an unreadable answer changes nothing";
 }
@@ -349,9 +343,6 @@ class EepromStateTest : public ::testing::Test {
   void AnswerFrom(FakeEeprom& eeprom) {
     t.port->responder = [&eeprom](const std::string& written) { return eeprom.Answer(written); };
   }
-  bool RunToEnd(BlockMachine& m, std::uint32_t limitMs = 100000) {
-    return t.host.RunUntil([&] { return m.IsIdle(); }, limitMs);
-  }
 
   TestApp t;
 };
@@ -368,7 +359,7 @@ TEST_F(EepromStateTest, ALowerCaseAnswerIsAcceptedAndABadChecksumCostsOneTimeOut
   std::uint8_t value = 0;
   m.read.SetRun({0, 0x1F, 1, &value});
   m.Start(m.read);
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m, 100000));
   EXPECT_EQ(m.Result(), 0u);
   EXPECT_EQ(value, 0xAB);
   ASSERT_EQ(t.port->writes.size(), 2u);
@@ -391,7 +382,7 @@ TEST_F(EepromStateTest, NineTimeOutsOverTheFourBlocksOfARunAreSurvivedTheTenthIs
     EepromBlockState& state = tenth ? static_cast<EepromBlockState&>(m.write) : m.read;
     state.SetRun({0x05, 0x00, 256, buffer.data()});
     m.Start(state);
-    ASSERT_TRUE(RunToEnd(m));
+    ASSERT_TRUE(RunToIdle(t.host, m, 100000));
     EXPECT_EQ(m.Result(), tenth ? kNoResponseWriteEeprom : 0u);
     EXPECT_EQ(state.Retries(), tenth ? 10u : 9u);
     EXPECT_EQ(eeprom.sends, 13);
@@ -418,7 +409,7 @@ TEST_F(EepromStateTest, AMemTwoRunLeavingItsBankIsRefusedBeforeItsFirstBlockButM
   // Up to the last address of the bank is fine.
   m.write.SetRun({1, 0x80, 128, data.data()});
   m.Start(m.write);
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m, 100000));
   EXPECT_EQ(m.Result(), 0u);
   EXPECT_EQ(t.port->writes.size(), 2u);
 
@@ -426,7 +417,7 @@ TEST_F(EepromStateTest, AMemTwoRunLeavingItsBankIsRefusedBeforeItsFirstBlockButM
   t.port->writes.clear();
   m3.read.SetRun({0, 0xF0, 32, data.data()});
   m3.Start(m3.read);
-  ASSERT_TRUE(RunToEnd(m3));
+  ASSERT_TRUE(RunToIdle(t.host, m3, 100000));
   EXPECT_EQ(m3.Result(), 0u);
   EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS00F020F0;"});
 }

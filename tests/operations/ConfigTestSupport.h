@@ -92,6 +92,11 @@ class ValueHistory : public Listener {
   const VirtualHost& m_host;
 };
 
+// Runs virtual time until `machine` is idle, for at most `limitMs`.
+inline bool RunToIdle(VirtualHost& host, const Dialogue& machine, std::uint32_t limitMs = 20000) {
+  return host.RunUntil([&machine] { return machine.IsIdle(); }, limitMs);
+}
+
 inline std::size_t CountOf(const std::vector<std::string>& commands, const std::string& command) {
   return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
 }
