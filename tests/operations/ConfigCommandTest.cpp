@@ -1,17 +1,21 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
 
+#include "app/Format.h"
 #include "operations/ConfigCommandFlows.h"
+#include "operations/ConfigTestSupport.h"
+#include "operations/EepromStates.h"
 #include "support/SimApp.h"
 #include "support/TestApp.h"
 
 namespace tola::test {
 namespace {
-
-std::size_t CountOf(const std::vector<std::string>& writes, const std::string& command) {
-  return static_cast<std::size_t>(std::count(writes.begin(), writes.end(), command));
-}
 
 // Against the amplifier model, connected by the port test first as an operator would be.
 class ConfigCommandSimTest : public ::testing::Test {
@@ -23,9 +27,6 @@ class ConfigCommandSimTest : public ::testing::Test {
     s.app->dialogueFinished.AddListenerQuiet(&finished);
   }
   void TearDown() override { s.app->dialogueFinished.RemoveListener(&finished); }
-  bool RunToEnd(const ConfigCommandMachine& machine, std::uint32_t limitMs = 20000) {
-    return s.host.RunUntil([&machine] { return machine.IsIdle(); }, limitMs);
-  }
 
   SimApp s;
   RecordingListener finished;
@@ -41,7 +42,7 @@ TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndA
     EXPECT_EQ(s.app->antenna.Get(), 1 + band % 2);
     EXPECT_FALSE(flow.EraseAntenna(1)) << "a second click finds the erase still running";
     const std::uint64_t started = s.host.NowMicros();
-    ASSERT_TRUE(RunToEnd(*flow.Machine()));
+    ASSERT_TRUE(RunToIdle(s.host, *flow.Machine()));
     EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
   }
   EXPECT_EQ(s.port->Sent(),
@@ -93,9 +94,6 @@ class ConfigCommandScriptedTest : public ::testing::Test {
     t.app->dialogueFinished.AddListenerQuiet(&finished);
   }
   ~ConfigCommandScriptedTest() override { t.app->dialogueFinished.RemoveListener(&finished); }
-  bool RunToEnd(const ConfigCommandMachine& machine, std::uint32_t limitMs = 20000) {
-    return t.host.RunUntil([&machine] { return machine.IsIdle(); }, limitMs);
-  }
   TestApp t;
   RecordingListener finished;
 };
@@ -116,7 +114,7 @@ TEST_F(ConfigCommandScriptedTest, SetThatTheAmplifierStoresDifferentlyEndsAfterN
     ConfigCommandSession session(*t.app);
     ConfigCommandMachine& m = *session.Machine();
     ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
-    ASSERT_TRUE(RunToEnd(m, 60000));
+    ASSERT_TRUE(RunToIdle(t.host, m, 60000));
     EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
     ASSERT_EQ(t.port->writes.size(), 19u);
     for (std::size_t i = 0; i < t.port->writes.size(); ++i) {
@@ -129,7 +127,6 @@ TEST_F(ConfigCommandScriptedTest, SetThatTheAmplifierStoresDifferentlyEndsAfterN
 }
 
 TEST_F(ConfigCommandScriptedTest, SilentReadBackIsAskedAgainUntilItMatches) {
-  // A silent read-back is asked again; the first answer that matches ends the set.
   int queries = 0;
   t.port->responder = [&queries](const std::string& w) -> std::string {
     if (w != "^aea;") return "";
@@ -138,7 +135,7 @@ TEST_F(ConfigCommandScriptedTest, SilentReadBackIsAskedAgainUntilItMatches) {
   ConfigCommandSession session(*t.app);
   ConfigCommandMachine& m = *session.Machine();
   ASSERT_TRUE(m.StartSetAntennaEnable("12121212121"));
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m));
   EXPECT_EQ(m.Result(), 0u);
   EXPECT_EQ(queries, 3);
   EXPECT_EQ(CountOf(t.port->writes, "^AEA12121212121;"), 1u) << "unanswered queries are sent again as queries";
@@ -150,7 +147,7 @@ TEST_F(ConfigCommandScriptedTest, QueryRetriesTenTimesAndTakesOnlyReadableAnswer
   ConfigCommandMachine& m = *session.Machine();
   ASSERT_TRUE(m.StartQueryAntennaEnable());
   const std::uint64_t started = t.host.NowMicros();
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m));
   EXPECT_EQ(m.Result(), kNoResponseAntennaEnable);
   EXPECT_EQ(CountOf(t.port->writes, "^aea;"), 10u);
   EXPECT_EQ((t.host.NowMicros() - started) / 1000, 5000u);
@@ -158,7 +155,7 @@ TEST_F(ConfigCommandScriptedTest, QueryRetriesTenTimesAndTakesOnlyReadableAnswer
   t.app->antennaEnable.Set("33311111122");
   t.port->responder = [](const std::string&) -> std::string { return "^AEA3331111112;"; };
   ASSERT_TRUE(m.StartQueryAntennaEnable());
-  ASSERT_TRUE(RunToEnd(m));
+  ASSERT_TRUE(RunToIdle(t.host, m));
   EXPECT_EQ(m.Result(), 0u) << "any complete answer ends the query";
   EXPECT_EQ(t.app->antennaEnable.Get(), "33311111122") << "an unreadable answer changes nothing";
 }
@@ -167,13 +164,10 @@ TEST_F(ConfigCommandScriptedTest, QueryRetriesTenTimesAndTakesOnlyReadableAnswer
 
 class AntennaEnableSheetTest : public ConfigCommandSimTest {
  protected:
-  bool RunSheet(const AntennaEnableSheet& sheet) {
-    return s.host.RunUntil([&sheet] { return !sheet.Running(); }, 20000);
-  }
   // Shows the page and waits for the boxes to be loaded.
   bool Show(AntennaEnableSheet& sheet) {
     sheet.Show();
-    return RunSheet(sheet);
+    return s.host.RunUntil([&sheet] { return !sheet.Running(); }, 20000);
   }
 };
 
@@ -289,6 +283,143 @@ TEST_F(ConfigCommandScriptedTest, FailedSetAfterOkAsksAgainBeforeClosing) {
   ASSERT_TRUE(t.host.RunUntil([&sheet] { return sheet.Closed(); }, 60000));
   EXPECT_EQ(CountOf(t.port->writes, "^AEA33332333333;"), 10u);
   EXPECT_EQ(t.host.Boxes().size(), 1u);
+}
+
+std::string Hex(unsigned value) { return FormatText("%02X", value & 0xFF); }
+
+// An EEPROM on the far end of a scripted port: answers well-formed reads and writes from its own
+// arrays; writes whose ordinal number is in `silent` (counting from 1 over all sends) go unanswered.
+class FakeEeprom {
+ public:
+  FakeEeprom() {
+    for (std::size_t i = 0; i < mem2.size(); ++i) mem2[i] = static_cast<std::uint8_t>(i * 7 + 3);
+    for (std::size_t i = 0; i < mem3.size(); ++i) mem3[i] = static_cast<std::uint8_t>(i * 13 + 1);
+  }
+
+  std::string Answer(const std::string& command) {
+    if (silent.count(++sends) != 0) return {};
+    const auto field = [&command](std::size_t at) { return unsigned(std::stoul(command.substr(at, 2), nullptr, 16)); };
+    const unsigned bank = field(4), address = field(6), count = field(8);
+    std::uint8_t* memory = (command[3] == 'S' ? mem3.data() : mem2.data()) + bank * 256 + address;
+    std::string answer = command.substr(0, 10);
+    unsigned sum = bank + address + count;
+    for (unsigned i = 0; i < count; ++i) {
+      if (command[2] == 'R') {
+        answer += Hex(memory[i]);
+        sum += memory[i];
+      } else {
+        memory[i] = static_cast<std::uint8_t>(field(10 + 2 * i));
+      }
+    }
+    return answer + Hex(0x100 - (sum & 0xFF)) + ";";
+  }
+
+  std::array<std::uint8_t, 1024> mem2{};
+  std::array<std::uint8_t, 16384> mem3{};
+  std::set<int> silent;
+  int sends = 0;
+};
+
+class BlockMachine : public CStateMachine {
+ public:
+  BlockMachine(AppState& app, EepromMemory memory)
+      : CStateMachine(app, kTimerConfigSave),
+        read(*this, "ConfigSaveLoopBodyState", &Final(), memory),
+        write(*this, "ConfigRestoreLoopBodyState", &Final(), memory) {}
+
+  EepromReadState read;
+  EepromWriteState write;
+};
+
+class EepromStateTest : public ::testing::Test {
+ protected:
+  BlockMachine& Install(EepromMemory memory) {
+    t.OpenPort();
+    auto machine = std::make_unique<BlockMachine>(*t.app, memory);
+    BlockMachine& ref = *machine;
+    EXPECT_TRUE(t.app->ReplaceOperationMachine(std::move(machine)));
+    return ref;
+  }
+  void AnswerFrom(FakeEeprom& eeprom) {
+    t.port->responder = [&eeprom](const std::string& written) { return eeprom.Answer(written); };
+  }
+
+  TestApp t;
+};
+
+TEST_F(EepromStateTest, ALowerCaseAnswerIsAcceptedAndABadChecksumCostsOneTimeOut) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  std::vector<std::uint32_t> sendTimes;
+  int sends = 0;
+  t.port->responder = [&](const std::string&) {
+    sendTimes.push_back(t.host.TickCount());
+    // bank 0, address 0x1F, one byte 0xAB: 0x1F + 0x01 + 0xAB = 0xCB, checksum 0x35.
+    return std::string(++sends == 1 ? "^ERP001F01AB36;" : "^erp001f01ab35;");
+  };
+  std::uint8_t value = 0;
+  m.read.SetRun({0, 0x1F, 1, &value});
+  m.Start(m.read);
+  ASSERT_TRUE(RunToIdle(t.host, m, 100000));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(value, 0xAB);
+  ASSERT_EQ(t.port->writes.size(), 2u);
+  EXPECT_EQ(t.port->writes[0], t.port->writes[1]);
+  EXPECT_EQ(sendTimes[1] - sendTimes[0], 2000u);
+  EXPECT_EQ(m.read.Retries(), 1u);
+}
+
+TEST_F(EepromStateTest, NineTimeOutsOverTheFourBlocksOfARunAreSurvivedTheTenthIsNot) {
+  // Blocks 1-4 each see two or three silences: nine in all, then a tenth on the last block. No
+  // block ever sees ten time-outs of its own; the run does.
+  for (const bool tenth : {false, true}) {
+    SCOPED_TRACE(tenth ? "ten time-outs" : "nine time-outs");
+    BlockMachine& m = Install(EepromMemory::Mem3);
+    FakeEeprom eeprom;
+    eeprom.silent = {1, 2, 4, 5, 7, 8, 10, 11, 12};
+    if (tenth) eeprom.silent.insert(13);
+    AnswerFrom(eeprom);
+    std::array<std::uint8_t, 256> buffer{};
+    EepromBlockState& state = tenth ? static_cast<EepromBlockState&>(m.write) : m.read;
+    state.SetRun({0x05, 0x00, 256, buffer.data()});
+    m.Start(state);
+    ASSERT_TRUE(RunToIdle(t.host, m, 100000));
+    EXPECT_EQ(m.Result(), tenth ? kNoResponseWriteEeprom : 0u);
+    EXPECT_EQ(state.Retries(), tenth ? 10u : 9u);
+    EXPECT_EQ(eeprom.sends, 13);
+  }
+}
+
+TEST_F(EepromStateTest, AMemTwoRunLeavingItsBankIsRefusedBeforeItsFirstBlockButMemThreeIsNotChecked) {
+  BlockMachine& m = Install(EepromMemory::Mem2);
+  FakeEeprom eeprom;
+  AnswerFrom(eeprom);
+  const auto before = eeprom.mem2;
+  std::array<std::uint8_t, 128> data{};
+  // Block by block the first would pass: 0xC0-0xFF, then the second block's address wraps to 0x00.
+  for (const EepromRun& run : {EepromRun{1, 0xC0, 128, data.data()}, EepromRun{0, 0xF0, 32, data.data()},
+                               EepromRun{4, 0x00, 16, data.data()}}) {
+    m.write.SetRun(run);
+    m.Start(m.write);
+    EXPECT_TRUE(m.IsIdle()) << "the check fails inside the start";
+    EXPECT_EQ(m.Result(), kInvalidEepromAddress);
+  }
+  EXPECT_TRUE(t.port->writes.empty());
+  EXPECT_EQ(eeprom.mem2, before);
+
+  // Up to the last address of the bank is fine.
+  m.write.SetRun({1, 0x80, 128, data.data()});
+  m.Start(m.write);
+  ASSERT_TRUE(RunToIdle(t.host, m, 100000));
+  EXPECT_EQ(m.Result(), 0u);
+  EXPECT_EQ(t.port->writes.size(), 2u);
+
+  BlockMachine& m3 = Install(EepromMemory::Mem3);
+  t.port->writes.clear();
+  m3.read.SetRun({0, 0xF0, 32, data.data()});
+  m3.Start(m3.read);
+  ASSERT_TRUE(RunToIdle(t.host, m3, 100000));
+  EXPECT_EQ(m3.Result(), 0u);
+  EXPECT_EQ(t.port->writes, std::vector<std::string>{"^ERS00F020F0;"});
 }
 
 }  // namespace

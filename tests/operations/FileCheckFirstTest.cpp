@@ -12,22 +12,6 @@
 namespace tola::test {
 namespace {
 
-// The Firmware page with dialogs that only count their showing.
-class CountingUi : public SendFirmwareUi {
- public:
-  void AppendPageLog(const std::string& text) override { pageLog.push_back(text); }
-  void ShowPrepareDialog() override { ++prepareShown; }
-  int ShowSendingDialog() override {
-    ++sendingShown;
-    return SendingFirmwareController::kResultFailure;
-  }
-  void UpdateSendButton() override {}
-
-  std::vector<std::string> pageLog;
-  int prepareShown = 0;
-  int sendingShown = 0;
-};
-
 TEST(FileCheckFirst, AFirmwareFileThatDoesNotReadWholeChangesNothing) {
   struct Row {
     const char* name;
@@ -59,7 +43,7 @@ TEST(FileCheckFirst, AFirmwareFileThatDoesNotReadWholeChangesNothing) {
     choice.firmwareFile = path;
     choice.firmwareRevision = 207;
 
-    CountingUi ui;
+    ScriptedUi ui(rig.sim);
     rig.sim.host.ExpectBox("cannot be sent", BoxAnswer::Ok);
     SendFirmware operation(app, ui);
     EXPECT_EQ(operation.Run(choice), SendFirmwareOutcome::Failed);

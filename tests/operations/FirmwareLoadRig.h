@@ -1,11 +1,13 @@
 #pragma once
 // A firmware load on virtual time: the amplifier model behind the simulated port, a firmware file in
 // a scratch folder, and the "Sending Firmware" controller with a view that records what a dialog
-// would show.
+// would show; the Firmware page with its dialogs driven on virtual time.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -106,6 +108,52 @@ class FirmwareLoadRig {
   std::vector<std::uint8_t> image;
   std::string file;
   std::uint16_t fileRevision = 123;
+};
+
+class RecordingPrepareView : public PrepareFirmwareView {
+ public:
+  void SetInstructionLine(unsigned index, const std::string& text) override { lines.at(index) = text; }
+  void CloseView() override { ++closed; }
+  std::array<std::string, 3> lines;
+  int closed = 0;
+};
+
+// The Firmware page and its modal dialogs, driven on virtual time.
+class ScriptedUi : public SendFirmwareUi {
+ public:
+  explicit ScriptedUi(SimApp& sim) : m_sim(sim) {}
+
+  void AppendPageLog(const std::string& text) override { pageLog.push_back(text); }
+  void ShowPrepareDialog() override {
+    ++prepareShown;
+    PrepareFirmwareController prepare(*m_sim.app, prepareView);
+    prepare.Open();
+    if (operatorAction) operatorAction();
+    m_sim.host.RunUntil([&] { return !prepare.IsOpen(); }, prepareLimitMs);
+    prepare.Cancel();  // the operator gives up waiting (nothing when it closed by itself)
+  }
+  int ShowSendingDialog() override {
+    ++sendingShown;
+    SendingFirmwareController dialog(*m_sim.app, sendingView);
+    dialog.Open();
+    dialog.Show();
+    m_sim.host.RunUntil([&] { return dialog.IsClosed() || dialog.IsFinished(); }, 600000);
+    dialog.RequestClose();
+    return dialog.Result();
+  }
+  void UpdateSendButton() override { ++buttonUpdates; }
+
+  std::vector<std::string> pageLog;
+  RecordingPrepareView prepareView;
+  RecordingSendingView sendingView;
+  std::function<void()> operatorAction;
+  std::uint32_t prepareLimitMs = 60000;
+  int prepareShown = 0;
+  int sendingShown = 0;
+  int buttonUpdates = 0;
+
+ private:
+  SimApp& m_sim;
 };
 
 }  // namespace tola::test

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "app/VersionLines.h"
+#include "operations/ConfigTestSupport.h"
 #include "operations/FirmwareLoadRig.h"
 #include "support/TestApp.h"
 
@@ -38,18 +39,6 @@ void ExpectFailureTail(const RecordingSendingView& view, ResultCode code) {
   EXPECT_FALSE(view.closedWith.has_value()) << "a failure keeps the dialog open";
 }
 
-// Records the installed revision each time it is announced.
-class RevisionRecorder : public Listener {
- public:
-  explicit RevisionRecorder(AppState& app) : m_app(app) { app.installedRevision.AddListenerQuiet(this); }
-  ~RevisionRecorder() override { m_app.installedRevision.RemoveListener(this); }
-  void OnNotify(std::uint32_t, std::uint32_t) override { seen.push_back(m_app.installedRevision.Get()); }
-  std::vector<std::uint16_t> seen;
-
- private:
-  AppState& m_app;
-};
-
 TEST(FirmwarePacketTest, LayoutAddressAndChecksum) {
   std::vector<std::uint8_t> data(128);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
@@ -73,7 +62,7 @@ TEST(FirmwareLoadTest, FullImageGoesOutAsOneThousandAndThreePacketsAndIsVerified
   ASSERT_TRUE(rig.Prepare(kWindowSize, 7, 205));
   ASSERT_EQ(rig.sim.app->ConnectionState(), kConnectionFirmware);
   rig.CountPackets();
-  RevisionRecorder revisions(*rig.sim.app);
+  ValueHistory revisions(rig.sim.app->installedRevision, rig.sim.host);
 
   ASSERT_TRUE(rig.Load());
   EXPECT_EQ(rig.dialog->Completion(), 0u);
@@ -278,73 +267,186 @@ TEST(FirmwareLoadTest, ClosingDuringTheLoadStopsAllTraffic) {
 }
 
 // Devices the model cannot be: scripted answers on a fake port.
-class ScriptedFirmwareLoadTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    t.OpenPort();
-    const std::string path = folder / "tola400fw0123.hex";
-    WriteWholeFile(path, WindowToIntelHex(MakeFirmwareWindow(0x300, 30)));
-    t.app->firmwareToSend.Change(FirmwareToSend{123, path});
-  }
-  bool Run() {
-    dialog = std::make_unique<SendingFirmwareController>(*t.app, view);
-    dialog->Open();
-    dialog->Show();
-    return t.host.RunUntil([this] { return dialog->IsFinished(); }, 120000);
-  }
-
+TEST(ScriptedFirmwareLoadTest, WhoAnswersDecidesWhatIsSent) {
   TestApp t;
+  t.OpenPort();
   TempFolder folder;
-  RecordingSendingView view;
-  std::unique_ptr<SendingFirmwareController> dialog;
-};
-
-TEST_F(ScriptedFirmwareLoadTest, LoaderThatNeverEchoesDFails) {
-  t.app->SetConnectionState(kConnectionFirmware);
-  t.app->installedRevision.Change(123);
-  t.app->serialNumber.Change(99);
-  std::vector<std::uint32_t> writeTimes;
-  t.port->responder = [&](const std::string& w) -> std::string {
-    writeTimes.push_back(t.host.TickCount());
-    return w == "^I;" ? "^ITOLA400;" : "";
-  };
-  ASSERT_TRUE(Run());
-  EXPECT_EQ(dialog->Completion(), kLoaderNoD);
-  ASSERT_EQ(t.port->writes, (std::vector<std::string>{"^I;", "^LD;", "D"})) << "no packet without the echo";
-  EXPECT_GE(writeTimes[2] - writeTimes[1], 2000u);
-  EXPECT_EQ(t.port->Speed(), 38400u) << "the port alone moved to the loader's speed";
-  EXPECT_TRUE(view.Has("TOLA Bootstrap Loader did not echo \"D\"\r\nRemove power and retry firmware load"));
-  EXPECT_TRUE(view.Has("Error code 0xE2000043: Bootstrap Loader did not echo a D"));
-  EXPECT_EQ(t.app->installedRevision.Get(), kRevisionUnknown);
-  EXPECT_EQ(t.app->serialNumber.Get(), kSerialNumberUnknown);
-  EXPECT_EQ(t.app->ConnectionState(), kConnectionNone);
-}
-
-TEST_F(ScriptedFirmwareLoadTest, WhoAnswersDecidesWhatIsSent) {
+  const std::string path = folder / "tola400fw0123.hex";
+  WriteWholeFile(path, WindowToIntelHex(MakeFirmwareWindow(0x300, 30)));
+  t.app->firmwareToSend.Change(FirmwareToSend{123, path});
   const struct {
     const char* name;
+    bool announced;  // the port test had found the firmware running
     const char* answerToI;
     std::vector<std::string> writes;
     ResultCode code;
   } cases[] = {
       // Another device is refused without the reload line.
-      {"another device", "^IQZ8;", {"^I;"}, kUnexpectedDevice},
-      {"silence", "", {"^I;", "^ID;"}, kUnexpectedDevice},
+      {"another device", false, "^IQZ8;", {"^I;"}, kUnexpectedDevice},
+      {"silence", false, "", {"^I;", "^ID;"}, kUnexpectedDevice},
       // The firmware answers, but the port test had not found it: "^LD;" is not sent.
-      {"unannounced firmware", "^ITOLA400;", {"^I;", "D"}, kLoaderNoD},
+      {"unannounced firmware", false, "^ITOLA400;", {"^I;", "D"}, kLoaderNoD},
+      // No packet without the echo of "D".
+      {"loader that never echoes D", true, "^ITOLA400;", {"^I;", "^LD;", "D"}, kLoaderNoD},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
+    if (c.announced) {
+      t.app->SetConnectionState(kConnectionFirmware);
+      t.app->installedRevision.Change(123);
+      t.app->serialNumber.Change(99);
+    }
     t.port->writes.clear();
+    std::vector<std::uint32_t> writeTimes;
     const std::string answer = c.answerToI;
-    t.port->responder = [answer](const std::string& w) { return w == "^I;" ? answer : std::string(); };
-    view = RecordingSendingView();
-    ASSERT_TRUE(Run());
-    EXPECT_EQ(dialog->Completion(), c.code);
+    t.port->responder = [&, answer](const std::string& w) {
+      writeTimes.push_back(t.host.TickCount());
+      return w == "^I;" ? answer : std::string();
+    };
+    RecordingSendingView view;
+    SendingFirmwareController dialog(*t.app, view);
+    dialog.Open();
+    dialog.Show();
+    ASSERT_TRUE(t.host.RunUntil([&] { return dialog.IsFinished(); }, 120000));
+    EXPECT_EQ(dialog.Completion(), c.code);
     EXPECT_EQ(t.port->writes, c.writes);
     EXPECT_EQ(view.Count("verification failed"), c.code == kUnexpectedDevice ? 0u : 1u);
     EXPECT_EQ(view.log.back(), "Click \"Close\" to close this window");
+    if (!c.announced) continue;
+    EXPECT_GE(writeTimes[2] - writeTimes[1], 2000u);
+    EXPECT_EQ(t.port->Speed(), 38400u) << "the port alone moved to the loader's speed";
+    EXPECT_TRUE(view.Has("TOLA Bootstrap Loader did not echo \"D\"\r\nRemove power and retry firmware load"));
+    EXPECT_TRUE(view.Has("Error code 0xE2000043: Bootstrap Loader did not echo a D"));
+    EXPECT_EQ(t.app->installedRevision.Get(), kRevisionUnknown);
+    EXPECT_EQ(t.app->serialNumber.Get(), kSerialNumberUnknown);
+    EXPECT_EQ(t.app->ConnectionState(), kConnectionNone);
   }
+}
+
+class SendFirmwareTest : public ::testing::Test {
+ protected:
+  void Build(Tola400Options options) {
+    rig = std::make_unique<FirmwareLoadRig>(options);
+    ui = std::make_unique<ScriptedUi>(rig->sim);
+    rig->sim.app->firmwareFolder.Set(rig->folder.Path());
+    rig->sim.app->verboseLogging.Set(1);
+  }
+  FirmwareChoice Choice(std::size_t length, std::uint16_t revision) {
+    window = MakeFirmwareWindow(length, revision);
+    rig->WriteFirmware(window, revision);
+    return ScanFirmwareFolder(rig->folder.Path());
+  }
+  // The port test that the operation starts at its end.
+  bool FinalTestEnds() {
+    return rig->sim.host.RunUntil([this] { return rig->sim.connection->IsIdle(); }, 60000);
+  }
+  AppState& App() { return *rig->sim.app; }
+
+  std::unique_ptr<FirmwareLoadRig> rig;
+  std::unique_ptr<ScriptedUi> ui;
+  std::vector<std::uint8_t> window;
+};
+
+TEST_F(SendFirmwareTest, FromRunningFirmwareTheSpeedGoesTo38400AndBack) {
+  Tola400Options options;
+  options.revisionAfterLoad = 207;
+  Build(options);
+  ASSERT_TRUE(rig->Connect());
+  App().SetAmplifierSpeed(9600);  // running at 9,600 while its stored speed is 38,400
+  ASSERT_EQ(rig->sim.port->Speed(), 9600u);
+  const FirmwareChoice choice = Choice(0x800, 207);
+  ASSERT_TRUE(choice.HasFirmware());
+
+  SendFirmware operation(App(), *ui);
+  EXPECT_EQ(operation.Run(choice), SendFirmwareOutcome::Loaded);
+  EXPECT_EQ(operation.DialogResult(), 1);
+  EXPECT_EQ(ui->prepareShown, 0);
+  EXPECT_EQ(ui->sendingShown, 1);
+  EXPECT_EQ(ui->buttonUpdates, 1);
+  EXPECT_TRUE(rig->Flash() == window);
+  EXPECT_EQ(App().firmwareToSend.Get(), (FirmwareToSend{207, choice.firmwareFile}));
+  // The amplifier came back at its stored 38,400 and is sent back to where it was.
+  EXPECT_EQ(ui->pageLog,
+            (std::vector<std::string>{"Change RS-232 speed to 38400 bit/s", "Change RS-232 speed to 9600 bit/s"}));
+  EXPECT_EQ(rig->sim.model->CountOf("^brp1;"), 2u);
+  EXPECT_FALSE(rig->sim.connection->IsIdle()) << "the closing port test runs on";
+  const auto& lines = rig->sim.sink.lines;
+  ASSERT_GE(lines.size(), 2u);
+  EXPECT_EQ(lines.back().text, "Ready");
+  EXPECT_EQ(lines[lines.size() - 2].text.rfind("Elapsed time: ", 0), 0u);
+  EXPECT_EQ(rig->SinkCount("Sending firmware from " + rig->folder.Path()), 1u);
+  ASSERT_TRUE(FinalTestEnds());
+  EXPECT_EQ(App().ConnectionState(), kConnectionFirmware);
+  EXPECT_EQ(App().installedRevision.Get(), 207);
+  EXPECT_EQ(rig->sim.port->Speed(), 9600u);
+}
+
+TEST_F(SendFirmwareTest, NothingAnsweringShowsThePreparationUntilTheLoaderAnswers) {
+  Build({});
+  rig->sim.model->PowerOff();
+  rig->sim.connection->StartTest();
+  rig->sim.host.AdvanceBy(4000);
+  ASSERT_EQ(App().ConnectionState(), kConnectionNone);
+  ASSERT_NE(rig->sim.port->Speed(), 38400u) << "the search has moved on";
+  const FirmwareChoice choice = Choice(0x600, 123);
+  ui->operatorAction = [this] { rig->sim.host.ScheduleAfter(3'000'000, [this] { rig->sim.model->PowerOn(); }); };
+
+  SendFirmware operation(App(), *ui);
+  EXPECT_EQ(operation.Run(choice), SendFirmwareOutcome::Loaded);
+  EXPECT_EQ(ui->prepareShown, 1);
+  EXPECT_EQ(ui->prepareView.lines, (std::array<std::string, 3>{"Connect your TOLA400 to serial port ttySIM0",
+                                                                 "Turn your TOLA400 off for at least 10 seconds",
+                                                                 "Turn your TOLA400 on again"}));
+  EXPECT_EQ(ui->prepareView.closed, 1);
+  EXPECT_EQ(App().watchFlag.Get(), 0u);
+  EXPECT_GE(rig->sim.model->CountOf("^I;"), 1u) << "the loader was looked for";
+  EXPECT_EQ(rig->sim.model->CountOf("^LD;"), 0u);
+  EXPECT_TRUE(rig->Flash() == window);
+  // The port had stopped wherever the unanswered search left it; the amplifier is not sent there.
+  ASSERT_EQ(ui->pageLog.size(), 1u);
+  EXPECT_EQ(ui->pageLog[0], "Change RS-232 speed to 38400 bit/s");
+  EXPECT_EQ(rig->sim.model->Counters().speedChanges, 0u);
+  ASSERT_TRUE(FinalTestEnds());
+  EXPECT_EQ(App().ConnectionState(), kConnectionFirmware);
+  EXPECT_EQ(rig->sim.port->Speed(), 38400u);
+}
+
+TEST_F(SendFirmwareTest, NoFileOrAnotherDeviceSendsNothing) {
+  Build({});
+  ASSERT_TRUE(rig->Connect());
+  const std::size_t sentBefore = rig->sim.port->Sent().size();
+  rig->sim.host.ExpectBox("A required firmware file is missing", BoxAnswer::Ok);
+  SendFirmware operation(App(), *ui);
+  EXPECT_EQ(operation.Run(FirmwareChoice{}), SendFirmwareOutcome::NoFirmwareFile);
+  ASSERT_EQ(rig->sim.host.Boxes().size(), 1u);
+  EXPECT_EQ(rig->sim.host.Boxes()[0].caption, "Error");
+  EXPECT_EQ(rig->sim.host.Boxes()[0].icon, BoxIcon::Error);
+  EXPECT_EQ(rig->SinkCount("Sending firmware from"), 0u);
+  ASSERT_TRUE(FinalTestEnds());
+
+  App().deviceType.Set(2);
+  EXPECT_EQ(operation.Run(Choice(0x400, 123)), SendFirmwareOutcome::UnexpectedDevice);
+  EXPECT_EQ(ui->pageLog, std::vector<std::string>{"Unexpected device 2\n"});
+  EXPECT_EQ(ui->sendingShown, 0);
+  ASSERT_TRUE(FinalTestEnds());
+  // Only the port tests talked to the amplifier.
+  EXPECT_EQ(rig->sim.port->Sent().find("^LD;", sentBefore), std::string::npos);
+  EXPECT_EQ(rig->sim.model->Counters().downloads, 0u);
+}
+
+TEST_F(SendFirmwareTest, FailedLoadReturnsThePortToTheStartingSpeed) {
+  Build({});
+  ASSERT_TRUE(rig->Connect());
+  App().SetAmplifierSpeed(9600);
+  rig->ScriptPackets([](std::uint32_t, unsigned) { return Tola400Model::PacketFate::Reject; });
+  SendFirmware operation(App(), *ui);
+  EXPECT_EQ(operation.Run(Choice(0x200, 123)), SendFirmwareOutcome::Failed);
+  EXPECT_EQ(operation.DialogResult(), 2);
+  EXPECT_EQ(ui->sendingView.closedWith, 2);
+  EXPECT_EQ(ui->sendingView.log.back(), "Click \"Close\" to close this window");
+  EXPECT_EQ(ui->pageLog,
+            (std::vector<std::string>{"Change RS-232 speed to 38400 bit/s", "Change RS-232 speed to 9600 bit/s"}));
+  EXPECT_EQ(rig->sim.model->CountOf("^brp1;"), 1u) << "the loader is not sent a speed command";
 }
 
 }  // namespace

@@ -17,8 +17,6 @@ struct CutCase {
   std::uint32_t runOnMs;
 };
 
-void PrintTo(const CutCase& c, std::ostream* os) { *os << c.name; }
-
 class LoaderRecoveryTest : public ::testing::TestWithParam<CutCase> {};
 
 TEST_P(LoaderRecoveryTest, LoadCutShortIsFollowedByAWorkingLoad) {
