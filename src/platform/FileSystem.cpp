@@ -1,6 +1,5 @@
 #include "platform/FileSystem.h"
 
-#include <limits.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>

@@ -44,9 +44,9 @@ class RegistryStore {
 
   // Reads the hive file. A missing file is an empty hive; lines that cannot be understood are
   // skipped and counted (UnreadLines), and the first write after such a load first keeps the file
-  // as it was in DamagedCopyPath (a write whose copy fails is refused). A file that exists but cannot be read (or is too large) leaves the hive empty, returns
-  // the error, and every later change is refused with that error, so a file the store could not
-  // read is never overwritten. For the same reason changes before Load are refused with
+  // as it was in DamagedCopyPath (a write whose copy fails is refused). A file that exists but
+  // cannot be read (or is too large) leaves the hive empty, returns the error, and every later
+  // change is refused with that error, so a file the store could not read is never overwritten. For the same reason changes before Load are refused with
   // kErrorInvalidHandle.
   ResultCode Load();
 
