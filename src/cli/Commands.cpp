@@ -65,9 +65,10 @@ Exit status:
   1    the operation failed, was refused (a question answered No, or no terminal to ask on), or
        its output could not be written
   2    wrong command line (or no port chosen)
-  3    the port is missing, used by another program, or not permitted
+  3    the port is missing, used by another program, not permitted, or went away while in use
   4    nothing answered in the time allowed
-  5    the TOLA400 answers from its bootstrap loader, not its firmware
+  5    the TOLA400 answers from its bootstrap loader, not its firmware (also a loader left in
+       the middle of a download: `tola load-firmware` sends the firmware again)
   6    a device other than the TOLA400 answered
   130  cancelled with Ctrl+C
 )";
