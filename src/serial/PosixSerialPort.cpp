@@ -63,7 +63,9 @@ ResultCode LockErrorCode(int err) {
 }
 
 // What a tty gives once its device is gone: a hung-up line, a pulled adapter.
-bool MeansGone(int err) { return err == EIO || err == ENXIO || err == ENODEV; }
+bool MeansGone(ResultCode code) {
+  return code == ResultFromErrno(EIO) || code == ResultFromErrno(ENXIO) || code == ResultFromErrno(ENODEV);
+}
 
 void CloseFd(int& fd) {
   if (fd >= 0) {
@@ -85,11 +87,12 @@ bool PosixSerialPort::Fail(const std::string& call, ResultCode code) {
 }
 
 bool PosixSerialPort::FailWith(const std::string& call, int err) {
-  if (MeansGone(err)) {
+  const ResultCode code = ResultFromErrno(err);
+  if (MeansGone(code)) {
     MarkGone();
     return Gone();
   }
-  return Fail(call, ResultFromErrno(err));
+  return Fail(call, code);
 }
 
 void PosixSerialPort::MarkGone() {
@@ -460,7 +463,7 @@ ResultCode PosixSerialPort::SetLineSpeed(std::uint32_t speed) {
   if (applied) {
     *m_lineSettings = settings;
     m_speed = speed;
-  } else if (code == ResultFromErrno(EIO) || code == ResultFromErrno(ENXIO) || m_hungUp.load()) {
+  } else if (MeansGone(code) || m_hungUp.load()) {
     // The recorded speed stays the old one.
     MarkGone();
     code = kErrorDeviceNotConnected;
