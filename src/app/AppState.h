@@ -106,6 +106,7 @@ class AppState : public LogChannel, public SerialPortSink {
 
   Host& GetHost() { return m_host; }
   CSerialPort& SerialPort() { return *m_port; }
+  const CSerialPort& SerialPort() const { return *m_port; }
   RegistryStore* Store() { return m_store.get(); }
 
   // --- Persisted settings, in load and save order.

@@ -56,6 +56,38 @@ enum : StringId {
   kIdsTraceChangeSpeed = 1019,         // "%s::ChangeSpeed %u"
   kIdsProgramDescription = 1020,       // "Ostravel TOLA Utility"
   kIdsInternetLastResponse = 1021,     // "\r\nInternetGetLastResponseInfo returns 0x%08X %s"
+
+  // The main window (1030-1069).
+  kIdsReady = 1030,
+  kIdsTola = 1031,                     // "TOLA", the name in the status texts
+  kIdsTitleSerialNumber = 1032,        // " - S/N %05u"
+  kIdsTitlePortOpen = 1033,            // " on %s at %u bit/s"
+  kIdsTitlePortClosed = 1034,          // " on %s closed"
+  kIdsStatusPortClosed = 1035,         // "Serial Port is closed"
+  kIdsMenuFile = 1036,
+  kIdsMenuExit = 1037,
+  kIdsMenuView = 1038,
+  kIdsMenuStatusBar = 1039,
+  kIdsMenuTrace = 1040,
+  kIdsMenuVerboseLogging = 1041,
+  kIdsMenuHelp = 1042,
+  kIdsMenuHelpContents = 1043,
+  kIdsMenuReleaseNotes = 1044,
+  kIdsMenuAbout = 1045,
+  // What the status bar shows while a menu item is highlighted: the text before the first "\n".
+  kIdsPromptExit = 1046,
+  kIdsPromptStatusBar = 1047,
+  kIdsPromptTrace = 1048,
+  kIdsPromptVerboseLogging = 1049,
+  kIdsPromptHelpContents = 1050,
+  kIdsPromptReleaseNotes = 1051,
+  kIdsPromptAbout = 1052,
+  kIdsTabPort = 1053,
+  kIdsTabFirmware = 1054,
+  kIdsTabOperate = 1055,
+  kIdsTabConfiguration = 1056,
+  kIdsTabCommandTester = 1057,
+  kIdsSettingsProblemCaption = 1058,   // "Settings"
 };
 
 // The text of a string number; empty when the table has no such number.

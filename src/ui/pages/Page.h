@@ -1,0 +1,43 @@
+#pragma once
+// One tab of the main window's sheet. The main window tells the page when its tab is selected and
+// left, hands it the serial events and timers that no machine took while it is selected, and the
+// log lines that belong to it.
+
+#include <QString>
+#include <QWidget>
+
+#include <string>
+
+namespace tola {
+
+class AppState;
+
+class Page : public QWidget {
+  Q_OBJECT
+
+ public:
+  Page(AppState& app, QString title, QWidget* parent = nullptr)
+      : QWidget(parent), m_app(app), m_title(std::move(title)) {}
+
+  const QString& Title() const { return m_title; }
+
+  // The tab was selected (the page is about to show) or left.
+  virtual void Activated() {}
+  virtual void Deactivated() {}
+  // Events no machine took while this page is selected.
+  virtual void OnSerialEvent() {}
+  virtual void OnTimer(unsigned /*timerId*/) {}
+  // A log line routed to the selected page.
+  virtual void OnPageLogLine(const std::string& /*text*/) {}
+  // The help topic F1 opens on this page ("Port.htm"); empty opens the table of contents.
+  virtual QString HelpTopic() const { return {}; }
+
+ protected:
+  AppState& App() { return m_app; }
+
+ private:
+  AppState& m_app;
+  QString m_title;
+};
+
+}  // namespace tola

@@ -1,0 +1,107 @@
+#pragma once
+// The main window on a virtual clock, wired to the amplifier model through the simulated port, with
+// its settings in a hive file of the test's own: a whole port test runs in milliseconds.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QTabWidget>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/RegistryStore.h"
+#include "platform/VirtualHost.h"
+#include "sim/SimClock.h"
+#include "sim/SimulatedSerialPort.h"
+#include "sim/Tola400Model.h"
+#include "support/TempFolder.h"
+#include "ui/MainWindow.h"
+#include "ui/pages/Page.h"
+
+namespace tola::test {
+
+struct UiSetup {
+  // Lines of the settings key, e.g. "\"Port\"=\"ttySIM0\"" or "\"ActivePage\"=dword:00000004".
+  std::vector<std::string> settings;
+  Tola400Options model;
+  bool connected = true;  // false: nothing at the other end of the line
+  std::vector<std::string> ports{"ttySIM0"};
+  std::function<Page*(int tab, AppState& app)> makePage;
+};
+
+inline std::string HiveText(const std::vector<std::string>& lines) {
+  std::string text =
+      "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ostravel\\TOLA Utility]\r\n";
+  for (const std::string& line : lines) text += line + "\r\n";
+  return text;
+}
+
+class UiHarness {
+ public:
+  explicit UiHarness(UiSetup setup = {}) : clock(host), model(std::make_unique<Tola400Model>(clock, setup.model)) {
+    hivePath = folder / "settings.reg";
+    WriteWholeFile(hivePath, HiveText(setup.settings));
+    host.SetUnexpectedBoxHandler([](const VirtualHost::BoxRecord& box) {
+      ADD_FAILURE() << "unexpected message box \"" << box.caption << "\": " << box.text;
+    });
+    ports = setup.ports;
+    makePage = std::move(setup.makePage);
+    connected = setup.connected;
+  }
+  ~UiHarness() {
+    window.reset();
+    EXPECT_TRUE(host.AllBoxesShown()) << "a scripted message box never appeared";
+  }
+
+  // Builds the window (and starts its port test). Boxes the start shows must be scripted first.
+  MainWindow& Open() {
+    auto simPort = std::make_unique<SimulatedSerialPort>(host, connected ? model.get() : nullptr);
+    port = simPort.get();
+    auto store = std::make_unique<RegistryStore>(hivePath);
+    MainWindow::Options options;
+    options.listPorts = [this] {
+      std::vector<PortInfo> infos;
+      for (const std::string& name : ports) infos.push_back(PortInfo{name, "tola400-sim", "", "", "", "", name});
+      return infos;
+    };
+    options.makePage = makePage;
+    window = std::make_unique<MainWindow>(host, std::move(simPort), std::move(store), std::move(options));
+    return *window;
+  }
+
+  // Virtual time passes; Qt's own events are handled on the way.
+  void Run(std::uint32_t ms) {
+    for (std::uint32_t done = 0; done < ms; done += 10) {
+      host.AdvanceBy(10);
+      QApplication::processEvents();
+    }
+  }
+  bool RunUntil(const std::function<bool()>& done, std::uint32_t limitMs = 60000) {
+    for (std::uint32_t spent = 0; spent < limitMs; spent += 10) {
+      if (done()) return true;
+      host.AdvanceBy(10);
+      QApplication::processEvents();
+    }
+    return done();
+  }
+  bool RunUntilConnected(std::uint32_t limitMs = 60000) {
+    return RunUntil([this] { return window->App().ConnectionState() != kConnectionNone; }, limitMs);
+  }
+
+  std::string SavedSettings() const { return ReadWholeFile(hivePath); }
+
+  VirtualHost host;
+  VirtualHostClock clock;
+  std::unique_ptr<Tola400Model> model;
+  SimulatedSerialPort* port = nullptr;
+  TempFolder folder;
+  std::string hivePath;
+  std::vector<std::string> ports;
+  std::function<Page*(int tab, AppState& app)> makePage;
+  bool connected = true;
+  std::unique_ptr<MainWindow> window;
+};
+
+}  // namespace tola::test
