@@ -1,5 +1,5 @@
 # The commands that matter: `make test` and `make demo`. Both install what is missing first.
-.PHONY: all deps build test demo bench fuzz clean
+.PHONY: all deps build test demo bench fuzz screenshots clean
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
@@ -30,9 +30,15 @@ test: deps
 	  ctest --test-dir $(SANITIZE_DIR) $(CTEST_FLAGS)
 	bash fuzz/run-fuzz.sh build-fuzz 20
 
-# Each operation over a pseudo-terminal against the simulator, against the wire-time bound.
+# Each operation over a pseudo-terminal against the simulator, against the wire-time bound; then
+# the desktop program's start, log and idle figures.
 bench: build
 	$(BUILD_DIR)/bench/tola-bench
+	$(BUILD_DIR)/bench/tola-ui-bench
+
+# Every page and dialog drawn against the simulator into docs/screenshots/.
+screenshots: build
+	bash scripts/screenshots.sh $(BUILD_DIR)
 
 # Each fuzz target for a minute.
 fuzz: deps

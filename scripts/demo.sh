@@ -1,13 +1,17 @@
 #!/usr/bin/env bash
-# Starts the amplifier simulator on a pseudo-terminal, runs the port test against it with `tola`,
-# shows the outcome, and stops the simulator again.
+# The program against the simulated amplifier. With a display, the desktop program opens already
+# connected to tola400-sim, and the simulator stops when the window closes. Without one, `tola`
+# runs the port test, and the main window is drawn on the offscreen platform into a PNG.
 set -euo pipefail
 build="${1:-build}"
 sim="$build/src/sim/tola400-sim"
 tola="$build/src/cli/tola"
+gui="$build/src/ui/tola-utility"
+shots="$build/src/ui/tola-screenshots"
 
 runtime="$(mktemp -d /tmp/tola-demo-XXXXXX)"
 export XDG_RUNTIME_DIR="$runtime"
+chmod 700 "$runtime"
 sim_out="$runtime/sim.out"
 cleanup() {
   [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
@@ -25,19 +29,35 @@ done
 port="$(head -n 1 "$sim_out")"
 [ -n "$port" ] || { echo "the simulator did not start:"; cat "$sim_out"; exit 1; }
 echo "== The simulator published port $port"
+
+# A settings file of the demo's own, so the user's settings are neither read nor changed; it
+# names the simulator's port, so the program connects as it starts.
+settings="$runtime/settings.reg"
+printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ostravel\\TOLA Utility]\r\n"Port"="%s"\r\n' \
+  "$port" >"$settings"
+
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+  echo "== Starting tola-utility on $port; close its window to end the demo"
+  TOLA_SETTINGS="$settings" "$gui"
+  exit 0
+fi
+
 echo
+echo "== No display: the command-line program instead"
 echo "== tola ports"
 "$tola" ports
 echo
-# A settings hive of the demo's own, so the user's settings are neither read nor changed.
-printf 'Windows Registry Editor Version 5.00\r\n\r\n' >"$runtime/settings.reg"
 echo "== tola --port $port test"
 status=0
-"$tola" --settings "$runtime/settings.reg" --port "$port" test || status=$?
+"$tola" --settings "$settings" --port "$port" test || status=$?
 echo
 if [ "$status" -eq 0 ]; then
   echo "== Port test succeeded (exit status 0)."
 else
   echo "== Port test failed with exit status $status."
+fi
+out="${TMPDIR:-/tmp}/tola-demo-window.png"
+if TOLA_SETTINGS="$settings" QT_QPA_PLATFORM=offscreen "$shots" --main-window "$out" >/dev/null; then
+  echo "== The desktop program's window, drawn offscreen while connected to $port: $out"
 fi
 exit "$status"

@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   binutils srecord
   xvfb xauth
+  fonts-liberation
 )
 
 missing=()

@@ -3,8 +3,12 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QTimer>
+
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +21,38 @@
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
 #include "ui/UiResources.h"
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminate(int) {
+  const char one = 1;
+  [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &one, 1);
+}
+
+// A logout or `kill` closes the window as the operator would, so the settings are saved and the
+// port is released.
+void CloseOnTerminate(QWidget& window) {
+  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
+  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
+  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
+    char drained = 0;
+    [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[0], &drained, 1);
+    notifier->setEnabled(false);
+    // quit() also ends a box's loop that is open at the time.
+    if (window.close()) QCoreApplication::quit();
+  });
+  struct sigaction action {};
+  action.sa_handler = OnTerminate;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  ::sigaction(SIGTERM, &action, nullptr);
+  ::sigaction(SIGINT, &action, nullptr);
+  ::sigaction(SIGHUP, &action, nullptr);
+}
+
+}  // namespace
 
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
@@ -48,6 +84,7 @@ int main(int argc, char* argv[]) {
   auto port = std::make_unique<tola::PosixSerialPort>(host);
   auto store = std::make_unique<tola::RegistryStore>(tola::DefaultHivePath());
   tola::MainWindow window(host, std::move(port), std::move(store));
+  CloseOnTerminate(window);
   window.show();
 
   // The start-up figure of the benchmark: time from the process's start to the first shown window.

@@ -1,0 +1,150 @@
+// tola-screenshots: draws the desktop program's windows into PNG files, connected to whatever port
+// the settings name (the screenshot script starts tola400-sim for it).
+//   tola-screenshots --out FOLDER     every page, dialog and box the program has
+//   tola-screenshots --main-window FILE   only the main window, once connected
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QTabWidget>
+#include <QTimer>
+
+#include <cstdio>
+#include <functional>
+#include <memory>
+
+#include "platform/RegistryStore.h"
+#include "serial/PosixSerialPort.h"
+#include "ui/MainWindow.h"
+#include "ui/QtHost.h"
+#include "ui/UiResources.h"
+#include "ui/UiText.h"
+#include "ui/dialogs/AboutDialog.h"
+#include "ui/dialogs/ReleaseNotesWindow.h"
+#include "ui/help/HelpWindow.h"
+#include "ui/pages/Page.h"
+
+namespace tola {
+namespace {
+
+void Spin(int ms) {
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 10);
+}
+
+bool SpinUntil(const std::function<bool()>& done, int limitMs) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+bool Save(QWidget& widget, const QString& path) {
+  Spin(50);
+  const bool saved = widget.grab().save(path);
+  std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
+  return saved;
+}
+
+// Boxes that the program opens by itself (the port test's status box) are drawn and answered.
+class BoxCatcher : public QObject {
+ public:
+  explicit BoxCatcher(QString folder) : m_folder(std::move(folder)) {
+    m_timer.setInterval(20);
+    connect(&m_timer, &QTimer::timeout, this, [this] { Catch(); });
+    m_timer.start();
+  }
+  int Caught() const { return m_caught; }
+
+ private:
+  void Catch() {
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+      auto* box = qobject_cast<QMessageBox*>(widget);
+      if (box == nullptr || !box->isVisible()) continue;
+      if (!m_folder.isEmpty()) {
+        const QString name = m_caught == 0 ? QStringLiteral("port-status-box.png")
+                                           : QStringLiteral("box-%1.png").arg(m_caught + 1);
+        box->grab().save(m_folder + QLatin1Char('/') + name);
+        std::printf("wrote %s/%s\n", qPrintable(m_folder), qPrintable(name));
+      }
+      ++m_caught;
+      if (QAbstractButton* button = box->defaultButton() ? box->defaultButton() : box->escapeButton()) {
+        button->click();
+      } else {
+        box->accept();
+      }
+    }
+  }
+  QString m_folder;
+  QTimer m_timer;
+  int m_caught = 0;
+};
+
+int Run(const QString& out, bool mainOnly) {
+  QtHost host;
+  auto port = std::make_unique<PosixSerialPort>(host);
+  auto store = std::make_unique<RegistryStore>(DefaultHivePath());
+  MainWindow window(host, std::move(port), std::move(store));
+  BoxCatcher boxes(mainOnly ? QString() : out);
+  window.show();
+  const QSize size = window.MinimumWindowSize();
+  window.resize(size);
+  if (!SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }, 15000)) {
+    std::fprintf(stderr, "tola-screenshots: the amplifier did not answer on %s\n", window.App().port.Get().c_str());
+  }
+  Spin(300);
+  if (mainOnly) return Save(window, out) ? 0 : 1;
+
+  const char* names[kPageCount] = {"port", "firmware", "operate", "configuration", "command-tester"};
+  for (int tab = 0; tab < kPageCount; ++tab) {
+    window.Sheet().setCurrentIndex(tab);
+    Save(window, out + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(names[tab])));
+  }
+  window.Sheet().setCurrentIndex(kPagePort);
+  window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
+  Save(window, out + QStringLiteral("/main-port-larger.png"));
+  window.resize(size);
+
+  {
+    AboutDialog about(&window);
+    about.show();
+    Save(about, out + QStringLiteral("/about.png"));
+    LicenceDialog licence(&window);
+    licence.show();
+    Save(licence, out + QStringLiteral("/licence.png"));
+  }
+  for (const char* topic : {"Contents", "Port.htm", "CommandTester.htm#macroButtons"}) {
+    const QString name = QString::fromLatin1(topic);
+    if (name == QLatin1String("Contents")) {
+      window.Help().ShowContents();
+    } else {
+      window.Help().ShowTopic(name);
+    }
+    QString file = name.section(QLatin1Char('.'), 0, 0).toLower();
+    Save(window.Help(), out + QStringLiteral("/help-%1.png").arg(file));
+  }
+  window.Help().close();
+  window.ShowReleaseNotes();
+  if (QWidget* notes = window.ReleaseNotes()) Save(*notes, out + QStringLiteral("/release-notes.png"));
+  window.close();
+  return 0;
+}
+
+}  // namespace
+}  // namespace tola
+
+int main(int argc, char* argv[]) {
+  QApplication application(argc, argv);
+  tola::InitUiResources();
+  const QStringList args = QApplication::arguments();
+  if (args.size() != 3 || (args[1] != QLatin1String("--out") && args[1] != QLatin1String("--main-window"))) {
+    std::fprintf(stderr, "usage: tola-screenshots --out FOLDER | --main-window FILE\n");
+    return 2;
+  }
+  if (args[1] == QLatin1String("--out")) QDir().mkpath(args[2]);
+  return tola::Run(args[2], args[1] == QLatin1String("--main-window"));
+}
