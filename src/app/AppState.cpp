@@ -251,8 +251,8 @@ void AppState::LogVerbose(const std::string& text) {
 }
 
 BoxAnswer AppState::MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                               BoxIcon icon) {
-  return m_host.MessageBox(text, caption, buttons, icon);
+                               BoxIcon icon, BoxAnswer defaultButton) {
+  return m_host.MessageBox(text, caption, buttons, icon, defaultButton);
 }
 
 }  // namespace tola

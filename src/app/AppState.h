@@ -223,10 +223,11 @@ class AppState : public LogChannel, public SerialPortSink {
   void SetLogSink(LogSink* sink) { m_logSink = sink; }
   using LogChannel::LogLine;
   using LogChannel::LogVerbose;
+  using LogChannel::MessageBox;
   void LogLine(const std::string& text) override;
   void LogVerbose(const std::string& text) override;
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override;
 
   // --- SerialPortSink.
   void PostSerialEvent(std::uint32_t wParam) override;

@@ -73,7 +73,8 @@ class Console : public LogSink {
   std::function<void(const std::string&)> TraceHook();
 
  private:
-  BoxAnswer Answer(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon);
+  BoxAnswer Answer(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                   BoxAnswer defaultButton);
   void OnSignal();
 
   GlobalOptions m_options;
