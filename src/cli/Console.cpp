@@ -99,10 +99,7 @@ Console::Console(const GlobalOptions& options) : m_options(options) {
                             BoxIcon icon, BoxAnswer defaultButton) {
     return Answer(text, caption, buttons, icon, defaultButton);
   });
-  m_host.SetTimerHandler([this](unsigned id) { RouteTimer(*m_app, id); });
-  m_app->SetSerialEventHandler([this] {
-    if (!RouteSerialEvent(*m_app) && m_pageHandler) m_pageHandler();
-  });
+  m_router = std::make_unique<EventRouter>(*m_app);
 
   sigset_t signals;
   sigemptyset(&signals);
@@ -115,6 +112,7 @@ Console::Console(const GlobalOptions& options) : m_options(options) {
 }
 
 Console::~Console() {
+  m_router.reset();
   m_app.reset();  // closes the port before the host goes
   if (m_signalFd >= 0) ::close(m_signalFd);
 }
