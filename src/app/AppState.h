@@ -3,6 +3,7 @@
 // runtime values describing the connection and the amplifier, the serial port, the connection
 // dialogue and at most one operation dialogue, and the log channel to the main window.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -250,6 +251,8 @@ class AppState : public LogChannel, public SerialPortSink {
   std::unique_ptr<Dialogue> m_connectionMachine;
   std::unique_ptr<Dialogue> m_operationMachine;
   std::function<void()> m_serialEventHandler;
+  // A serial event is posted and not yet handled; set by the reader thread, cleared on this one.
+  std::atomic<bool> m_serialEventPending{false};
   LogSink* m_logSink = nullptr;
   // Work posted from other threads checks this before touching a destroyed AppState.
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
