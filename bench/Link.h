@@ -23,11 +23,13 @@ class Link : public LogSink {
     m_app = std::make_unique<AppState>(m_host, std::move(metered), nullptr);
     m_app->SetLogSink(this);
     m_app->port.Set(port);
-    m_host.SetTimerHandler([this](unsigned id) { RouteTimer(*m_app, id); });
-    m_app->SetSerialEventHandler([this] { RouteSerialEvent(*m_app); });
+    m_router = std::make_unique<EventRouter>(*m_app);
     m_connection = &InstallConnectionMachine(*m_app);
   }
-  ~Link() override { m_app.reset(); }
+  ~Link() override {
+    m_router.reset();
+    m_app.reset();
+  }
 
   void OnLogLine(const std::string&, bool) override {}
 
@@ -41,6 +43,7 @@ class Link : public LogSink {
   Meter m_meter;
   MeteredHost m_host;
   std::unique_ptr<AppState> m_app;
+  std::unique_ptr<EventRouter> m_router;
   ConnectionMachine* m_connection = nullptr;
 };
 

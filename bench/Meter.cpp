@@ -64,8 +64,8 @@ void MeteredHost::Sleep(std::uint32_t ms) {
 }
 
 BoxAnswer MeteredHost::MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                                  BoxIcon icon) {
-  return m_inner.MessageBox(text, caption, buttons, icon);
+                                  BoxIcon icon, BoxAnswer defaultButton) {
+  return m_inner.MessageBox(text, caption, buttons, icon, defaultButton);
 }
 
 MeteredPort::MeteredPort(std::unique_ptr<CSerialPort> inner, Meter& meter)

@@ -58,8 +58,9 @@ class MeteredHost : public Host {
   void Sleep(std::uint32_t ms) override;
   void Post(std::function<void()> work) override { m_inner.Post(std::move(work)); }
   LocalTime Now() const override { return m_inner.Now(); }
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override;
+  using Host::MessageBox;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override;
 
  private:
   Host& m_inner;

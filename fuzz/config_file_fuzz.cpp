@@ -18,8 +18,9 @@ class QuietLog : public tola::LogChannel {
  public:
   void LogLine(const std::string& text) override { m_lines += text.size() + 1; }
   void LogVerbose(const std::string&) override {}
-  tola::BoxAnswer MessageBox(const std::string&, const std::string&, tola::BoxButtons buttons,
-                             tola::BoxIcon) override {
+  using LogChannel::MessageBox;
+  tola::BoxAnswer MessageBox(const std::string&, const std::string&, tola::BoxButtons buttons, tola::BoxIcon,
+                             tola::BoxAnswer) override {
     ++m_boxes;
     if (buttons != tola::BoxButtons::YesNo) return tola::BoxAnswer::Ok;
     return m_boxes % 2 == 1 ? tola::BoxAnswer::Yes : tola::BoxAnswer::No;

@@ -166,10 +166,15 @@ void AppState::ClearDeviceInfo() {
 }
 
 void AppState::PostSerialEvent(std::uint32_t /*wParam*/) {
+  // One event waiting on the user-interface thread is enough: its handler reads whatever has come
+  // by then, so a fast stream cannot flood the thread's queue.
+  if (m_serialEventPending.exchange(true)) return;
   std::weak_ptr<bool> alive = m_alive;
   m_host.Post([this, alive] {
     auto token = alive.lock();
     if (!token || !*token) return;
+    // Cleared before the handler runs: bytes arriving while it reads post a new event.
+    m_serialEventPending = false;
     if (m_serialEventHandler) m_serialEventHandler();
   });
 }
@@ -251,8 +256,8 @@ void AppState::LogVerbose(const std::string& text) {
 }
 
 BoxAnswer AppState::MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                               BoxIcon icon) {
-  return m_host.MessageBox(text, caption, buttons, icon);
+                               BoxIcon icon, BoxAnswer defaultButton) {
+  return m_host.MessageBox(text, caption, buttons, icon, defaultButton);
 }
 
 }  // namespace tola

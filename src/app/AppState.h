@@ -3,6 +3,7 @@
 // runtime values describing the connection and the amplifier, the serial port, the connection
 // dialogue and at most one operation dialogue, and the log channel to the main window.
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -224,10 +225,11 @@ class AppState : public LogChannel, public SerialPortSink {
   void SetLogSink(LogSink* sink) { m_logSink = sink; }
   using LogChannel::LogLine;
   using LogChannel::LogVerbose;
+  using LogChannel::MessageBox;
   void LogLine(const std::string& text) override;
   void LogVerbose(const std::string& text) override;
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override;
 
   // --- SerialPortSink.
   void PostSerialEvent(std::uint32_t wParam) override;
@@ -250,6 +252,8 @@ class AppState : public LogChannel, public SerialPortSink {
   std::unique_ptr<Dialogue> m_connectionMachine;
   std::unique_ptr<Dialogue> m_operationMachine;
   std::function<void()> m_serialEventHandler;
+  // A serial event is posted and not yet handled; set by the reader thread, cleared on this one.
+  std::atomic<bool> m_serialEventPending{false};
   LogSink* m_logSink = nullptr;
   // Work posted from other threads checks this before touching a destroyed AppState.
   std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -19,9 +19,12 @@ class LogChannel {
   virtual void LogLine(const std::string& text) = 0;
   // A verbose line: shown only while "VerboseLogging" is on.
   virtual void LogVerbose(const std::string& text) = 0;
-  // A modal box through the Host.
+  // A modal box through the Host; `defaultButton` as there.
   virtual BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                               BoxIcon icon) = 0;
+                               BoxIcon icon, BoxAnswer defaultButton) = 0;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon) {
+    return MessageBox(text, caption, buttons, icon, BoxAnswer::None);
+  }
 
   void LogLine(StringId id) { LogLine(LoadString(id)); }
   void LogVerbose(StringId id) { LogVerbose(LoadString(id)); }

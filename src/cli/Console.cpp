@@ -96,11 +96,10 @@ Console::Console(const GlobalOptions& options) : m_options(options) {
   if (options.trace) m_app->trace.Set(1);
 
   m_host.SetAnswerer([this](const std::string& text, const std::string& caption, BoxButtons buttons,
-                            BoxIcon icon) { return Answer(text, caption, buttons, icon); });
-  m_host.SetTimerHandler([this](unsigned id) { RouteTimer(*m_app, id); });
-  m_app->SetSerialEventHandler([this] {
-    if (!RouteSerialEvent(*m_app) && m_pageHandler) m_pageHandler();
+                            BoxIcon icon, BoxAnswer defaultButton) {
+    return Answer(text, caption, buttons, icon, defaultButton);
   });
+  m_router = std::make_unique<EventRouter>(*m_app);
 
   sigset_t signals;
   sigemptyset(&signals);
@@ -113,6 +112,7 @@ Console::Console(const GlobalOptions& options) : m_options(options) {
 }
 
 Console::~Console() {
+  m_router.reset();
   m_app.reset();  // closes the port before the host goes
   if (m_signalFd >= 0) ::close(m_signalFd);
 }
@@ -157,7 +157,7 @@ std::function<void(const std::string&)> Console::TraceHook() {
 }
 
 BoxAnswer Console::Answer(const std::string& text, const std::string& caption, BoxButtons buttons,
-                          BoxIcon icon) {
+                          BoxIcon icon, BoxAnswer defaultButton) {
   // A command whose port went away ends with one line saying so; an operation's error box would
   // only repeat it.
   if (buttons == BoxButtons::Ok && icon == BoxIcon::Error && m_app && m_app->PortLost()) return BoxAnswer::Ok;
@@ -166,14 +166,21 @@ BoxAnswer Console::Answer(const std::string& text, const std::string& caption, B
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
   const bool yesNo = buttons == BoxButtons::YesNo || buttons == BoxButtons::YesNoCancel;
   if (m_options.yes) return yesNo ? BoxAnswer::Yes : BoxAnswer::Ok;
+  const BoxAnswer refusal = yesNo ? BoxAnswer::No : BoxAnswer::Cancel;
+  // Without a terminal the box's default answers, as Enter would; a box without one is refused.
+  const BoxAnswer unattended = defaultButton != BoxAnswer::None ? defaultButton : refusal;
   if (!::isatty(STDIN_FILENO)) {
-    std::cerr << "No terminal to answer on; refused (use --yes to agree)." << std::endl;
-    return yesNo ? BoxAnswer::No : BoxAnswer::Cancel;
+    std::cerr << (unattended == refusal ? "No terminal to answer on; refused (use --yes to agree)."
+                                        : "No terminal to answer on; the default answer is taken.")
+              << std::endl;
+    return unattended;
   }
   for (;;) {
     std::cerr << (yesNo ? "[y/n] " : "[ok/cancel] ") << std::flush;
     std::string line;
-    if (!std::getline(std::cin, line)) return yesNo ? BoxAnswer::No : BoxAnswer::Cancel;
+    if (!std::getline(std::cin, line)) return unattended;
+    // Enter alone answers as it would in a box that has a default.
+    if (line.empty() && defaultButton != BoxAnswer::None) return defaultButton;
     if (yesNo && (line == "y" || line == "Y" || line == "yes")) return BoxAnswer::Yes;
     if (yesNo && (line == "n" || line == "N" || line == "no")) return BoxAnswer::No;
     if (!yesNo && (line == "ok" || line == "o")) return buttons == BoxButtons::RetryCancel ? BoxAnswer::Retry : BoxAnswer::Ok;

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "app/AppState.h"
+#include "dialogue/Routing.h"
 #include "platform/PollHost.h"
 
 namespace tola::cli {
@@ -50,6 +51,7 @@ class Console : public LogSink {
 
   PollHost& Host() { return m_host; }
   AppState& App() { return *m_app; }
+  EventRouter& Router() { return *m_router; }
   const GlobalOptions& Options() const { return m_options; }
 
   // Runs the loop until `done` holds; false when `limitMs` (0 = none) ran out first.
@@ -61,7 +63,7 @@ class Console : public LogSink {
   // What a Ctrl+C does while an operation runs (normally the dialog's Cancel).
   void SetInterruptHandler(std::function<void()> handler) { m_onInterrupt = std::move(handler); }
   // Where serial events go when no machine runs (the page of the selected tab, in the GUI).
-  void SetPageHandler(std::function<void()> handler) { m_pageHandler = std::move(handler); }
+  void SetPageHandler(std::function<void()> handler) { m_router->SetPageSerialHandler(std::move(handler)); }
 
   // Log lines go to standard error, so that standard output holds only the data.
   void OnLogLine(const std::string& text, bool verbose) override;
@@ -73,16 +75,17 @@ class Console : public LogSink {
   std::function<void(const std::string&)> TraceHook();
 
  private:
-  BoxAnswer Answer(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon);
+  BoxAnswer Answer(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                   BoxAnswer defaultButton);
   void OnSignal();
 
   GlobalOptions m_options;
   PollHost m_host;
   std::unique_ptr<AppState> m_app;
+  std::unique_ptr<EventRouter> m_router;  // goes before the AppState it is installed in
   int m_signalFd = -1;
   bool m_interrupted = false;
   std::function<void()> m_onInterrupt;
-  std::function<void()> m_pageHandler;
   std::string m_lastLogLine;
 };
 

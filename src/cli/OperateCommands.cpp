@@ -185,16 +185,12 @@ std::string MonitorLine(const AppState& app) {
 class PageSession {
  public:
   explicit PageSession(Console& console) : m_console(console), m_poller(console.App()) {
-    AppState& app = console.App();
-    console.Host().SetTimerHandler([this, &app](unsigned id) {
-      if (!m_poller.OnTimer(id)) RouteTimer(app, id);
-    });
+    console.Router().SetPageTimerFilter([this](unsigned id) { return m_poller.OnTimer(id); });
   }
   ~PageSession() {
     m_poller.Hide();
     m_console.SetInterruptHandler(nullptr);
-    AppState& app = m_console.App();
-    m_console.Host().SetTimerHandler([&app](unsigned id) { RouteTimer(app, id); });
+    m_console.Router().SetPageTimerFilter(nullptr);
   }
   PageSession(const PageSession&) = delete;
   PageSession& operator=(const PageSession&) = delete;

@@ -20,6 +20,7 @@ bool QueryIState::Accept(const std::string& response) {
   for (const DeviceName& name : kDeviceNames) {
     if (response.find(name.text) == std::string::npos) continue;
     (name.firmware ? m_firmwareAnswered : m_loaderAnswered) = true;
+    m_identified = name.deviceType;
     app.deviceType.Change(name.deviceType);
     return true;
   }
@@ -202,26 +203,31 @@ ConnectionMachine::ConnectionMachine(AppState& app)
       m_openPort(*this, &m_establishContact),
       m_closePort(*this, &Final()) {}
 
+void ConnectionMachine::Begin(CState& first) {
+  m_queryI.ForgetIdentified();
+  Start(first);
+}
+
 bool ConnectionMachine::StartClosePort() {
-  Start(m_closePort);
+  Begin(m_closePort);
   return true;
 }
 
 bool ConnectionMachine::StartTest() {
-  Start(m_openPort);
+  Begin(m_openPort);
   return true;
 }
 
 bool ConnectionMachine::StartWatching() {
   m_owner.watchFlag.Change(1);
   m_findDownload.SetNotFound(&m_queryI);
-  Start(m_findDownload);
+  Begin(m_findDownload);
   return true;
 }
 
 bool ConnectionMachine::StartFindingDownload() {
   m_findDownload.SetNotFound(&Final());
-  Start(m_findDownload);
+  Begin(m_findDownload);
   return true;
 }
 
@@ -232,8 +238,10 @@ bool ConnectionMachine::StopWatching() {
 
 void ConnectionMachine::Complete() {
   PublishConnectionState();
+  // Only the run that identified another device warns of it: the device type outlives the run (a
+  // later close or failed open must not repeat the box).
   const std::uint32_t type = m_owner.deviceType.Get();
-  if (type != kDeviceNone && type != kDeviceTola400) {
+  if (type != kDeviceNone && type != kDeviceTola400 && m_queryI.Identified() == type) {
     m_owner.MessageBox(LoadString(kIdsUnexpectedDevice), LoadString(kIdsUnexpectedDeviceCaption), BoxButtons::Ok,
                        BoxIcon::Warning);
   }

@@ -39,10 +39,16 @@ class QueryIState : public QueryState {
 
   void SetSecondSuccessor(CState* state) { m_second = state; }
 
+  // The device type the last accepted answer named, until ForgetIdentified; none when no answer
+  // named a device.
+  std::uint32_t Identified() const { return m_identified; }
+  void ForgetIdentified() { m_identified = kDeviceNone; }
+
  private:
   void GoToSecond();
 
   CState* m_second;
+  std::uint32_t m_identified = kDeviceNone;
   bool m_loaderAnswered = false;
   bool m_firmwareAnswered = false;
 };
@@ -122,6 +128,9 @@ class ConnectionMachine : public CStateMachine {
   void Complete() override;
 
  private:
+  // Every run starts here, so that what an earlier run identified is not taken for this one's.
+  void Begin(CState& first);
+
   class ClosePortState : public CState {
    public:
     ClosePortState(CStateMachine& machine, CState* next) : CState(machine, "ClosePortState", next) {}

@@ -27,3 +27,29 @@ bool RouteTimer(AppState& app, unsigned timerId) {
 }
 
 }  // namespace tola
+
+namespace tola {
+
+EventRouter::EventRouter(AppState& app) : m_app(app) {
+  m_app.GetHost().SetTimerHandler([this](unsigned id) { OnTimer(id); });
+  m_app.SetSerialEventHandler([this] { OnSerialEvent(); });
+}
+
+EventRouter::~EventRouter() {
+  m_app.GetHost().SetTimerHandler(nullptr);
+  m_app.SetSerialEventHandler(nullptr);
+}
+
+// The page's handlers are called through copies: a handler may replace or clear itself.
+void EventRouter::OnTimer(unsigned id) {
+  if (const auto filter = m_pageTimerFilter; filter && filter(id)) return;
+  if (RouteTimer(m_app, id)) return;
+  if (const auto handler = m_pageTimerHandler) handler(id);
+}
+
+void EventRouter::OnSerialEvent() {
+  if (RouteSerialEvent(m_app)) return;
+  if (const auto handler = m_pageSerialHandler) handler();
+}
+
+}  // namespace tola

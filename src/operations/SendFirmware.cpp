@@ -166,7 +166,8 @@ bool SendingFirmwareController::RequestClose() {
     Close(m_finished && m_completion == 0 ? kResultSuccess : kResultFailure);
     return true;
   }
-  const BoxAnswer answer = m_app.MessageBox(kCloseQuestion, kCloseQuestionCaption, BoxButtons::YesNo, BoxIcon::Warning);
+  const BoxAnswer answer =
+      m_app.MessageBox(kCloseQuestion, kCloseQuestionCaption, BoxButtons::YesNo, BoxIcon::Warning, BoxAnswer::No);
   if (answer != BoxAnswer::Yes || m_closed) return m_closed;
   Close(kResultFailure);
   return true;

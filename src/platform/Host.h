@@ -39,9 +39,13 @@ class Host {
 
   virtual LocalTime Now() const = 0;
 
-  // A modal question or notice to the operator.
+  // A modal question or notice to the operator. `defaultButton` is what Enter answers; None leaves the
+  // toolkit's usual choice (the first button).
   virtual BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                               BoxIcon icon) = 0;
+                               BoxIcon icon, BoxAnswer defaultButton) = 0;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon) {
+    return MessageBox(text, caption, buttons, icon, BoxAnswer::None);
+  }
 
   // Who receives timer expiries (the main window's routing).
   void SetTimerHandler(std::function<void(unsigned id)> handler) { m_timerHandler = std::move(handler); }

@@ -57,8 +57,10 @@ LocalTime PollHost::Now() const {
 }
 
 BoxAnswer PollHost::MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                               BoxIcon icon) {
-  if (m_answerer) return m_answerer(text, caption, buttons, icon);
+                               BoxIcon icon, BoxAnswer defaultButton) {
+  if (m_answerer) return m_answerer(text, caption, buttons, icon, defaultButton);
+  // Nobody to ask: the box's default, as an operator pressing Enter would get.
+  if (defaultButton != BoxAnswer::None) return defaultButton;
   return buttons == BoxButtons::Ok ? BoxAnswer::Ok : BoxAnswer::Cancel;
 }
 

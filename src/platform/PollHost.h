@@ -1,7 +1,7 @@
 #pragma once
 // A real-time Host for the command line, the simulator and end-to-end tests: one thread running a
 // poll() loop, an eventfd that wakes it for posted work, a heap of timers, and file descriptors to
-// watch. Questions go to an answerer the program provides.
+// watch. Questions go to an answerer the program provides; without one a box takes its default.
 
 #include <atomic>
 #include <chrono>
@@ -19,8 +19,9 @@ namespace tola {
 
 class PollHost : public Host {
  public:
+  // Answers a box; `defaultButton` is the box's default (None when it has none).
   using Answerer = std::function<BoxAnswer(const std::string& text, const std::string& caption,
-                                           BoxButtons buttons, BoxIcon icon)>;
+                                           BoxButtons buttons, BoxIcon icon, BoxAnswer defaultButton)>;
 
   PollHost();
   ~PollHost() override;
@@ -33,8 +34,9 @@ class PollHost : public Host {
   void Sleep(std::uint32_t ms) override;
   void Post(std::function<void()> work) override;
   LocalTime Now() const override;
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override;
+  using Host::MessageBox;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override;
 
   void SetAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 

@@ -133,8 +133,8 @@ void VirtualHost::ExpectBox(std::string textPart, BoxAnswer answer) {
 }
 
 BoxAnswer VirtualHost::MessageBox(const std::string& text, const std::string& caption,
-                                  BoxButtons buttons, BoxIcon icon) {
-  BoxRecord record{text, caption, buttons, icon, BoxAnswer::None};
+                                  BoxButtons buttons, BoxIcon icon, BoxAnswer defaultButton) {
+  BoxRecord record{text, caption, buttons, icon, BoxAnswer::None, defaultButton};
   if (!m_script.empty() && text.find(m_script.front().textPart) != std::string::npos) {
     record.answer = m_script.front().answer;
     m_script.pop_front();

@@ -25,6 +25,7 @@ class VirtualHost : public Host {
     BoxButtons buttons;
     BoxIcon icon;
     BoxAnswer answer;
+    BoxAnswer defaultButton = BoxAnswer::None;
   };
 
   VirtualHost();
@@ -36,8 +37,9 @@ class VirtualHost : public Host {
   void Sleep(std::uint32_t ms) override;
   void Post(std::function<void()> work) override;
   LocalTime Now() const override;
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override;
+  using Host::MessageBox;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override;
 
   // Virtual time in microseconds since the host was built (bytes on a serial line take fractions
   // of a millisecond).

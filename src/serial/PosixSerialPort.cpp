@@ -288,6 +288,10 @@ bool PosixSerialPort::ClearCommError(std::uint32_t& errors) {
     SetLastError(kErrorInvalidHandle);
     return false;
   }
+  // The reader thread clears too. The lock spans the read as well as the compare-and-store: two
+  // snapshots taken outside it could be stored out of order, and an error would then be reported
+  // twice or not at all.
+  std::lock_guard<std::mutex> lock(m_countsMutex);
   LineCounts now;
   ResultCode code = 0;
   if (!ReadCounts(now, code)) {
@@ -295,7 +299,6 @@ bool PosixSerialPort::ClearCommError(std::uint32_t& errors) {
     SetLastError(code);
     return false;
   }
-  std::lock_guard<std::mutex> lock(m_countsMutex);
   if (m_countsKnown) {
     if (now.rxOver != m_counts.rxOver) errors |= kLineRxOver;
     if (now.overrun != m_counts.overrun) errors |= kLineOverrun;

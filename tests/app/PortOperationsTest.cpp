@@ -60,6 +60,30 @@ TEST(PortOperationsTest, FailureFromAnotherThreadIsHandedOverWithoutWaiting) {
   EXPECT_EQ(t.host.Boxes().size(), 1u);
 }
 
+TEST(PortOperationsTest, SerialEventsWaitingTogetherAreHandledOnce) {
+  TestApp t;
+  std::thread reader([&] {
+    for (int i = 0; i < 100; ++i) t.app->PostSerialEvent(CSerialPort::kEventRxChar);
+  });
+  for (int i = 0; i < 100; ++i) t.app->PostSerialEvent(CSerialPort::kEventRxChar);
+  reader.join();
+  t.host.RunPosted();
+  EXPECT_EQ(t.serialEventsForPage, 1);
+
+  t.app->PostSerialEvent(CSerialPort::kEventRxChar);
+  t.host.RunPosted();
+  EXPECT_EQ(t.serialEventsForPage, 2);
+
+  // Bytes arriving while the handler reads post again.
+  t.router->SetPageSerialHandler([&] {
+    if (++t.serialEventsForPage == 3) t.app->PostSerialEvent(CSerialPort::kEventRxChar);
+  });
+  t.app->PostSerialEvent(CSerialPort::kEventRxChar);
+  t.host.RunPosted();
+  t.host.RunPosted();
+  EXPECT_EQ(t.serialEventsForPage, 4);
+}
+
 TEST(PortOperationsTest, VerboseLinesOnlyWhileVerboseLoggingIsOn) {
   TestApp t;
   t.app->LogVerbose(FormatText(LoadString(kIdsOpeningSerialPort), "ttyS0"));

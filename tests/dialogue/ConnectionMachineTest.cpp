@@ -60,17 +60,34 @@ class ScriptedConnectionTest : public ::testing::Test {
   ConnectionMachine* machine;
 };
 
-TEST_F(ScriptedConnectionTest, AnotherDeviceBringsTheUnexpectedDeviceBox) {
+// The box belongs to the run that identified the device; the device type itself stays.
+TEST_F(ScriptedConnectionTest, AnotherDeviceBringsTheUnexpectedDeviceBoxOncePerIdentification) {
   t.port->responder = [](const std::string& w) -> std::string {
     if (w == ";") return ";";
     if (w == "^I;") return "^Itunr600 boot;";
     return "";
   };
-  t.host.ExpectBox("Connected device does not appear to be an Ostravel TOLA400", BoxAnswer::Ok);
+  const std::string kText = "Connected device does not appear to be an Ostravel TOLA400";
+  t.host.ExpectBox(kText, BoxAnswer::Ok);
   ASSERT_TRUE(Run());
   EXPECT_EQ(t.app->deviceType.Get(), 4u);
+  ASSERT_EQ(t.host.Boxes().size(), 1u);
   EXPECT_EQ(t.host.Boxes().back().caption, "Unexpected Device");
   EXPECT_EQ(t.app->ConnectionState(), 0u);
+
+  machine->StartClosePort();
+  EXPECT_TRUE(machine->IsIdle());
+  EXPECT_EQ(t.host.Boxes().size(), 1u) << "closing the port";
+  t.app->port.Set("");
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(machine->Result(), kPortNameMissing);
+  EXPECT_EQ(t.host.Boxes().size(), 1u) << "a failed open";
+  EXPECT_EQ(t.app->deviceType.Get(), 4u);
+
+  t.app->port.Set("ttyS0");
+  t.host.ExpectBox(kText, BoxAnswer::Ok);
+  ASSERT_TRUE(Run());
+  EXPECT_EQ(t.host.Boxes().size(), 2u) << "identified again";
 }
 
 TEST_F(ScriptedConnectionTest, NoIdentificationStillTriesTheRevisionTenTimes) {

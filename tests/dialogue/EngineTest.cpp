@@ -235,6 +235,66 @@ TEST(RoutingTest, ConnectionMachineFirstThenOperationMachineThenPage) {
   t.host.KillTimer(kTimerOperatePage);
 }
 
+// A machine that only says what reached it.
+class RecordingDialogue : public Dialogue {
+ public:
+  RecordingDialogue(std::string name, std::vector<std::string>& seen, bool running)
+      : m_name(std::move(name)), m_seen(seen), m_running(running) {}
+  bool Cancel() override { return false; }
+  bool IsIdle() const override { return !m_running; }
+  void OnSerialEvent() override { m_seen.push_back(m_name + " serial"); }
+  void OnTimer(unsigned id) override { m_seen.push_back(m_name + " timer " + std::to_string(id)); }
+  unsigned TimerId() const override { return 0; }
+
+ private:
+  std::string m_name;
+  std::vector<std::string>& m_seen;
+  bool m_running;
+};
+
+TEST(RoutingTest, EventRouterOrder) {
+  constexpr unsigned kTimer = 77;
+  struct Case {
+    const char* name;
+    bool connectionRuns, operationRuns, filterTakes;
+    std::vector<std::string> seen;  // after one timer expiry, then one serial event
+  } cases[] = {
+      {"nothing runs", false, false, false, {"filter 77", "page timer 77", "page serial"}},
+      {"the page's own timer", true, true, true, {"filter 77", "connection serial"}},
+      {"connection before operation", true, true, false, {"filter 77", "connection timer 77", "connection serial"}},
+      {"operation alone", false, true, false, {"filter 77", "operation timer 77", "operation serial"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TestApp t;
+    std::vector<std::string> seen;
+    t.app->SetConnectionMachine(std::make_unique<RecordingDialogue>("connection", seen, c.connectionRuns));
+    ASSERT_TRUE(t.app->ReplaceOperationMachine(std::make_unique<RecordingDialogue>("operation", seen, c.operationRuns)));
+    t.router->SetPageTimerFilter([&](unsigned id) {
+      seen.push_back("filter " + std::to_string(id));
+      return c.filterTakes;
+    });
+    t.router->SetPageTimerHandler([&](unsigned id) { seen.push_back("page timer " + std::to_string(id)); });
+    t.router->SetPageSerialHandler([&] { seen.push_back("page serial"); });
+    // Through the Host and the AppState: the router installed itself in both.
+    t.host.SetTimer(kTimer, 10);
+    t.host.AdvanceBy(10);
+    t.host.KillTimer(kTimer);
+    t.app->PostSerialEvent(0);
+    t.host.RunPosted();
+    EXPECT_EQ(seen, c.seen);
+
+    // Gone: neither kind reaches anyone.
+    t.router.reset();
+    seen.clear();
+    t.host.SetTimer(kTimer, 10);
+    t.host.AdvanceBy(10);
+    t.app->PostSerialEvent(0);
+    t.host.RunPosted();
+    EXPECT_TRUE(seen.empty());
+  }
+}
+
 TEST(RoutingTest, ReplacingKeepsARunningMachineAndDestroyDefersDeletion) {
   TestApp t;
   t.OpenPort();

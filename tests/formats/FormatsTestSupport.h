@@ -36,12 +36,13 @@ class RecordingLog : public LogChannel {
  public:
   void LogLine(const std::string& text) override { lines.push_back(text); }
   void LogVerbose(const std::string&) override {}
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override {
-    return host.MessageBox(text, caption, buttons, icon);
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override {
+    return host.MessageBox(text, caption, buttons, icon, defaultButton);
   }
   using LogChannel::LogLine;
   using LogChannel::LogVerbose;
+  using LogChannel::MessageBox;
 
   const std::vector<VirtualHost::BoxRecord>& Boxes() const { return host.Boxes(); }
 

@@ -115,7 +115,8 @@ class SilentLog : public LogChannel {
  public:
   void LogLine(const std::string& text) override { lines.push_back(text); }
   void LogVerbose(const std::string&) override {}
-  BoxAnswer MessageBox(const std::string& text, const std::string&, BoxButtons, BoxIcon) override {
+  using LogChannel::MessageBox;
+  BoxAnswer MessageBox(const std::string& text, const std::string&, BoxButtons, BoxIcon, BoxAnswer) override {
     lines.push_back(text);
     return BoxAnswer::Ok;
   }

@@ -257,6 +257,7 @@ TEST(FirmwareLoadTest, ClosingDuringTheLoadStopsAllTraffic) {
   rig.sim.host.ExpectBox("Are you sure you wish to close the TOLA Utility while loading firmware?", BoxAnswer::Yes);
   EXPECT_TRUE(rig.dialog->RequestClose());
   EXPECT_EQ(rig.sim.host.Boxes().at(0).caption, "Critical Operation in Progress");
+  EXPECT_EQ(rig.sim.host.Boxes().at(0).defaultButton, BoxAnswer::No) << "Enter must not stop the load";
   EXPECT_EQ(rig.view.closedWith, 2);
   EXPECT_EQ(rig.sim.app->OperationMachine(), nullptr);
   const std::size_t sent = rig.sim.port->Sent().size();

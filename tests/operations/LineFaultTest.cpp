@@ -341,9 +341,7 @@ void PollWithSeed(unsigned seed, SeedOutcome& outcome, CycleTally& tally) {
   SetFaultRates(*s.model, 0.0005, 0.0005, 0.0005, 0.002);
 
   OperatePoller poller(*s.app);
-  s.host.SetTimerHandler([&](unsigned id) {
-    if (!poller.OnTimer(id)) RouteTimer(*s.app, id);
-  });
+  s.router->SetPageTimerFilter([&](unsigned id) { return poller.OnTimer(id); });
   std::vector<ResultCode> results;
   unsigned checked = 0;
   ModelCounters atStart = s.model->Counters();

@@ -256,9 +256,7 @@ class OperatePollerTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(s.RunTest());
-    s.host.SetTimerHandler([this](unsigned id) {
-      if (!poller.OnTimer(id)) RouteTimer(*s.app, id);
-    });
+    s.router->SetPageTimerFilter([this](unsigned id) { return poller.OnTimer(id); });
     poller.onCycleFinished = [this](ResultCode code) {
       results.push_back(code);
       endTimes.push_back(s.host.NowMicros());

@@ -50,5 +50,19 @@ TEST(PollHostTest, TimersAndWatchedDescriptors) {
   ::close(fds[1]);
 }
 
+TEST(PollHostTest, ABoxNobodyAnswersTakesItsDefault) {
+  PollHost host;
+  EXPECT_EQ(host.MessageBox("Stop?", "Question", BoxButtons::YesNo, BoxIcon::Warning, BoxAnswer::No), BoxAnswer::No);
+  EXPECT_EQ(host.MessageBox("Go on?", "Question", BoxButtons::YesNo, BoxIcon::Question, BoxAnswer::Yes),
+            BoxAnswer::Yes);
+  BoxAnswer handed = BoxAnswer::None;
+  host.SetAnswerer([&](const std::string&, const std::string&, BoxButtons, BoxIcon, BoxAnswer defaultButton) {
+    handed = defaultButton;
+    return BoxAnswer::Yes;
+  });
+  host.MessageBox("Stop?", "Question", BoxButtons::YesNo, BoxIcon::Warning, BoxAnswer::No);
+  EXPECT_EQ(handed, BoxAnswer::No) << "the answerer is told the default";
+}
+
 }  // namespace
 }  // namespace tola

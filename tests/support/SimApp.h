@@ -29,8 +29,7 @@ class SimApp {
     app = std::make_unique<AppState>(host, std::move(simPort), nullptr);
     app->SetLogSink(&sink);
     app->port.Set("ttySIM0");
-    app->SetSerialEventHandler([this] { RouteSerialEvent(*app); });
-    host.SetTimerHandler([this](unsigned id) { RouteTimer(*app, id); });
+    router = std::make_unique<EventRouter>(*app);
     host.SetUnexpectedBoxHandler([](const VirtualHost::BoxRecord& box) {
       ADD_FAILURE() << "unexpected message box \"" << box.caption << "\": " << box.text;
     });
@@ -38,6 +37,7 @@ class SimApp {
   }
   ~SimApp() {
     EXPECT_TRUE(host.AllBoxesShown()) << "a scripted message box never appeared";
+    router.reset();
     app.reset();
   }
 
@@ -60,6 +60,7 @@ class SimApp {
   std::unique_ptr<Tola400Model> model;
   SimulatedSerialPort* port = nullptr;
   std::unique_ptr<AppState> app;
+  std::unique_ptr<EventRouter> router;
   RecordingSink sink;
   ConnectionMachine* connection = nullptr;
 };

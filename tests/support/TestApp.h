@@ -39,12 +39,9 @@ class TestApp {
     port = fake.get();
     app = std::make_unique<AppState>(host, std::move(fake), std::move(store));
     app->SetLogSink(&sink);
-    app->SetSerialEventHandler([this] {
-      if (!RouteSerialEvent(*app)) ++serialEventsForPage;
-    });
-    host.SetTimerHandler([this](unsigned id) {
-      if (!RouteTimer(*app, id)) timersForPage.push_back(id);
-    });
+    router = std::make_unique<EventRouter>(*app);
+    router->SetPageSerialHandler([this] { ++serialEventsForPage; });
+    router->SetPageTimerHandler([this](unsigned id) { timersForPage.push_back(id); });
     host.SetUnexpectedBoxHandler([](const VirtualHost::BoxRecord& box) {
       ADD_FAILURE() << "unexpected message box \"" << box.caption << "\": " << box.text;
     });
@@ -60,6 +57,7 @@ class TestApp {
   VirtualHost host;
   FakeSerialPort* port = nullptr;
   std::unique_ptr<AppState> app;
+  std::unique_ptr<EventRouter> router;  // destroyed before the AppState
   RecordingSink sink;
   int serialEventsForPage = 0;
   std::vector<unsigned> timersForPage;
