@@ -62,12 +62,12 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
   m_app = std::make_unique<AppState>(host, std::move(port), std::move(store));
   m_app->SetLogSink(this);
   if (auto* qtHost = dynamic_cast<QtHost*>(&host)) qtHost->SetBoxOwner(this);
-  // TEMPORARY until the core's router lands.
-  host.SetTimerHandler([this](unsigned id) {
-    if (!RouteTimer(*m_app, id) && m_activePage != nullptr) m_activePage->OnTimer(id);
+  m_router.emplace(*m_app);
+  m_router->SetPageSerialHandler([this] {
+    if (m_activePage != nullptr) m_activePage->OnSerialEvent();
   });
-  m_app->SetSerialEventHandler([this] {
-    if (!RouteSerialEvent(*m_app) && m_activePage != nullptr) m_activePage->OnSerialEvent();
+  m_router->SetPageTimerHandler([this](unsigned id) {
+    if (m_activePage != nullptr) m_activePage->OnTimer(id);
   });
   m_app->LoadSettings();
 
@@ -102,6 +102,7 @@ MainWindow::~MainWindow() {
   m_pages.clear();
   m_activePage = nullptr;
   m_bindings.clear();
+  m_router.reset();
   m_app.reset();
 }
 

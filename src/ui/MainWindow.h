@@ -89,6 +89,7 @@ class MainWindow : public QMainWindow, private LogSink {
 
   Options m_options;
   std::unique_ptr<AppState> m_app;
+  std::optional<EventRouter> m_router;
   QTabWidget* m_sheet = nullptr;
   std::vector<Page*> m_pages;
   Page* m_activePage = nullptr;

@@ -64,8 +64,7 @@ LocalTime QtHost::Now() const {
 }
 
 BoxAnswer QtHost::MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                             BoxIcon icon) {
-  const BoxAnswer defaultButton = BoxAnswer::None;
+                             BoxIcon icon, BoxAnswer defaultButton) {
   ++m_holdDepth;
   const int answer = ShowMessageBox(m_boxOwner, text, caption, buttons, icon, defaultButton, kBoxObjectName);
   if (--m_holdDepth == 0 && (!m_heldWork.empty() || !m_heldTimers.empty())) {

@@ -38,8 +38,9 @@ class QtHost final : public QObject, public Host {
   void Sleep(std::uint32_t ms) override;
   void Post(std::function<void()> work) override;
   LocalTime Now() const override;
-  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons,
-                       BoxIcon icon) override;  // TEMPORARY until the default button lands
+  using Host::MessageBox;
+  BoxAnswer MessageBox(const std::string& text, const std::string& caption, BoxButtons buttons, BoxIcon icon,
+                       BoxAnswer defaultButton) override;
 
   // The window that owns the boxes (the main window); none gives boxes without an owner.
   void SetBoxOwner(QWidget* owner) { m_boxOwner = owner; }

@@ -72,7 +72,9 @@ class BoxCatcher : public QObject {
         std::printf("wrote %s/%s\n", qPrintable(m_folder), qPrintable(name));
       }
       ++m_caught;
-      if (QAbstractButton* button = box->defaultButton() ? box->defaultButton() : box->escapeButton()) {
+      QAbstractButton* button = box->defaultButton();
+      if (button == nullptr) button = box->escapeButton();
+      if (button != nullptr) {
         button->click();
       } else {
         box->accept();
