@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 #include <thread>
@@ -130,7 +131,9 @@ TEST(QtHostTest, BoxesCarryTheirButtonsIconAndDefault) {
       QMessageBox* box = OpenCoreBox();
       ASSERT_NE(box, nullptr);
       EXPECT_EQ(box->icon(), row.qtIcon);
-      if (row.defaultButton != BoxAnswer::None) EXPECT_EQ(box->defaultButton(), box->button(row.qtDefault));
+      if (row.defaultButton != BoxAnswer::None) {
+        EXPECT_EQ(static_cast<QAbstractButton*>(box->defaultButton()), box->button(row.qtDefault));
+      }
       checked = true;
       box->button(row.qtDefault)->click();
     });

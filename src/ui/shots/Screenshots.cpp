@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
