@@ -8,7 +8,7 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${1:-build-fuzz}"
 seconds="${2:-60}"
-targets=(intel_hex config_file eeprom_response settings_hive)
+targets=(intel_hex config_file eeprom_response settings_hive rtf)
 
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DTOLA_FUZZ=ON -DTOLA_BUILD_GUI=OFF -DTOLA_BUILD_TESTS=OFF >/dev/null
