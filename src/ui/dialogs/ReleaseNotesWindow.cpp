@@ -78,7 +78,10 @@ ReleaseNotesWindow::ReleaseNotesWindow(const StyledText& notes) : QWidget(nullpt
   m_pane->setAccessibleName(StringQt(kIdsReleaseNotesCaption));
   m_pane->setLineWrapMode(QTextEdit::WidgetWidth);
   m_pane->setOpenLinks(false);
+  const QFontMetrics metrics = fontMetrics();
+  m_pane->setMinimumSize(metrics.averageCharWidth() * 40, metrics.height() * 10);
   FillDocument(*m_pane->document(), notes);
+  m_pane->moveCursor(QTextCursor::Start);
 
   auto* close = new QPushButton(StringQt(kIdsClose), this);
   close->setDefault(true);

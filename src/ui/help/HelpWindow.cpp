@@ -55,6 +55,8 @@ HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
   m_browser->setAccessibleName(StringQt(kIdsHelpTopicPane));
   // Every link goes through ShowTopic, so a broken one gives the same box as a missing topic.
   m_browser->setOpenLinks(false);
+  const QFontMetrics metrics = fontMetrics();
+  m_browser->setMinimumSize(metrics.averageCharWidth() * 50, metrics.height() * 14);
 
   auto* buttons = new QHBoxLayout;
   buttons->addWidget(m_back);
@@ -79,9 +81,9 @@ HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
 }
 
 QSize HelpWindow::sizeHint() const {
-  // Room for a line of about 90 characters and a good part of a topic.
+  // Room for a line of about 100 characters and a good part of a topic.
   const QFontMetrics metrics = fontMetrics();
-  return {metrics.averageCharWidth() * 96, metrics.height() * 38};
+  return {metrics.averageCharWidth() * 104, metrics.height() * 40};
 }
 
 QString HelpWindow::HelpPath(const QString& topic) { return kHelpUrl + topic; }
