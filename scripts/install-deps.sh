@@ -9,7 +9,7 @@ packages=(
   libfmt-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcurl4-openssl-dev zlib1g-dev
-  qt6-base-dev qt6-base-dev-tools libgl-dev
+  qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   binutils srecord
   xvfb xauth
   fonts-liberation

@@ -88,6 +88,27 @@ enum : StringId {
   kIdsTabConfiguration = 1056,
   kIdsTabCommandTester = 1057,
   kIdsSettingsProblemCaption = 1058,   // "Settings"
+
+  // Help, the About box with the licence, and the release notes (1100-1139).
+  kIdsHelpWindowTitle = 1100,          // "TOLA Utility Help"
+  kIdsHelpErrorCaption = 1101,         // "Help Error"
+  kIdsHelpContents = 1102,
+  kIdsHelpBack = 1103,
+  kIdsHelpForward = 1104,
+  kIdsHelpTopicPane = 1105,            // the accessible name of the page pane
+  kIdsAboutCaption = 1106,             // "About Ostravel TOLA Utility"
+  kIdsAboutText = 1107,                // "%s\n\nRevision %u.%u.%u.%u\n\n%s"
+  kIdsCopyright = 1108,
+  kIdsClose = 1109,                    // "Close"
+  kIdsViewLicence = 1110,              // "View License Agreement"
+  kIdsLicenceCaption = 1111,           // "Ostravel TOLA Utility License Agreement"
+  kIdsReleaseNotesCaption = 1112,      // "Firmware Release Notes"
+  kIdsReleaseNotesErrorCaption = 1113, // "Release Notes Error"
+  kIdsUnableToOpenNotes = 1114,        // "Unable to open Firmware Release Notes file \"%s\""
+  kIdsNotesTooLarge = 1115,            // "The file is larger than %u MB."
+  kIdsHelpBackTip = 1116,
+  kIdsHelpForwardTip = 1117,
+  kIdsHelpContentsTip = 1118,
 };
 
 // The text of a string number; empty when the table has no such number.

@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+class QPushButton;
+class QTextBrowser;
+
 namespace tola {
 
 class AboutDialog : public QDialog {
@@ -11,6 +14,22 @@ class AboutDialog : public QDialog {
 
  public:
   explicit AboutDialog(QWidget* parent);
+
+  // The text beside the icon: name, revision and copyright.
+  static QString AboutText();
+
+  QPushButton* LicenceButton() const { return m_licence; }
+  QPushButton* CloseButton() const { return m_close; }
+
+ signals:
+  // The licence window has been built and is about to run; tests close it from here.
+  void licenceOpened(QDialog* licence);
+
+ private:
+  void ShowLicence();
+
+  QPushButton* m_licence = nullptr;
+  QPushButton* m_close = nullptr;
 };
 
 class LicenceDialog : public QDialog {
@@ -18,6 +37,12 @@ class LicenceDialog : public QDialog {
 
  public:
   explicit LicenceDialog(QWidget* parent);
+
+  QTextBrowser* Pane() const { return m_pane; }
+  QSize sizeHint() const override;
+
+ private:
+  QTextBrowser* m_pane = nullptr;
 };
 
 }  // namespace tola

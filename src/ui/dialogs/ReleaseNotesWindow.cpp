@@ -1,12 +1,114 @@
 #include "ui/dialogs/ReleaseNotesWindow.h"
 
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QKeyEvent>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <filesystem>
+#include <system_error>
+
+#include "app/AppState.h"
+#include "app/ErrorText.h"
+#include "formats/MappedFile.h"
+#include "formats/RtfReader.h"
+#include "platform/FileSystem.h"
+#include "ui/UiText.h"
+#include "ui/widgets/RichText.h"
+
 namespace tola {
 
-ReleaseNotesWindow::ReleaseNotesWindow(QWidget* parent) : QWidget(parent, Qt::Window) {}
+namespace {
 
-ReleaseNotesWindow* ReleaseNotesWindow::Open(AppState& /*app*/, const std::string& /*firmwareFolder*/,
-                                             QWidget* /*boxOwner*/) {
-  return nullptr;
+// Anything of that name counts as found, a dangling link too: opening it then tells what is wrong.
+bool EntryExists(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::exists(std::filesystem::symlink_status(path, error));
+}
+
+void NotesError(AppState& app, const std::string& path, const std::string& reason = {}) {
+  std::string text = FormatText(LoadString(kIdsUnableToOpenNotes), path);
+  if (!reason.empty()) text += "\r\n" + reason;
+  app.MessageBox(text, LoadString(kIdsReleaseNotesErrorCaption), BoxButtons::Ok, BoxIcon::Error);
+}
+
+}  // namespace
+
+ReleaseNotesWindow* ReleaseNotesWindow::Open(AppState& app, const std::string& firmwareFolder, QWidget* boxOwner) {
+  const std::string path = JoinPath(firmwareFolder, kNotesFileName);
+  if (!EntryExists(path)) {
+    NotesError(app, path);
+    return nullptr;
+  }
+  MappedFile file;
+  if (const ResultCode code = file.Open(path); code != kErrorSuccess) {
+    app.ReportError(kIdsReleaseNotesErrorCaption, kIdsCallFailed, file.FailedCall(), path, code, ErrorText(code));
+    NotesError(app, path);
+    return nullptr;
+  }
+  if (file.Text().size() > kMaxNotesBytes) {
+    NotesError(app, path, FormatText(LoadString(kIdsNotesTooLarge), unsigned{kMaxNotesBytes / (1024 * 1024)}));
+    return nullptr;
+  }
+  const RtfReadResult notes = ReadRtf(file.Text());
+  file.Close();
+  if (!notes.Ok()) {
+    NotesError(app, path, notes.error);
+    return nullptr;
+  }
+
+  auto* window = new ReleaseNotesWindow(notes.text);
+  if (boxOwner != nullptr) {
+    // Over the main window, where the operator is looking, though it belongs to no window.
+    window->resize(window->sizeHint());
+    window->move(boxOwner->frameGeometry().center() - window->rect().center());
+  }
+  window->show();
+  return window;
+}
+
+ReleaseNotesWindow::ReleaseNotesWindow(const StyledText& notes) : QWidget(nullptr, Qt::Window) {
+  setObjectName(QStringLiteral("releaseNotesWindow"));
+  setAttribute(Qt::WA_DeleteOnClose);
+  setWindowTitle(StringQt(kIdsReleaseNotesCaption));
+
+  m_pane = new QTextBrowser(this);
+  m_pane->setObjectName(QStringLiteral("releaseNotesText"));
+  m_pane->setAccessibleName(StringQt(kIdsReleaseNotesCaption));
+  m_pane->setLineWrapMode(QTextEdit::WidgetWidth);
+  m_pane->setOpenLinks(false);
+  const QFontMetrics metrics = fontMetrics();
+  m_pane->setMinimumSize(metrics.averageCharWidth() * 40, metrics.height() * 10);
+  FillDocument(*m_pane->document(), notes);
+  m_pane->moveCursor(QTextCursor::Start);
+
+  auto* close = new QPushButton(StringQt(kIdsClose), this);
+  close->setDefault(true);
+  connect(close, &QPushButton::clicked, this, &QWidget::close);
+
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(m_pane, 1);
+  layout->addLayout(buttons);
+}
+
+void ReleaseNotesWindow::keyPressEvent(QKeyEvent* event) {
+  // Escape closes it as it would a dialog.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+QSize ReleaseNotesWindow::sizeHint() const {
+  // 370 by 245 dialog units: a unit is a quarter of the average character width across and an
+  // eighth of the line height down.
+  const QFontMetrics metrics = fontMetrics();
+  return {metrics.averageCharWidth() * 370 / 4, metrics.height() * 245 / 8};
 }
 
 }  // namespace tola

@@ -6,7 +6,12 @@
 #include <QString>
 #include <QWidget>
 
+#include <functional>
+#include <map>
+
+class QPushButton;
 class QTextBrowser;
+class QUrl;
 
 namespace tola {
 
@@ -29,6 +34,30 @@ class HelpWindow : public QWidget {
   QString CurrentTopic() const;
   // The pop-up text of a context number; empty when "Context.txt" has none.
   static QString PopupText(unsigned context);
+
+  // Where the topics live: "qrc:/tola/help/" as a URL, ":/tola/help/" as a file folder.
+  static QString HelpPath(const QString& topic);
+  static QString HelpFile(const QString& topic);
+  // The pop-up texts of a "Context.txt": ".topic N" lines, each followed by its text; a blank line
+  // ends a paragraph, the lines of a paragraph join with blanks.
+  static std::map<unsigned, QString> ParseContextText(const QString& text);
+
+  // The "Help Error" box (owner, text). Tests put their own in place so that nothing blocks.
+  using ErrorBox = std::function<void(QWidget* owner, const QString& text)>;
+  void SetErrorBox(ErrorBox box) { m_errorBox = std::move(box); }
+
+  QSize sizeHint() const override;
+
+ private:
+  void OnLink(const QUrl& url);
+  void ShowError(const QString& text);
+  void Present();
+
+  QPushButton* m_back = nullptr;
+  QPushButton* m_forward = nullptr;
+  QPushButton* m_contents = nullptr;
+  QTextBrowser* m_browser = nullptr;
+  ErrorBox m_errorBox;
 };
 
 }  // namespace tola

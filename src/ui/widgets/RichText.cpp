@@ -1,0 +1,72 @@
+#include "ui/widgets/RichText.h"
+
+#include <QColor>
+#include <QFontMetricsF>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+
+#include "ui/UiText.h"
+
+namespace tola {
+
+namespace {
+
+Qt::Alignment QtAlignment(TextAlignment alignment) {
+  switch (alignment) {
+    case TextAlignment::Left: return Qt::AlignLeft;
+    case TextAlignment::Centre: return Qt::AlignHCenter;
+    case TextAlignment::Right: return Qt::AlignRight;
+    case TextAlignment::Justify: return Qt::AlignJustify;
+  }
+  return Qt::AlignLeft;
+}
+
+QTextCharFormat QtCharFormat(const CharFormat& format) {
+  QTextCharFormat out;
+  out.setFontWeight(format.bold ? QFont::Bold : QFont::Normal);
+  out.setFontItalic(format.italic);
+  out.setFontUnderline(format.underline);
+  out.setFontPointSize(format.halfPoints / 2.0);
+  // Without a colour of its own the run takes the pane's text colour, so it stays readable on a
+  // dark palette.
+  if (format.colour) out.setForeground(QColor(format.colour->red, format.colour->green, format.colour->blue));
+  return out;
+}
+
+}  // namespace
+
+void FillDocument(QTextDocument& document, const StyledText& text) {
+  document.clear();
+  QTextCursor cursor(&document);
+  cursor.beginEditBlock();
+  // The reader keeps no paragraph spacing; a third of a line apart reads better than none.
+  const qreal spacing = QFontMetricsF(document.defaultFont()).height() / 3;
+  // Word processors put a tab stop every half inch (36 points, 48 pixels at 96 dots per inch).
+  QTextOption option = document.defaultTextOption();
+  option.setTabStopDistance(48);
+  document.setDefaultTextOption(option);
+  bool first = true;
+  for (const StyledParagraph& paragraph : text.paragraphs) {
+    QTextBlockFormat block;
+    block.setAlignment(QtAlignment(paragraph.alignment));
+    block.setBottomMargin(spacing);
+    if (first) {
+      cursor.setBlockFormat(block);
+      first = false;
+    } else {
+      cursor.insertBlock(block);
+    }
+    for (const StyledRun& run : paragraph.runs) {
+      // A '\n' would start a new block; the line separator breaks the line inside the paragraph.
+      QString runText = ToQt(run.text);
+      runText.replace(QLatin1Char('\n'), QChar::LineSeparator);
+      cursor.insertText(runText, QtCharFormat(run.format));
+    }
+  }
+  cursor.endEditBlock();
+}
+
+}  // namespace tola
