@@ -82,6 +82,10 @@ const std::map<StringId, const char*>& Table() {
       {kIdsTabConfiguration, "Configuration"},
       {kIdsTabCommandTester, "Command Tester"},
       {kIdsSettingsProblemCaption, "Settings"},
+      {kIdsPortListLabel, "Choose Serial Port connected to TOLA400:"},
+      {kIdsRefreshPortList, "Refresh Port List"},
+      {kIdsTestCommunications, "Test Communications"},
+      {kIdsClosePort, "Close Port"},
   };
   return table;
 }
