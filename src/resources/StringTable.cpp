@@ -101,6 +101,10 @@ const std::map<StringId, const char*>& Table() {
       {kIdsHelpBackTip, "Go back to the topic shown before (Alt+Left)"},
       {kIdsHelpForwardTip, "Go forward again (Alt+Right)"},
       {kIdsHelpContentsTip, "Show the table of contents"},
+      {kIdsPortListLabel, "Choose Serial Port connected to TOLA400:"},
+      {kIdsRefreshPortList, "Refresh Port List"},
+      {kIdsTestCommunications, "Test Communications"},
+      {kIdsClosePort, "Close Port"},
   };
   return table;
 }

@@ -109,6 +109,11 @@ enum : StringId {
   kIdsHelpBackTip = 1116,
   kIdsHelpForwardTip = 1117,
   kIdsHelpContentsTip = 1118,
+  // The Port page (1070-1079).
+  kIdsPortListLabel = 1070,            // "Choose Serial Port connected to TOLA400:"
+  kIdsRefreshPortList = 1071,          // "Refresh Port List"
+  kIdsTestCommunications = 1072,       // "Test Communications"
+  kIdsClosePort = 1073,                // "Close Port"
 };
 
 // The text of a string number; empty when the table has no such number.
