@@ -82,6 +82,17 @@ const std::map<StringId, const char*>& Table() {
       {kIdsTabConfiguration, "Configuration"},
       {kIdsTabCommandTester, "Command Tester"},
       {kIdsSettingsProblemCaption, "Settings"},
+      {kIdsCommandPrompt, "Enter TOLA400 command. Enter key or semicolon sends:"},
+      {kIdsEditMacros, "Edit Macros"},
+      {kIdsClearOutput, "Clear"},
+      {kIdsTipClearOutput, "Erase output window"},
+      {kIdsCommandOutputName, "Output window"},
+      {kIdsButtonLabelHeading, "Button Label"},
+      {kIdsTextToSendHeading, "Text to Send"},
+      {kIdsSave, "Save"},
+      {kIdsCancel, "Cancel"},
+      {kIdsHelp, "Help"},
+      {kIdsMacroFieldName, "%s %u"},
   };
   return table;
 }

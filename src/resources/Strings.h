@@ -88,6 +88,19 @@ enum : StringId {
   kIdsTabConfiguration = 1056,
   kIdsTabCommandTester = 1057,
   kIdsSettingsProblemCaption = 1058,   // "Settings"
+
+  // The Command Tester page and its Edit Macros dialog (1080-1099).
+  kIdsCommandPrompt = 1080,
+  kIdsEditMacros = 1081,
+  kIdsClearOutput = 1082,
+  kIdsTipClearOutput = 1083,
+  kIdsCommandOutputName = 1084,        // the output pane's name for screen readers
+  kIdsButtonLabelHeading = 1085,
+  kIdsTextToSendHeading = 1086,
+  kIdsSave = 1087,
+  kIdsCancel = 1088,
+  kIdsHelp = 1089,
+  kIdsMacroFieldName = 1090,           // "%s %u": a column heading and the row number
 };
 
 // The text of a string number; empty when the table has no such number.
