@@ -105,6 +105,17 @@ const std::map<StringId, const char*>& Table() {
       {kIdsRefreshPortList, "Refresh Port List"},
       {kIdsTestCommunications, "Test Communications"},
       {kIdsClosePort, "Close Port"},
+      {kIdsCommandPrompt, "Enter TOLA400 command. Enter key or semicolon sends:"},
+      {kIdsEditMacros, "Edit Macros"},
+      {kIdsClearOutput, "Clear"},
+      {kIdsTipClearOutput, "Erase output window"},
+      {kIdsCommandOutputName, "Output window"},
+      {kIdsButtonLabelHeading, "Button Label"},
+      {kIdsTextToSendHeading, "Text to Send"},
+      {kIdsSave, "Save"},
+      {kIdsCancel, "Cancel"},
+      {kIdsHelp, "Help"},
+      {kIdsMacroFieldName, "%s %u"},
   };
   return table;
 }

@@ -114,6 +114,18 @@ enum : StringId {
   kIdsRefreshPortList = 1071,          // "Refresh Port List"
   kIdsTestCommunications = 1072,       // "Test Communications"
   kIdsClosePort = 1073,                // "Close Port"
+  // The Command Tester page and its Edit Macros dialog (1080-1099).
+  kIdsCommandPrompt = 1080,
+  kIdsEditMacros = 1081,
+  kIdsClearOutput = 1082,
+  kIdsTipClearOutput = 1083,
+  kIdsCommandOutputName = 1084,        // the output pane's name for screen readers
+  kIdsButtonLabelHeading = 1085,
+  kIdsTextToSendHeading = 1086,
+  kIdsSave = 1087,
+  kIdsCancel = 1088,
+  kIdsHelp = 1089,
+  kIdsMacroFieldName = 1090,           // "%s %u": a column heading and the row number
 };
 
 // The text of a string number; empty when the table has no such number.
