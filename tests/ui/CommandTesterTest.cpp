@@ -163,7 +163,7 @@ TEST_F(CommandTesterTest, EverythingIsDisabledWithoutContactAlsoWhenShownAgain) 
   for (const bool away : {false, true}) {
     SCOPED_TRACE(away ? "changed on another page" : "changed while shown");
     for (const std::uint32_t state : {kConnectionNone, kConnectionFirmware}) {
-      if (away) ui.window->Sheet().setCurrentIndex(kPagePort);
+      if (away) ui.window->Sheet().setCurrentIndex(kPageOperate);
       App().SetConnectionState(state);
       if (away) ui.window->Sheet().setCurrentIndex(kPageCommandTester);
       for (QWidget* control : Controls(*page)) {
