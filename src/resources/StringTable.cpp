@@ -82,6 +82,8 @@ const std::map<StringId, const char*>& Table() {
       {kIdsTabConfiguration, "Configuration"},
       {kIdsTabCommandTester, "Command Tester"},
       {kIdsSettingsProblemCaption, "Settings"},
+      {kIdsPortWentAway,
+       "Serial port %s went away. Connect it again, then click \"Test Communications\" on the Port page"},
       {kIdsHelpWindowTitle, "TOLA Utility Help"},
       {kIdsHelpErrorCaption, "Help Error"},
       {kIdsHelpContents, "&Contents"},

@@ -88,6 +88,7 @@ enum : StringId {
   kIdsTabConfiguration = 1056,
   kIdsTabCommandTester = 1057,
   kIdsSettingsProblemCaption = 1058,   // "Settings"
+  kIdsPortWentAway = 1059,             // "Serial port %s went away. ..."
 
   // Help, the About box with the licence, and the release notes (1100-1139).
   kIdsHelpWindowTitle = 1100,          // "TOLA Utility Help"

@@ -101,7 +101,29 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
   // The title says "closed" as soon as the port closes, whoever closed it.
   m_bindings.push_back(std::make_unique<ValueBinding>(app.portOpen, title, ValueBinding::Initial::Quiet));
 
+  // A port whose device went away (adapter pulled, amplifier's link gone) is closed, so that the
+  // title, the status and every page say so; the operator tests again once it is back.
+  m_bindings.push_back(std::make_unique<ValueBinding>(
+      app.portLost,
+      [this](std::uint32_t) {
+        if (m_app->portLost.Get() == 0) return;
+        // After the running machine has been ended by the same loss, not inside that notice.
+        QTimer::singleShot(0, this, [this] { OnPortLost(); });
+      },
+      ValueBinding::Initial::Quiet));
+
   InstallConnectionMachine(app).StartTest();
+}
+
+void MainWindow::OnPortLost() {
+  if (m_shutDown || m_app->portLost.Get() == 0 || m_app->portOpen.Get() == 0) return;
+  const std::string name = m_app->port.Get();
+  if (auto* connection = static_cast<ConnectionMachine*>(m_app->ConnectionMachine())) {
+    connection->StartClosePort();
+  } else {
+    m_app->ClosePort();
+  }
+  m_app->LogLine(FormatText(LoadString(kIdsPortWentAway), name));
 }
 
 MainWindow::~MainWindow() {

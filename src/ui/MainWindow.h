@@ -86,6 +86,7 @@ class MainWindow : public QMainWindow, private LogSink {
   void FirstShow();
   void ShutDown();
   void ShowHelpForCurrentPage();
+  void OnPortLost();
 
   Options m_options;
   std::unique_ptr<AppState> m_app;

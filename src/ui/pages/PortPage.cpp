@@ -113,13 +113,6 @@ PortPage::PortPage(AppState& app, std::function<std::vector<PortInfo>()> listPor
 
 PortPage::~PortPage() = default;
 
-QSize PortPage::sizeHint() const {
-  // The tabs share one page size, 326 by 227 dialog units (a quarter of the font's average
-  // character width, an eighth of its height); the sheet and the window's minimum follow from it.
-  const QFontMetrics metrics(font());
-  return QSize(326 * metrics.averageCharWidth() / 4, 227 * metrics.height() / 8).expandedTo(Page::sizeHint());
-}
-
 void PortPage::Activated() {
   // Each registration delivers the present value once; no box for that.
   m_registered = false;

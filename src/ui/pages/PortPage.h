@@ -25,7 +25,6 @@ class PortPage : public Page {
   void Activated() override;
   void Deactivated() override;
   QString HelpTopic() const override { return QStringLiteral("Port.htm"); }
-  QSize sizeHint() const override;
 
   QComboBox& PortList() const { return *m_portList; }
   QPushButton& RefreshButton() const { return *m_refresh; }

@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
+#include <QLineEdit>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
@@ -24,6 +25,7 @@
 #include "ui/UiResources.h"
 #include "ui/UiText.h"
 #include "ui/dialogs/AboutDialog.h"
+#include "ui/dialogs/EditMacrosDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
 #include "ui/help/HelpWindow.h"
 #include "ui/pages/Page.h"
@@ -103,6 +105,14 @@ int Run(const QString& out, bool mainOnly) {
   if (mainOnly) return Save(window, out) ? 0 : 1;
 
   const char* names[kPageCount] = {"port", "firmware", "operate", "configuration", "command-tester"};
+  // The Command Tester with a conversation in its output.
+  window.Sheet().setCurrentIndex(kPageCommandTester);
+  if (auto* box = window.PageAt(kPageCommandTester)->findChild<QLineEdit*>()) {
+    for (const char* command : {"^RV;", "^sn;", "^tm;"}) {
+      box->setText(QString::fromLatin1(command));
+      Spin(200);
+    }
+  }
   for (int tab = 0; tab < kPageCount; ++tab) {
     window.Sheet().setCurrentIndex(tab);
     Save(window, out + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(names[tab])));
@@ -131,6 +141,11 @@ int Run(const QString& out, bool mainOnly) {
     Save(window.Help(), out + QStringLiteral("/help-%1.png").arg(file));
   }
   window.Help().close();
+  {
+    EditMacrosDialog macros(window.App(), [](const QString&) {}, &window);
+    macros.show();
+    Save(macros, out + QStringLiteral("/edit-macros.png"));
+  }
   window.ShowReleaseNotes();
   if (QWidget* notes = window.ReleaseNotes()) Save(*notes, out + QStringLiteral("/release-notes.png"));
   window.close();

@@ -1,0 +1,119 @@
+// The real window on QtHost and the Linux serial port against tola400-sim over a pseudo-terminal.
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+#include <QTimer>
+
+#include "platform/RegistryStore.h"
+#include "serial/PosixSerialPort.h"
+#include "support/ChildProcess.h"
+#include "support/TempFolder.h"
+#include "ui/MainWindow.h"
+#include "ui/QtHost.h"
+#include "ui/UiText.h"
+#include "UiHarness.h"
+
+namespace tola {
+namespace {
+
+bool SpinUntil(const std::function<bool()>& done, int limitMs = 15000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  return done();
+}
+
+class WindowEndToEnd : public ::testing::Test {
+ protected:
+  // Starts the simulator with `args`; the window then opens on the settings `lines` plus its port.
+  MainWindow& Open(const std::vector<std::string>& args, std::vector<std::string> lines) {
+    std::vector<std::string> argv{TOLA400_SIM_PATH};
+    argv.insert(argv.end(), args.begin(), args.end());
+    m_sim = std::make_unique<test::ChildProcess>(argv, std::map<std::string, std::string>{{"XDG_RUNTIME_DIR", m_runtime.path}});
+    std::string name;
+    EXPECT_TRUE(m_sim->ReadLine(name));
+    m_port = name;
+    lines.push_back("\"Port\"=\"" + name + "\"");
+    test::WriteWholeFile(m_hive, test::HiveText(lines));
+    m_window = std::make_unique<MainWindow>(m_host, std::make_unique<PosixSerialPort>(m_host),
+                                            std::make_unique<RegistryStore>(m_hive));
+    m_window->show();
+    return *m_window;
+  }
+
+  // Answers the core's boxes as they open, keeping their texts.
+  void AnswerBoxes() {
+    m_boxTimer.setInterval(10);
+    QObject::connect(&m_boxTimer, &QTimer::timeout, [this] {
+      for (QWidget* widget : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        if (box == nullptr || !box->isVisible()) continue;
+        boxes.push_back(FromQt(box->text()));
+        box->button(QMessageBox::Ok)->click();
+      }
+    });
+    m_boxTimer.start();
+  }
+
+  void TearDown() override {
+    m_window.reset();
+    if (m_sim) m_sim->Stop();
+  }
+
+  test::TempRuntimeDir m_runtime;
+  test::ScopedEnv m_runtimeEnv{"XDG_RUNTIME_DIR", m_runtime.path};
+  std::string m_hive = m_runtime.path + "/settings.reg";
+  QtHost m_host;
+  std::unique_ptr<test::ChildProcess> m_sim;
+  std::string m_port;
+  std::unique_ptr<MainWindow> m_window;
+  QTimer m_boxTimer;
+  std::vector<std::string> boxes;
+};
+
+TEST_F(WindowEndToEnd, StartsConnectedFindsTheSpeedAndTheCommandTesterTalksToTheAmplifier) {
+  AnswerBoxes();
+  MainWindow& window = Open({"--speed", "9600", "--serial", "42"}, {});
+  ASSERT_TRUE(SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }));
+  EXPECT_TRUE(window.windowTitle().endsWith(ToQt(" - S/N 00042 on " + m_port + " at 9600 bit/s")))
+      << FromQt(window.windowTitle());
+  ASSERT_TRUE(SpinUntil([&] { return !boxes.empty(); })) << "the Port page reports the test";
+  EXPECT_EQ(boxes.front(), "TOLA revision 01.23. RS-232 speed 9600 bit/s");
+
+  window.Sheet().setCurrentIndex(kPageCommandTester);
+  QWidget* page = window.PageAt(kPageCommandTester);
+  auto* box = page->findChild<QLineEdit*>();
+  auto* output = page->findChild<QPlainTextEdit*>();
+  ASSERT_TRUE(box && output);
+  box->setText("^RV;");
+  EXPECT_TRUE(SpinUntil([&] { return output->toPlainText() == "^RV;\n^RV01.23;"; }, 5000))
+      << FromQt(output->toPlainText());
+
+  window.close();
+  m_window.reset();
+  const std::string saved = test::ReadWholeFile(m_hive);
+  EXPECT_NE(saved.find("\"ActivePage\"=dword:00000004"), std::string::npos) << saved;
+}
+
+TEST_F(WindowEndToEnd, AnAmplifierThatGoesAwayLeavesTheWindowSayingSo) {
+  AnswerBoxes();
+  MainWindow& window = Open({"--speed", "38400"}, {"\"ActivePage\"=dword:00000004"});
+  ASSERT_TRUE(SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }));
+  m_sim->Stop(SIGKILL);
+  m_sim.reset();
+  EXPECT_TRUE(SpinUntil([&] { return window.App().PortLost(); }, 5000));
+  EXPECT_TRUE(SpinUntil([&] { return window.windowTitle().endsWith(ToQt(" on " + m_port + " closed")); }, 5000))
+      << FromQt(window.windowTitle());
+  EXPECT_TRUE(window.StatusText().startsWith(ToQt("Serial port " + m_port + " went away."))) << FromQt(window.StatusText());
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+}  // namespace
+}  // namespace tola
