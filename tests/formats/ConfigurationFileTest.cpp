@@ -313,23 +313,26 @@ TEST_F(ConfigurationFileTest, SerialNumberSafeguard) {
 }
 
 TEST_F(ConfigurationFileTest, SerialNumberLineForms) {
-  const auto check = [&](const std::string& serialLine, std::uint16_t amplifier) {
-    std::vector<std::string> lines{serialLine};
-    lines.push_back(CrcLineFor(lines));
-    return Read(JoinCrLf(lines), amplifier);
+  // The amplifier is 1234; 66770 is 1234 + 65536. The line that cannot be parsed comes last.
+  const std::pair<const char*, ResultCode> rows[] = {
+      {"TOLA Serial Number = 01234", kErrorSuccess},         {"TOLA Serial Number =   +1234xyz", kErrorSuccess},
+      {"TOLA Serial Number = 01235", kConfigSerialMismatch}, {"TOLA Serial Number = 65535", kConfigSerialMismatch},
+      {"TOLA Serial Number = ", kConfigSerialMismatch},  // no digits reads as 0
+      {"TOLA Serial Number = 66770", kConfigCorrupt},        {"TOLA Serial Number = 65536", kConfigCorrupt},
+      {"TOLA Serial Number = -64302", kConfigCorrupt},       {"TOLA Serial Number = 4294968530", kConfigCorrupt},
+      {"TOLA Serial Number: 01234", kConfigCorrupt},
   };
-  EXPECT_EQ(check("TOLA Serial Number =   +123xyz", 123), 0U);
-  const std::size_t boxes = log.Boxes().size();
-  EXPECT_EQ(check("TOLA Serial Number = 00124", 123), 0xE2000032U);
-  EXPECT_EQ(check("TOLA Serial Number = ", 123), 0xE2000032U) << "no digits reads as 0";
-  EXPECT_EQ(log.Boxes().size(), boxes + 2);
-
-  log.lines.clear();
-  EXPECT_EQ(check("TOLA Serial Number: 00123", 123), 0xE2000031U);
-  ASSERT_EQ(log.lines.size(), 1U);
-  EXPECT_EQ(log.lines[0],
-            "Unable to parse TOLA Serial Number line \"TOLA Serial Number: 00123\", Serial Number verification skipped");
-  EXPECT_EQ(log.Boxes().back().caption, "Restore Configuration Error");
+  for (const auto& [line, code] : rows) {
+    std::vector<std::string> lines{line};
+    lines.push_back(CrcLineFor(lines));
+    EXPECT_EQ(Read(JoinCrLf(lines), 1234), code) << line;
+  }
+  const auto& boxes = log.Boxes();
+  EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(), [](const auto& b) { return b.caption == "Serial Number Mismatch"; }),
+            3);
+  EXPECT_EQ(log.lines.back(),
+            "Unable to parse TOLA Serial Number line \"TOLA Serial Number: 01234\", Serial Number verification skipped");
+  EXPECT_EQ(boxes.back().caption, "Restore Configuration Error");
 }
 
 TEST_F(ConfigurationFileTest, ReadingAFileReportsOpenFailures) {

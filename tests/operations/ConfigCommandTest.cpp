@@ -17,20 +17,7 @@
 namespace tola::test {
 namespace {
 
-// Against the amplifier model, connected by the port test first as an operator would be.
-class ConfigCommandSimTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ASSERT_TRUE(s.RunTest());
-    ASSERT_EQ(s.app->ConnectionState(), kConnectionFirmware);
-    s.port->ClearSent();
-    s.app->dialogueFinished.AddListenerQuiet(&finished);
-  }
-  void TearDown() override { s.app->dialogueFinished.RemoveListener(&finished); }
-
-  SimApp s;
-  RecordingListener finished;
-};
+using ConfigCommandSimTest = ConnectedModelTest;
 
 TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndASecondClickIsIgnored) {
   std::vector<unsigned> shown;
@@ -87,16 +74,7 @@ TEST(ConfigCommandParseTest, AntennaEnableAnswers) {
 
 // A scripted amplifier for what the model will not do: keep another string than the one set,
 // stay silent, or answer nonsense.
-class ConfigCommandScriptedTest : public ::testing::Test {
- protected:
-  ConfigCommandScriptedTest() {
-    t.OpenPort();
-    t.app->dialogueFinished.AddListenerQuiet(&finished);
-  }
-  ~ConfigCommandScriptedTest() override { t.app->dialogueFinished.RemoveListener(&finished); }
-  TestApp t;
-  RecordingListener finished;
-};
+using ConfigCommandScriptedTest = ScriptedPortTest;
 
 TEST_F(ConfigCommandScriptedTest, SetThatTheAmplifierStoresDifferentlyEndsAfterNineQueries) {
   const std::function<std::string(const std::string&)> amplifiers[] = {

@@ -273,20 +273,6 @@ TEST_F(FaultTableTest, ClosingWhileReadingEndsAtOnceAndNothingMoreIsSent) {
   EXPECT_FALSE(table.Listed());
 }
 
-// Saves the amplifier of `s` to `path` with the save flow.
-bool SaveTo(ConnectedSim& s, const std::string& path) {
-  ConfigSaveController save(s.App());
-  if (!save.Open() || !save.FileChosen(path)) return false;
-  return s.Host().RunUntil([&] { return save.Closed(); }, 120000) && save.Outcome() == 0;
-}
-
-// Memories unlike any model's initial ones, with the configured speed 9,600 bit/s.
-void Scramble(Tola400Model& model) {
-  for (std::size_t i = 0; i < model.Mem2().size(); ++i) model.Mem2()[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 3));
-  for (std::size_t i = 0; i < model.Mem3().size(); ++i) model.Mem3()[i] = static_cast<std::uint8_t>(0x5A ^ (i * 11));
-  model.Mem2()[Tola400Model::kSpeedCodeAddress] = 1;
-}
-
 // A file that passes the reader's checks and holds no memory lines.
 std::string HeaderOnlyFile() {
   const std::string header = "*TOLA Configuration saved on 2026-01-01 at 12:00:00";

@@ -13,6 +13,8 @@
 
 #include "formats/ConfigurationFile.h"
 #include "formats/EepromCommands.h"
+#include "formats/FormatsTestSupport.h"
+#include "operations/ConfigSaveController.h"
 #include "support/TempFolder.h"
 #include "support/SimApp.h"
 
@@ -47,6 +49,49 @@ class ConnectedSim {
   SimApp sim;
   bool connected = false;
 };
+
+// A test on the model, connected by the port test first as an operator would be, that records every
+// "dialogue finished" notice.
+class ConnectedModelTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(s.RunTest());
+    ASSERT_EQ(s.app->ConnectionState(), kConnectionFirmware);
+    s.port->ClearSent();
+    s.app->dialogueFinished.AddListenerQuiet(&finished);
+  }
+  void TearDown() override { s.app->dialogueFinished.RemoveListener(&finished); }
+
+  SimApp s;
+  RecordingListener finished;
+};
+
+// A test on a scripted port, open, that records every "dialogue finished" notice.
+class ScriptedPortTest : public ::testing::Test {
+ protected:
+  ScriptedPortTest() {
+    t.OpenPort();
+    t.app->dialogueFinished.AddListenerQuiet(&finished);
+  }
+  ~ScriptedPortTest() override { t.app->dialogueFinished.RemoveListener(&finished); }
+
+  TestApp t;
+  RecordingListener finished;
+};
+
+// Memories unlike any model's initial ones, with the configured speed 9,600 bit/s.
+inline void Scramble(Tola400Model& model) {
+  for (std::size_t i = 0; i < model.Mem2().size(); ++i) model.Mem2()[i] = static_cast<std::uint8_t>(0xA5 ^ (i * 3));
+  for (std::size_t i = 0; i < model.Mem3().size(); ++i) model.Mem3()[i] = static_cast<std::uint8_t>(0x5A ^ (i * 11));
+  model.Mem2()[Tola400Model::kSpeedCodeAddress] = 1;
+}
+
+// Saves the amplifier of `s` to `path` with the save flow.
+inline bool SaveTo(ConnectedSim& s, const std::string& path) {
+  ConfigSaveController save(s.App());
+  if (!save.Open() || !save.FileChosen(path)) return false;
+  return s.Host().RunUntil([&] { return save.Closed(); }, 120000) && save.Outcome() == 0;
+}
 
 // The memories a configuration file hands over, as images; bytes never handed over stay absent.
 class ImageSink : public ConfigurationSink {
@@ -101,31 +146,9 @@ inline std::size_t CountOf(const std::vector<std::string>& commands, const std::
   return static_cast<std::size_t>(std::count(commands.begin(), commands.end(), command));
 }
 
-// Line fault rates, each per byte or per command.
-inline void SetFaultRates(Tola400Model& model, double drop, double corrupt, double delay, double silence) {
-  FaultOptions& f = model.Faults();
-  f.dropRate = drop;
-  f.corruptRate = corrupt;
-  f.delayRate = delay;
-  f.silenceRate = silence;
-}
-
-// A log channel that keeps quiet (reading files the tests wrote themselves).
-class SilentLog : public LogChannel {
- public:
-  void LogLine(const std::string& text) override { lines.push_back(text); }
-  void LogVerbose(const std::string&) override {}
-  using LogChannel::MessageBox;
-  BoxAnswer MessageBox(const std::string& text, const std::string&, BoxButtons, BoxIcon, BoxAnswer) override {
-    lines.push_back(text);
-    return BoxAnswer::Ok;
-  }
-  std::vector<std::string> lines;
-};
-
 // Reads a configuration file written by the save; the result code of the reader.
 inline ResultCode ReadImages(const std::string& path, ImageSink& sink) {
-  SilentLog log;
+  RecordingLog log;
   return ReadConfigurationFile(path, sink, kUnknownSerialNumber, false, log);
 }
 
@@ -133,28 +156,6 @@ inline ResultCode ReadImages(const std::string& path, ImageSink& sink) {
 inline std::size_t Occurrences(const RecordingSink& sink, const std::string& text) {
   return static_cast<std::size_t>(
       std::count_if(sink.lines.begin(), sink.lines.end(), [&](const RecordedLine& l) { return l.text == text; }));
-}
-
-// Line faults for one seed: most seeds see a few faults, every fourth a storm of lost bytes and
-// silences, every eighth one bad enough to end most operations. Corruption stays rare: two flips
-// that cancel in a block's 8-bit checksum get through, and such runs are only counted.
-inline FaultOptions SeededFaults(std::uint64_t seed) {
-  FaultOptions f;
-  f.seed = seed;
-  const double scale = seed % 8 == 7 ? 60.0 : seed % 4 == 3 ? 20.0 : 1.0;
-  f.dropRate = 0.0001 * scale;
-  f.corruptRate = 0.0001;
-  f.delayRate = 0.0002 * scale;
-  f.silenceRate = 0.002 * scale;
-  return f;
-}
-
-// A model for one seed: built with the seed but without faults, so that the port test that
-// precedes every operation runs clean; the faults are switched on afterwards.
-inline Tola400Options SeededOptions(std::uint64_t seed) {
-  Tola400Options options;
-  options.faults.seed = seed;
-  return options;
 }
 
 }  // namespace tola::test

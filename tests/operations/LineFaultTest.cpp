@@ -30,71 +30,36 @@ namespace {
 constexpr std::uint32_t kVirtualTimeBoundMs = 1'600'000;
 constexpr std::uint32_t kFaultTableBoundMs = 300'000;
 
-// A model for one seed, connected on a clean line; boxes are recorded instead of answered.
-struct SeededSim {
-  SeededSim(unsigned seed, const std::string& folder) : sim(SeededOptions(seed)) {
-    sim.host.SetUnexpectedBoxHandler([this](const VirtualHost::BoxRecord& box) { boxes.push_back(box.caption); });
-    if (!folder.empty()) sim.app->configurationFolder.Set(folder);
-    connected = sim.RunTest();
+void SaveWithSeed(unsigned seed, SeedOutcome& outcome) {
+  SeededSim s(seed);
+  ASSERT_TRUE(s.connected);
+  const std::string path = s.folder / "saved.TOLAConfig";
+  ConfigSaveController save(s.App());
+  ASSERT_TRUE(save.Open());
+  ASSERT_TRUE(save.FileChosen(path));
+  s.Run(seed, [&] { return save.Busy(); }, kVirtualTimeBoundMs);
+  if (save.Outcome() == kErrorSuccess) {
+    outcome.succeeded = true;
+    EXPECT_TRUE(save.Closed());
+    ImageSink file;
+    EXPECT_EQ(ReadImages(path, file), 0u);
+    EXPECT_TRUE(file.Complete());
+    const bool equal = file.mem2 == s.Model().Mem2() && file.mem3 == s.Model().Mem3();
+    outcome.exempt = !equal && LineFooledAChecksum(s.Model());
+    EXPECT_TRUE(equal || outcome.exempt) << "the file differs from the amplifier's memories";
+    EXPECT_TRUE(s.boxes.empty());
+  } else {
+    s.ExpectFailure(save.Outcome(), kNoResponseReadEeprom, "Save Configuration Error");
+    EXPECT_TRUE(FolderEntries(s.folder.Path()).empty()) << "neither the file nor a temporary";
   }
-  // Switches the seed's faults on and runs until `busy` ends.
-  void Run(unsigned seed, const std::function<bool()>& busy, std::uint32_t boundMs = kVirtualTimeBoundMs) {
-    sim.model->Faults() = SeededFaults(seed);
-    EXPECT_TRUE(sim.host.RunUntil([&] { return !busy(); }, boundMs)) << "no end within the bound";
-  }
-  // A failure ends with `code` or the reset's, and shows one box, `caption`.
-  void ExpectFailure(ResultCode outcome, ResultCode code, const char* caption) const {
-    EXPECT_TRUE(outcome == kNoResponseAfterReset || outcome == code) << "code 0x" << std::hex << outcome;
-    EXPECT_EQ(boxes, std::vector<std::string>{caption});
-  }
-
-  SimApp sim;
-  std::vector<std::string> boxes;
-  bool connected = false;
-};
-
-class ConfigSaveFaultInjection : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(ConfigSaveFaultInjection, ASaveEitherWritesTheAmplifiersMemoriesOrFailsWithAReadCode) {
-  TempFolder folder;
-  RunFaultSeeds("save", GetParam(), [&folder](unsigned seed, SeedOutcome& outcome) {
-    SeededSim s(seed, folder.Path());
-    ASSERT_TRUE(s.connected);
-    const std::string path = folder / ("seed" + std::to_string(seed) + ".TOLAConfig");
-    ConfigSaveController save(*s.sim.app);
-    ASSERT_TRUE(save.Open());
-    ASSERT_TRUE(save.FileChosen(path));
-    s.Run(seed, [&] { return save.Busy(); });
-    if (save.Outcome() == kErrorSuccess) {
-      outcome.succeeded = true;
-      EXPECT_TRUE(save.Closed());
-      ImageSink file;
-      EXPECT_EQ(ReadImages(path, file), 0u);
-      EXPECT_TRUE(file.Complete());
-      const bool equal = file.mem2 == s.sim.model->Mem2() && file.mem3 == s.sim.model->Mem3();
-      outcome.exempt = !equal && LineFooledAChecksum(*s.sim.model);
-      EXPECT_TRUE(equal || outcome.exempt) << "the file differs from the amplifier's memories";
-      EXPECT_TRUE(s.boxes.empty());
-    } else {
-      s.ExpectFailure(save.Outcome(), kNoResponseReadEeprom, "Save Configuration Error");
-      EXPECT_FALSE(IsRegularFile(path));
-    }
-    std::remove(path.c_str());
-  }, {.someFail = true});
 }
-
-INSTANTIATE_TEST_SUITE_P(Seeds, ConfigSaveFaultInjection, ::testing::Range(0u, kSeedParts));
 
 // One file for every seed: another amplifier's memories, configured for 9,600 bit/s.
 struct RestoreSource {
   RestoreSource() {
     ConnectedSim source;
-    for (std::size_t i = 0; i < kMem2Size; ++i) source.Model().Mem2()[i] = static_cast<std::uint8_t>(i * 5 + 1);
-    for (std::size_t i = 0; i < kMem3Size; ++i) source.Model().Mem3()[i] = static_cast<std::uint8_t>(i * 3 + 7);
-    source.Model().Mem2()[Tola400Model::kSpeedCodeAddress] = 1;
-    ConfigSaveController save(source.App());
-    EXPECT_TRUE(save.Open() && save.FileChosen(path));
-    EXPECT_TRUE(source.Host().RunUntil([&] { return save.Closed(); }, 120000));
+    Scramble(source.Model());
+    EXPECT_TRUE(SaveTo(source, path));
     EXPECT_EQ(ReadImages(path, image), 0u);
   }
   TempFolder folder;
@@ -104,13 +69,13 @@ struct RestoreSource {
 
 void RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
   static const RestoreSource source;
-  SeededSim s(seed, source.folder.Path());
+  SeededSim s(seed);
   ASSERT_TRUE(s.connected);
-  const auto identity = s.sim.model->Mem2();
-  ConfigRestoreController restore(*s.sim.app);
+  const auto identity = s.Model().Mem2();
+  ConfigRestoreController restore(s.App());
   ASSERT_TRUE(restore.Open());
   ASSERT_TRUE(restore.FileChosen(source.path));
-  s.Run(seed, [&] { return restore.Busy(); });
+  s.Run(seed, [&] { return restore.Busy(); }, kVirtualTimeBoundMs);
 
   // Never sent, whatever the line did: the identity bytes and the fault ring.
   const std::string& sent = s.sim.port->Sent();
@@ -118,8 +83,8 @@ void RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
                            "^EWP000", "^EWP001"}) {
     EXPECT_EQ(sent.find(page), std::string::npos) << page;
   }
-  const auto& mem2 = s.sim.model->Mem2();
-  const auto& mem3 = s.sim.model->Mem3();
+  const auto& mem2 = s.Model().Mem2();
+  const auto& mem3 = s.Model().Mem3();
   EXPECT_TRUE(std::equal(identity.begin(), identity.begin() + 0x1F, mem2.begin()));
 
   if (restore.Outcome() == kErrorSuccess) {
@@ -128,7 +93,7 @@ void RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
     // Bank 0 from 0x20 and banks 1-3 as the blocks were written; MEM3 below the fault ring.
     const bool equal = std::equal(mem2.begin() + 0x20, mem2.end(), source.image.mem2.begin() + 0x20) &&
                        std::equal(mem3.begin(), mem3.begin() + 0x3800, source.image.mem3.begin());
-    outcome.exempt = !equal && LineFooledAChecksum(*s.sim.model);
+    outcome.exempt = !equal && LineFooledAChecksum(s.Model());
     EXPECT_TRUE(equal || outcome.exempt) << "the restorable ranges differ from the file's";
     EXPECT_TRUE(s.boxes.empty());
   } else {
@@ -136,30 +101,22 @@ void RestoreWithSeed(unsigned seed, SeedOutcome& outcome) {
   }
 }
 
-class ConfigRestoreFaultInjection : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(ConfigRestoreFaultInjection, ARestoreEitherWritesTheRestorableRangesOrFailsWithAWriteCode) {
-  RunFaultSeeds("restore", GetParam(), RestoreWithSeed, {.someFail = true});
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, ConfigRestoreFaultInjection, ::testing::Range(0u, kSeedParts));
-
 void ReadTableWithSeed(unsigned seed, SeedOutcome& outcome) {
-  SeededSim s(seed, {});
+  SeededSim s(seed);
   ASSERT_TRUE(s.connected);
   // A ring that differs from seed to seed, with its newest record anywhere.
   for (unsigned i = 0; i < seed % 300; ++i) {
-    s.sim.model->TripFault("ACDHILPRST"[i % 10], static_cast<std::uint16_t>(seed * 7 + i));
+    s.Model().TripFault("ACDHILPRST"[i % 10], static_cast<std::uint16_t>(seed * 7 + i));
   }
-  FaultTableController table(*s.sim.app);
+  FaultTableController table(s.App());
   ASSERT_TRUE(table.Open());
   s.Run(seed, [&] { return table.Busy(); }, kFaultTableBoundMs);
   if (table.Outcome() == kErrorSuccess) {
     outcome.succeeded = true;
-    const auto ring = std::span<const std::uint8_t, kFaultRingSize>(s.sim.model->Mem3().data() + kFaultRingAddress,
-                                                                    kFaultRingSize);
-    const bool equal = table.Rows() == ListFaultRing(s.sim.model->FaultIndex(), ring);
-    outcome.exempt = !equal && LineFooledAChecksum(*s.sim.model);
+    const auto ring =
+        std::span<const std::uint8_t, kFaultRingSize>(s.Model().Mem3().data() + kFaultRingAddress, kFaultRingSize);
+    const bool equal = table.Rows() == ListFaultRing(s.Model().FaultIndex(), ring);
+    outcome.exempt = !equal && LineFooledAChecksum(s.Model());
     EXPECT_TRUE(table.Listed());
     EXPECT_TRUE(equal || outcome.exempt) << "the rows differ from the amplifier's ring";
     EXPECT_TRUE(s.boxes.empty());
@@ -168,14 +125,6 @@ void ReadTableWithSeed(unsigned seed, SeedOutcome& outcome) {
     EXPECT_TRUE(table.Rows().empty());
   }
 }
-
-class FaultTableFaultInjection : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(FaultTableFaultInjection, AReadEitherListsTheAmplifiersRingOrFailsWithAReadCode) {
-  RunFaultSeeds("fault table", GetParam(), ReadTableWithSeed);
-}
-
-INSTANTIATE_TEST_SUITE_P(Seeds, FaultTableFaultInjection, ::testing::Range(0u, kSeedParts));
 
 // Erase and antenna enable carry no checksum: a run whose bytes were flipped meets the weaker
 // checks only. Each gets far more virtual time than its retries can use.
@@ -252,16 +201,6 @@ void EraseWithSeed(unsigned seed, SeedOutcome& outcome) {
   }
 }
 
-class ConfigCommandFaultTest : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(ConfigCommandFaultTest, AntennaEnableQueryAndSetUnderFaults) {
-  RunFaultSeeds("antenna enable", GetParam(), AntennaEnableWithSeed);
-}
-
-TEST_P(ConfigCommandFaultTest, MemoryEraseUnderFaults) { RunFaultSeeds("memory erase", GetParam(), EraseWithSeed); }
-
-INSTANTIATE_TEST_SUITE_P(Seeds, ConfigCommandFaultTest, ::testing::Range(0u, kSeedParts));
-
 constexpr std::uint16_t kNewRevision = 150;
 
 void LoadWithSeed(unsigned seed, SeedOutcome& outcome) {
@@ -307,12 +246,6 @@ void LoadWithSeed(unsigned seed, SeedOutcome& outcome) {
   EXPECT_EQ(rig.sim.port->Sent().size(), sent);
 }
 
-class FirmwareLoadFaultTest : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(FirmwareLoadFaultTest, LoadsUnderFaults) { RunFaultSeeds("firmware load", GetParam(), LoadWithSeed); }
-
-INSTANTIATE_TEST_SUITE_P(Seeds, FirmwareLoadFaultTest, ::testing::Range(0u, kSeedParts));
-
 const std::set<ResultCode>& CycleCodes() {
   static const std::set<ResultCode> codes{
       0,                          kNoResponseSemicolonPoll, kNoResponseRevision,     kNoResponseTunerInstalled,
@@ -330,12 +263,13 @@ constexpr unsigned kCycles = 5;
 // is far below this; add the poll interval and the injected delays.
 constexpr std::uint32_t kCycleBoundMs = 20000;
 
+// Cycles of all the seeds of one part.
 struct CycleTally {
   unsigned ok = 0, failed = 0;
-};
+} tally;
 
 // A seed succeeds when most of its cycles did.
-void PollWithSeed(unsigned seed, SeedOutcome& outcome, CycleTally& tally) {
+void PollWithSeed(unsigned seed, SeedOutcome& outcome) {
   SimApp s(SeededOptions(seed));
   ASSERT_TRUE(s.RunTest());
   SetFaultRates(*s.model, 0.0005, 0.0005, 0.0005, 0.002);
@@ -377,19 +311,47 @@ void PollWithSeed(unsigned seed, SeedOutcome& outcome, CycleTally& tally) {
   poller.Hide();
 }
 
-class OperateFaultTest : public ::testing::TestWithParam<unsigned> {};
-
-TEST_P(OperateFaultTest, CyclesUnderFaults) {
-  CycleTally tally;
-  const unsigned runs = RunFaultSeeds("operate polling", GetParam(),
-                                      [&tally](unsigned seed, SeedOutcome& outcome) { PollWithSeed(seed, outcome, tally); });
+void ExpectFaultsReachedCycles(unsigned runs) {
   if (runs >= 16) {
     EXPECT_GT(tally.failed, 0u) << "the faults never reached a cycle";
     EXPECT_GT(tally.ok, tally.failed);
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Seeds, OperateFaultTest, ::testing::Range(0u, kSeedParts));
+struct FaultRun {
+  const char* name;
+  void (*body)(unsigned seed, SeedOutcome& outcome);
+  SeedExpectations expect;
+  void (*after)(unsigned runs);
+};
+
+const FaultRun kRuns[] = {
+    {"save", SaveWithSeed, {.someFail = true}, nullptr},
+    {"restore", RestoreWithSeed, {.someFail = true}, nullptr},
+    {"fault table", ReadTableWithSeed, {}, nullptr},
+    {"antenna enable", AntennaEnableWithSeed, {}, nullptr},
+    {"memory erase", EraseWithSeed, {}, nullptr},
+    {"firmware load", LoadWithSeed, {}, nullptr},
+    {"operate polling", PollWithSeed, {}, ExpectFaultsReachedCycles},
+};
+
+class LineFaultTest : public ::testing::TestWithParam<std::tuple<std::size_t, unsigned>> {};
+
+TEST_P(LineFaultTest, EveryRunEndsInTimeWithSuccessOrOneOfItsOwnCodes) {
+  const auto& [row, part] = GetParam();
+  tally = {};
+  const unsigned runs = RunFaultSeeds(kRuns[row].name, part, kRuns[row].body, kRuns[row].expect);
+  if (kRuns[row].after != nullptr) kRuns[row].after(runs);
+}
+
+INSTANTIATE_TEST_SUITE_P(Seeds, LineFaultTest,
+                         ::testing::Combine(::testing::Range(std::size_t{0}, std::size(kRuns)),
+                                            ::testing::Range(0u, kSeedParts)),
+                         [](const auto& test) {
+                           std::string name = kRuns[std::get<0>(test.param)].name;
+                           std::replace(name.begin(), name.end(), ' ', '_');
+                           return name + "_part" + std::to_string(std::get<1>(test.param));
+                         });
 
 }  // namespace
 }  // namespace tola::test

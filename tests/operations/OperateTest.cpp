@@ -37,24 +37,18 @@ const std::vector<std::string> kQueryCycle{";",    "^I;",  "^RV;", "^tu;", "^op;
                                            "^pf;", "^pi;", "^pv;", "^sv;", "^f;",  "^xp;", "^sw;", "^ts;", "^fl;",
                                            "^tm;", "^an;", "^by;", "^cr;", "^lr;", "^md;", "^si;"};
 
-class OperateMachineSimTest : public ::testing::Test {
+class OperateMachineSimTest : public ConnectedModelTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(s.RunTest());
-    ASSERT_EQ(s.app->ConnectionState(), kConnectionFirmware);
+    ConnectedModelTest::SetUp();
     machine = Install(*s.app);
-    s.app->dialogueFinished.AddListenerQuiet(&finished);
-    s.port->ClearSent();
   }
-  void TearDown() override { s.app->dialogueFinished.RemoveListener(&finished); }
   bool RunCycle() { return test::RunCycle(s.host, *machine); }
   bool RunUntilSent(const std::string& command) {
     return s.host.RunUntil([&] { return s.port->Sent().find(command) != std::string::npos; }, 30000);
   }
 
-  SimApp s;
   OperateMachine* machine = nullptr;
-  RecordingListener finished;
 };
 
 TEST_F(OperateMachineSimTest, FullCycleQueriesEveryValueInOrder) {
@@ -162,12 +156,9 @@ TEST_F(OperateMachineSimTest, StartIsRefusedWhileACycleRuns) {
 }
 
 // Scripted devices for answers the model never gives.
-class OperateMachineScriptedTest : public ::testing::Test {
+class OperateMachineScriptedTest : public ScriptedPortTest {
  protected:
-  OperateMachineScriptedTest() {
-    t.OpenPort();
-    machine = Install(*t.app);
-  }
+  OperateMachineScriptedTest() { machine = Install(*t.app); }
   bool RunCycle() { return test::RunCycle(t.host, *machine); }
   // The answers of a TOLA400 in good order; sets and anything else go unanswered.
   static std::string Standard(const std::string& w) {
@@ -183,7 +174,6 @@ class OperateMachineScriptedTest : public ::testing::Test {
     const auto it = answers.find(w);
     return it == answers.end() ? std::string() : it->second;
   }
-  TestApp t;
   OperateMachine* machine = nullptr;
 };
 
@@ -252,18 +242,16 @@ TEST_F(OperateMachineScriptedTest, AnsweredSetFormIsSentAgainInTheNextCycle) {
 }
 
 // The page on the model: the page's own poll timer goes to the page, the rest through routing.
-class OperatePollerTest : public ::testing::Test {
+class OperatePollerTest : public ConnectedModelTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(s.RunTest());
+    ConnectedModelTest::SetUp();
     s.router->SetPageTimerFilter([this](unsigned id) { return poller.OnTimer(id); });
     poller.onCycleFinished = [this](ResultCode code) {
       results.push_back(code);
       endTimes.push_back(s.host.NowMicros());
     };
-    s.port->ClearSent();
   }
-  SimApp s;
   OperatePoller poller{*s.app};
   std::vector<ResultCode> results;
   std::vector<std::uint64_t> endTimes;

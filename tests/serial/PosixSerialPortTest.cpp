@@ -45,13 +45,7 @@ class PosixSerialPortTest : public ::testing::Test {
     port.SetSink(&sink);
   }
 
-  std::string Drain() {
-    std::string got;
-    char buffer[64];
-    std::uint32_t n = 0;
-    while (port.Read(buffer, sizeof buffer, n) && n > 0) got.append(buffer, n);
-    return got;
-  }
+  std::string Drain() { return test::ReadAvailable(port); }
   std::string DrainAtLeast(std::size_t count) {
     std::string got;
     WaitFor([&] {

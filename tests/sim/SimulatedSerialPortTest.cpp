@@ -13,14 +13,7 @@ namespace {
 class SimulatedPortTest : public ::testing::Test {
  protected:
   SimulatedPortTest() : clock(host), model(clock, {}), port(host, &model) { port.SetSink(&sink); }
-
-  std::string ReadAll() {
-    std::string text;
-    char buffer[64];
-    std::uint32_t n = 0;
-    while (port.Read(buffer, sizeof buffer, n) && n > 0) text.append(buffer, n);
-    return text;
-  }
+  std::string ReadAll() { return ReadAvailable(port); }
 
   VirtualHost host;
   VirtualHostClock clock;

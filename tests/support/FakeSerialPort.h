@@ -83,6 +83,15 @@ class FakeSerialPort : public CSerialPort {
   std::uint32_t m_speed = 9600;
 };
 
+// Everything `port` has received and not yet handed over.
+inline std::string ReadAvailable(CSerialPort& port) {
+  std::string text;
+  char buffer[64];
+  std::uint32_t n = 0;
+  while (port.Read(buffer, sizeof buffer, n) && n > 0) text.append(buffer, n);
+  return text;
+}
+
 // Records what a port hands over; called from a reader thread as well as the test's.
 class RecordingPortSink : public SerialPortSink {
  public:

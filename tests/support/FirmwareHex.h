@@ -4,16 +4,19 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
+
+#include "app/Format.h"
 
 namespace tola::test {
 
 inline constexpr std::uint32_t kWindowStart = 0x800;
 inline constexpr std::size_t kWindowSize = 0x1FD80 - 0x800;
 
-// The big-endian word sum of the whole window.
-inline std::uint16_t WindowWordSum(const std::vector<std::uint8_t>& window) {
+// The big-endian word sum of the whole window, as the firmware's loader checks it.
+inline std::uint16_t WindowWordSum(std::span<const std::uint8_t> window) {
   std::uint32_t sum = 0;
   for (std::size_t i = 0; i + 1 < window.size(); i += 2) sum += (std::uint32_t{window[i]} << 8) | window[i + 1];
   return static_cast<std::uint16_t>(sum & 0xFFFFu);
@@ -43,19 +46,23 @@ inline std::vector<std::uint8_t> MakeFirmwareWindow(std::size_t length, std::uin
   }
 }
 
-inline std::string HexRecordLine(std::uint8_t type, std::uint16_t offset, const std::uint8_t* data, std::size_t count) {
-  std::string line = ":";
-  std::uint32_t sum = 0;
-  const auto put = [&](unsigned byte) {
-    line += "0123456789ABCDEF"[byte >> 4];
-    line += "0123456789ABCDEF"[byte & 0xF];
-    sum += byte;
-  };
-  for (unsigned byte : {static_cast<unsigned>(count), offset / 256u, offset & 0xFFu, unsigned{type}}) put(byte);
-  for (std::size_t i = 0; i < count; ++i) put(data[i]);
-  put((0x100u - (sum & 0xFF)) & 0xFF);
-  return line + "\r\n";
+// ":" count, offset, type, data, checksum, upper-case hex, no line end. `checksumAdjust` is added
+// to the correct checksum to make a broken record.
+inline std::string HexRecord(std::uint8_t type, std::uint16_t offset, const std::vector<std::uint8_t>& data,
+                             int checksumAdjust = 0) {
+  auto sum = static_cast<unsigned>(data.size() + (offset >> 8) + (offset & 0xFFU) + type);
+  std::string text = FormatText(":%02X%04X%02X", static_cast<unsigned>(data.size()), unsigned{offset}, unsigned{type});
+  for (const auto b : data) {
+    text += FormatText("%02X", unsigned{b});
+    sum += b;
+  }
+  return text + FormatText("%02X", (0x100U - (sum & 0xFFU) + static_cast<unsigned>(checksumAdjust)) & 0xFFU);
 }
+
+inline std::string DataRecord(std::uint16_t offset, const std::vector<std::uint8_t>& data) {
+  return HexRecord(0x00, offset, data);
+}
+inline std::string EofRecord() { return ":00000001FF"; }
 
 // The window as Intel HEX: 16 bytes a record, records of nothing but 0xFF left out, an extended
 // linear address record wherever the upper 16 address bits change, and the end-of-file record.
@@ -68,13 +75,11 @@ inline std::string WindowToIntelHex(const std::vector<std::uint8_t>& window) {
     const std::uint32_t address = kWindowStart + static_cast<std::uint32_t>(i);
     if ((address >> 16) != upper) {
       upper = address >> 16;
-      const std::uint8_t base[2] = {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper & 0xFF)};
-      text += HexRecordLine(0x04, 0, base, 2);
+      text += HexRecord(0x04, 0, {static_cast<std::uint8_t>(upper >> 8), static_cast<std::uint8_t>(upper)}) + "\r\n";
     }
-    text += HexRecordLine(0x00, static_cast<std::uint16_t>(address & 0xFFFF), &window[i], count);
+    text += DataRecord(static_cast<std::uint16_t>(address), {&window[i], &window[i] + count}) + "\r\n";
   }
-  text += ":00000001FF\r\n";
-  return text;
+  return text + EofRecord() + "\r\n";
 }
 
 }  // namespace tola::test
