@@ -82,6 +82,7 @@ const std::map<StringId, const char*>& Table() {
       {kIdsTabConfiguration, "Configuration"},
       {kIdsTabCommandTester, "Command Tester"},
       {kIdsSettingsProblemCaption, "Settings"},
+      {kIdsSheetName, "Pages"},
       {kIdsPortWentAway,
        "Serial port %s went away. Connect it again, then click \"Test Communications\" on the Port page"},
       {kIdsHelpWindowTitle, "TOLA Utility Help"},

@@ -89,6 +89,7 @@ enum : StringId {
   kIdsTabCommandTester = 1057,
   kIdsSettingsProblemCaption = 1058,   // "Settings"
   kIdsPortWentAway = 1059,             // "Serial port %s went away. ..."
+  kIdsSheetName = 1060,                // what a screen reader calls the tab sheet
 
   // Help, the About box with the licence, and the release notes (1100-1139).
   kIdsHelpWindowTitle = 1100,          // "TOLA Utility Help"

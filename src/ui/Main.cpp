@@ -58,7 +58,6 @@ int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   tola::InitUiResources();
   QApplication::setApplicationName(QStringLiteral("tola-utility"));
-  QApplication::setApplicationDisplayName(tola::StringQt(tola::kIdsProgramDescription));
   QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3.%4")
                                           .arg(TOLA_VERSION_MAJOR)
                                           .arg(TOLA_VERSION_MINOR)

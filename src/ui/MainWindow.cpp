@@ -194,7 +194,7 @@ void MainWindow::BuildMenu() {
 void MainWindow::BuildSheet() {
   m_sheet = new QTabWidget(this);
   m_sheet->setObjectName(QStringLiteral("sheet"));
-  m_sheet->setDocumentMode(false);
+  m_sheet->setAccessibleName(StringQt(kIdsSheetName));
   setCentralWidget(m_sheet);
   AppState& app = *m_app;
   const StringId titles[kPageCount] = {kIdsTabPort, kIdsTabFirmware, kIdsTabOperate, kIdsTabConfiguration,

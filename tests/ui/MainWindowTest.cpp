@@ -9,6 +9,7 @@
 #include "app/StatusText.h"
 #include "ui/UiText.h"
 #include "support/TempFolder.h"
+#include "UiChecks.h"
 #include "UiHarness.h"
 
 namespace tola {
@@ -116,6 +117,19 @@ TEST(MainWindowTest, VerboseLoggingStartsCheckedFromTheSettingsAndOneClickTurnsI
   EXPECT_EQ(w.App().trace.Get(), 1u);
   w.StatusBarAction()->trigger();
   EXPECT_TRUE(w.statusBar()->isHidden());
+}
+
+TEST(MainWindowTest, EveryControlOfEveryPageHasANameAScreenReaderCanSay) {
+  UiSetup setup;
+  setup.connected = false;
+  UiHarness h(setup);
+  MainWindow& w = h.Open();
+  w.show();
+  for (int tab = 0; tab < kPageCount; ++tab) {
+    SCOPED_TRACE(tab);
+    w.Sheet().setCurrentIndex(tab);
+    test::ExpectAccessibleNames(w);
+  }
 }
 
 TEST(MainWindowTest, AHighlightedMenuItemShowsItsPromptUntilTheMenuCloses) {
