@@ -57,7 +57,8 @@ else
   echo "== Port test failed with exit status $status."
 fi
 out="${TMPDIR:-/tmp}/tola-demo-window.png"
-if TOLA_SETTINGS="$settings" QT_QPA_PLATFORM=offscreen "$shots" --main-window "$out" >/dev/null; then
+if drawn="$(TOLA_SETTINGS="$settings" QT_QPA_PLATFORM=offscreen "$shots" --main-window "$out" 2>/dev/null)"; then
   echo "== The desktop program's window, drawn offscreen while connected to $port: $out"
+  echo "$drawn" | sed -n 's/^title: /== Its title: /p'
 fi
 exit "$status"

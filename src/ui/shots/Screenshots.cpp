@@ -102,7 +102,10 @@ int Run(const QString& out, bool mainOnly) {
     std::fprintf(stderr, "tola-screenshots: the amplifier did not answer on %s\n", window.App().port.Get().c_str());
   }
   Spin(300);
-  if (mainOnly) return Save(window, out) ? 0 : 1;
+  if (mainOnly) {
+    std::printf("title: %s\n", qPrintable(window.windowTitle()));
+    return Save(window, out) ? 0 : 1;
+  }
 
   const char* names[kPageCount] = {"port", "firmware", "operate", "configuration", "command-tester"};
   // The Command Tester with a conversation in its output.
