@@ -99,16 +99,8 @@ LicenceDialog::LicenceDialog(QWidget* parent) : QDialog(parent) {
     m_pane->setPlainText(ToQt(read.error));
   }
 
-  auto* close = new QPushButton(StringQt(kIdsClose), this);
-  close->setDefault(true);
+  QPushButton* close = LayOutDocumentWindow(*this, m_pane);
   connect(close, &QPushButton::clicked, this, &QDialog::accept);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(close);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(m_pane, 1);
-  layout->addLayout(buttons);
   close->setFocus();
 }
 

@@ -83,16 +83,8 @@ ReleaseNotesWindow::ReleaseNotesWindow(const StyledText& notes) : QWidget(nullpt
   FillDocument(*m_pane->document(), notes);
   m_pane->moveCursor(QTextCursor::Start);
 
-  auto* close = new QPushButton(StringQt(kIdsClose), this);
-  close->setDefault(true);
+  QPushButton* close = LayOutDocumentWindow(*this, m_pane);
   connect(close, &QPushButton::clicked, this, &QWidget::close);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(close);
-  auto* layout = new QVBoxLayout(this);
-  layout->addWidget(m_pane, 1);
-  layout->addLayout(buttons);
 }
 
 void ReleaseNotesWindow::keyPressEvent(QKeyEvent* event) {

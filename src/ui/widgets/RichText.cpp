@@ -2,10 +2,13 @@
 
 #include <QColor>
 #include <QFontMetricsF>
+#include <QHBoxLayout>
+#include <QPushButton>
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QVBoxLayout>
 #include <QTextOption>
 
 #include "ui/UiText.h"
@@ -67,6 +70,18 @@ void FillDocument(QTextDocument& document, const StyledText& text) {
     }
   }
   cursor.endEditBlock();
+}
+
+QPushButton* LayOutDocumentWindow(QWidget& window, QWidget* pane) {
+  auto* close = new QPushButton(StringQt(kIdsClose), &window);
+  close->setDefault(true);
+  auto* buttons = new QHBoxLayout;
+  buttons->addStretch(1);
+  buttons->addWidget(close);
+  auto* layout = new QVBoxLayout(&window);
+  layout->addWidget(pane, 1);
+  layout->addLayout(buttons);
+  return close;
 }
 
 }  // namespace tola

@@ -4,11 +4,17 @@
 
 #include "formats/RtfReader.h"
 
+class QPushButton;
 class QTextDocument;
+class QWidget;
 
 namespace tola {
 
 // Replaces the document's content. Line breaks inside a run stay in their paragraph.
 void FillDocument(QTextDocument& document, const StyledText& text);
+
+// Lays out a window that shows one document: the pane takes all the room, a default "Close"
+// button keeps to the lower right corner. Returns the button for the caller to connect.
+QPushButton* LayOutDocumentWindow(QWidget& window, QWidget* pane);
 
 }  // namespace tola
