@@ -52,6 +52,9 @@ enum class Word {
   AlignCentre,
   AlignRight,
   AlignJustify,
+  LeftIndent,
+  FirstLineIndent,
+  RightIndent,
   UnicodeSkip,
   Unicode,
   Red,
@@ -91,6 +94,9 @@ const std::unordered_map<std::string_view, WordEntry>& Words() {
       {"qc", {Word::AlignCentre}},
       {"qr", {Word::AlignRight}},
       {"qj", {Word::AlignJustify}},
+      {"li", {Word::LeftIndent}},
+      {"fi", {Word::FirstLineIndent}},
+      {"ri", {Word::RightIndent}},
       {"uc", {Word::UnicodeSkip}},
       {"u", {Word::Unicode}},
       {"red", {Word::Red}},
@@ -152,6 +158,9 @@ const std::unordered_map<std::string_view, WordEntry>& Words() {
   return words;
 }
 
+// An indent given in twips, kept within what a page can show (22 inches either way).
+int ClampIndent(int twips) { return std::clamp(twips, -kMaxRtfIndentTwips, kMaxRtfIndentTwips); }
+
 enum class Destination { Text, Colours, Skip };
 
 // What a group saves and its closing brace restores.
@@ -162,6 +171,7 @@ struct GroupState {
   int halfPoints = kDefaultRtfHalfPoints;
   int colourIndex = -1;  // none given: the pane's colour
   TextAlignment alignment = TextAlignment::Left;
+  ParagraphIndents indents;
   int unicodeSkip = 1;
   Destination destination = Destination::Text;
 };
@@ -329,6 +339,7 @@ class Reader {
         break;
       case Word::Pard:
         state.alignment = TextAlignment::Left;
+        state.indents = {};
         break;
       case Word::Plain:
         state.bold = state.italic = state.underline = false;
@@ -365,6 +376,15 @@ class Reader {
         break;
       case Word::AlignJustify:
         state.alignment = TextAlignment::Justify;
+        break;
+      case Word::LeftIndent:
+        state.indents.left = ClampIndent(parameter);
+        break;
+      case Word::FirstLineIndent:
+        state.indents.firstLine = ClampIndent(parameter);
+        break;
+      case Word::RightIndent:
+        state.indents.right = ClampIndent(parameter);
         break;
       case Word::UnicodeSkip:
         state.unicodeSkip = hasParameter ? std::max(parameter, 0) : 1;
@@ -463,6 +483,7 @@ class Reader {
       format.colour = m_colours[static_cast<std::size_t>(state.colourIndex)];
     StyledParagraph& paragraph = m_text.paragraphs.back();
     paragraph.alignment = state.alignment;
+    paragraph.indents = state.indents;
     if (paragraph.runs.empty() || !(paragraph.runs.back().format == format))
       paragraph.runs.push_back(StyledRun{{}, format});
     AppendUtf8(paragraph.runs.back().text, cp);
@@ -473,6 +494,7 @@ class Reader {
     if (state.destination != Destination::Text) return;
     FlushSurrogate();
     m_text.paragraphs.back().alignment = state.alignment;
+    m_text.paragraphs.back().indents = state.indents;
     m_text.paragraphs.emplace_back();
   }
 

@@ -7,7 +7,8 @@
 // What the model keeps and what it leaves out:
 // - Paragraph breaks (\par, \sect, \page, \row) end a paragraph; \line is a '\n' and \tab (also
 //   \cell) a '\t' inside the run text. Other control characters never reach the text.
-// - A paragraph takes the alignment in effect at its \par (or at its last text for the final one).
+// - A paragraph takes the alignment and indents in effect at its \par (or at its last text for the
+//   final one).
 // - A trailing empty paragraph (the usual "\par }" at the end of a file) is dropped, so an empty
 //   document has no paragraphs. Empty runs are never produced; neighbouring text of the same format
 //   shares one run.
@@ -61,8 +62,19 @@ struct StyledRun {
   CharFormat format;
 };
 
+// Paragraph indents in twips (1/1440 inch): from the left and right margins, and of the first line
+// against the rest (negative for a hanging indent, as bulleted lists have).
+inline constexpr int kMaxRtfIndentTwips = 31680;
+struct ParagraphIndents {
+  int left = 0;
+  int firstLine = 0;
+  int right = 0;
+  bool operator==(const ParagraphIndents&) const = default;
+};
+
 struct StyledParagraph {
   TextAlignment alignment = TextAlignment::Left;
+  ParagraphIndents indents;
   std::vector<StyledRun> runs;  // empty for an empty paragraph
 };
 

@@ -11,7 +11,8 @@ namespace {
 
 std::string Doc(const std::string& body) { return "{\\rtf1\\ansi " + body + "}"; }
 
-// One line per document: paragraphs split by '|', a non-left paragraph led by its alignment, every
+// One line per document: paragraphs split by '|', a non-left paragraph led by its alignment, an
+// indented one by [left,first,right] in twips, every
 // run led by its format in <>: b, i, u, s<half points> when not 12 pt, #rrggbb when coloured.
 std::string Render(const StyledText& text) {
   std::string out;
@@ -19,6 +20,8 @@ std::string Render(const StyledText& text) {
     if (&paragraph != &text.paragraphs.front()) out += '|';
     if (paragraph.alignment != TextAlignment::Left)
       out += "?CRJ"[static_cast<int>(paragraph.alignment)] + std::string(":");
+    if (const ParagraphIndents& in = paragraph.indents; !(in == ParagraphIndents{}))
+      out += FormatText("[%d,%d,%d]", in.left, in.firstLine, in.right);
     for (const StyledRun& run : paragraph.runs) {
       const CharFormat& f = run.format;
       out += '<';
@@ -123,6 +126,8 @@ TEST(RtfReader, ParagraphsAndAlignment) {
       {"alignment taken at \\par",
        Doc("\\qc a\\par\\pard b\\par\\qr c\\line d\\tab e\\par {\\qj f\\par}g"), "C:<>a|<>b|R:<>c\nd\te|J:<>f|R:<>g"},
       {"\\pard keeps the character format", Doc("\\b a\\par\\pard b"), "<b>a|<b>b"},
+      {"indents taken at \\par, reset by \\pard, bounded",
+       Doc("\\fi-240\\li240\\ri99 a\\par\\pard b\\par\\li99999999 c"), "[240,-240,99]<>a|<>b|[31680,0,0]<>c"},
       {"only one trailing empty paragraph dropped", Doc("a\\par\\par"), "<>a|"},
       {"backslash and line end is a paragraph", Doc("a\\\r\nb"), "<>a|<>b"},
       {"missing last braces keep the text", "{\\rtf1 a\\par {\\b b", "<>a|<b>b"},

@@ -298,15 +298,18 @@ TEST(RichText, ParagraphsAndRunsKeepTheirFormats) {
     TextAlignment alignment;
     Qt::Alignment expected;
     CharFormat format;
+    ParagraphIndents indents;  // twips; 15 to the pixel
   };
   const Row rows[] = {
-      {TextAlignment::Centre, Qt::AlignHCenter, CharFormat{true, false, false, 32, RgbColour{0, 51, 102}}},
-      {TextAlignment::Right, Qt::AlignRight, CharFormat{false, true, false, 20, std::nullopt}},
-      {TextAlignment::Justify, Qt::AlignJustify, CharFormat{false, false, true, 24, RgbColour{200, 0, 0}}},
-      {TextAlignment::Left, Qt::AlignLeft, CharFormat{}},
+      {TextAlignment::Centre, Qt::AlignHCenter, CharFormat{true, false, false, 32, RgbColour{0, 51, 102}}, {}},
+      {TextAlignment::Right, Qt::AlignRight, CharFormat{false, true, false, 20, std::nullopt}, {0, 0, 300}},
+      {TextAlignment::Justify, Qt::AlignJustify, CharFormat{false, false, true, 24, RgbColour{200, 0, 0}}, {}},
+      {TextAlignment::Left, Qt::AlignLeft, CharFormat{}, {720, -360, 0}},
   };
   StyledText text;
-  for (const Row& row : rows) text.paragraphs.push_back({row.alignment, {{"first\nsecond", row.format}}});
+  for (const Row& row : rows) {
+    text.paragraphs.push_back(StyledParagraph{row.alignment, row.indents, {{"first\nsecond", row.format}}});
+  }
   QTextDocument document;
   document.setPlainText(QStringLiteral("old text"));
   FillDocument(document, text);
@@ -317,6 +320,9 @@ TEST(RichText, ParagraphsAndRunsKeepTheirFormats) {
   for (const Row& row : rows) {
     SCOPED_TRACE(block.blockNumber());
     EXPECT_EQ(block.blockFormat().alignment() & Qt::AlignHorizontal_Mask, row.expected);
+    EXPECT_DOUBLE_EQ(block.blockFormat().leftMargin(), row.indents.left / 15.0);
+    EXPECT_DOUBLE_EQ(block.blockFormat().rightMargin(), row.indents.right / 15.0);
+    EXPECT_DOUBLE_EQ(block.blockFormat().textIndent(), row.indents.firstLine / 15.0);
     EXPECT_EQ(block.text(), QStringLiteral("first") + QChar(QChar::LineSeparator) + QStringLiteral("second"));
     const QTextCharFormat format = block.begin().fragment().charFormat();
     EXPECT_EQ(format.fontWeight() == QFont::Bold, row.format.bold);

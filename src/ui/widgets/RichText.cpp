@@ -1,5 +1,7 @@
 #include "ui/widgets/RichText.h"
 
+#include <algorithm>
+
 #include <QColor>
 #include <QFontMetricsF>
 #include <QHBoxLayout>
@@ -56,6 +58,14 @@ void FillDocument(QTextDocument& document, const StyledText& text) {
     QTextBlockFormat block;
     block.setAlignment(QtAlignment(paragraph.alignment));
     block.setBottomMargin(spacing);
+    // Twips to pixels at 96 dots per inch (1,440 twips to the inch).
+    block.setLeftMargin(std::max(paragraph.indents.left, 0) / 15.0);
+    block.setRightMargin(std::max(paragraph.indents.right, 0) / 15.0);
+    block.setTextIndent(paragraph.indents.firstLine / 15.0);
+    if (paragraph.indents.firstLine < 0) {
+      // A hanging indent ("bullet, tab, text"): the tab reaches the indent, as in the word processor.
+      block.setTabPositions({QTextOption::Tab(-paragraph.indents.firstLine / 15.0, QTextOption::LeftTab)});
+    }
     if (first) {
       cursor.setBlockFormat(block);
       first = false;
