@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,21 @@ inline bool WaitForStderr(ChildProcess& child, const std::string& text, int time
 
 class EndToEnd : public ::testing::Test {
  protected:
+  // After a failure, says whether each simulator was still running: a command that reported its
+  // port gone is right only if the simulator had ended, and later commands of a test may never
+  // touch the port again to show it.
+  void TearDown() override {
+    if (!HasFailure()) return;
+    for (std::size_t i = 0; i < m_simulators.size(); ++i) {
+      ChildProcess& sim = *m_simulators[i];
+      sim.Drain(100);
+      const int status = sim.Wait(0);  // one still running is stopped here and reads as -1
+      std::cerr << "Simulator " << i << (status == -1 ? " was still running" : " had ended with status " +
+                                                                               std::to_string(status))
+                << "; its standard error: \"" << sim.Stderr() << "\"\n";
+    }
+  }
+
   // Starts a simulator with `args` and returns its published port name ("" on failure).
   std::string StartSimulator(const std::vector<std::string>& args) {
     std::vector<std::string> argv{TOLA400_SIM_PATH};
