@@ -107,8 +107,12 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
       app.portLost,
       [this](std::uint32_t) {
         if (m_app->portLost.Get() == 0) return;
-        // After the running machine has been ended by the same loss, not inside that notice.
-        QTimer::singleShot(0, this, [this] { OnPortLost(); });
+        // After the running machine has been ended by the same loss, not inside that notice; and
+        // through the host, so that it waits like any core work while a box of the core is open.
+        QPointer<MainWindow> self(this);
+        m_app->GetHost().Post([self] {
+          if (self) self->OnPortLost();
+        });
       },
       ValueBinding::Initial::Quiet));
 
