@@ -9,32 +9,16 @@ tola="$build/src/cli/tola"
 gui="$build/src/ui/tola-utility"
 shots="$build/src/ui/tola-screenshots"
 
-runtime="$(mktemp -d /tmp/tola-demo-XXXXXX)"
-export XDG_RUNTIME_DIR="$runtime"
-chmod 700 "$runtime"
-sim_out="$runtime/sim.out"
-cleanup() {
-  [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
-  rm -rf "$runtime"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/sim-session.sh"
 
 echo "== Starting tola400-sim (an amplifier at 9600 bit/s, serial number 1234, revision 01.23)"
-"$sim" --speed 9600 --serial 1234 --revision 01.23 >"$sim_out" 2>&1 &
-sim_pid=$!
-for _ in $(seq 50); do
-  [ -s "$sim_out" ] && break
-  sleep 0.1
-done
-port="$(head -n 1 "$sim_out")"
-[ -n "$port" ] || { echo "the simulator did not start:"; cat "$sim_out"; exit 1; }
+start_simulator "$sim" --speed 9600 --serial 1234 --revision 01.23
 echo "== The simulator published port $port"
 
 # A settings file of the demo's own, so the user's settings are neither read nor changed; it
 # names the simulator's port, so the program connects as it starts.
 settings="$runtime/settings.reg"
-printf 'Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\Software\\Ostravel\\TOLA Utility]\r\n"Port"="%s"\r\n' \
-  "$port" >"$settings"
+write_settings "$settings" "\"Port\"=\"$port\""
 
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
   echo "== Starting tola-utility on $port; close its window to end the demo"
