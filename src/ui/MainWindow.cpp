@@ -210,7 +210,7 @@ void MainWindow::BuildSheet() {
         case kPagePort: page = new PortPage(app, m_options.listPorts); break;
         case kPageCommandTester: page = new CommandTesterPage(app); break;
         // The Firmware, Operate and Configuration pages come later; their tabs hold nothing yet.
-        default: page = new Page(app, StringQt(titles[tab])); break;
+        default: page = new Page(app); break;
       }
     }
     page->setObjectName(QStringLiteral("page%1").arg(tab));

@@ -21,7 +21,7 @@ using test::UiSetup;
 // A page that records what the main window hands it.
 class RecordingPage : public Page {
  public:
-  explicit RecordingPage(AppState& app) : Page(app, "recording") {}
+  explicit RecordingPage(AppState& app) : Page(app) {}
   void Activated() override { ++activations; }
   void Deactivated() override { ++deactivations; }
   void OnSerialEvent() override { ++serialEvents; }

@@ -28,7 +28,7 @@ constexpr int kMacroColumns = 4;
 }  // namespace
 
 CommandTesterPage::CommandTesterPage(AppState& app, QWidget* parent)
-    : Page(app, StringQt(kIdsTabCommandTester), parent) {
+    : Page(app, parent) {
   m_prompt = new QLabel(StringQt(kIdsCommandPrompt), this);
   m_command = new QLineEdit(this);
   m_command->setObjectName(QStringLiteral("commandBox"));

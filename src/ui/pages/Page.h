@@ -17,10 +17,7 @@ class Page : public QWidget {
   Q_OBJECT
 
  public:
-  Page(AppState& app, QString title, QWidget* parent = nullptr)
-      : QWidget(parent), m_app(app), m_title(std::move(title)) {}
-
-  const QString& Title() const { return m_title; }
+  explicit Page(AppState& app, QWidget* parent = nullptr) : QWidget(parent), m_app(app) {}
 
   // The tab was selected (the page is about to show) or left.
   virtual void Activated() {}
@@ -45,7 +42,6 @@ class Page : public QWidget {
 
  private:
   AppState& m_app;
-  QString m_title;
 };
 
 }  // namespace tola

@@ -56,7 +56,7 @@ QString Description(const PortInfo& info) {
 }  // namespace
 
 PortPage::PortPage(AppState& app, std::function<std::vector<PortInfo>()> listPorts, QWidget* parent)
-    : Page(app, StringQt(kIdsTabPort), parent), m_listPorts(std::move(listPorts)) {
+    : Page(app, parent), m_listPorts(std::move(listPorts)) {
   auto* label = new QLabel(StringQt(kIdsPortListLabel), this);
   m_portList = new QComboBox(this);
   m_portList->setObjectName(QStringLiteral("portList"));
