@@ -80,20 +80,13 @@ LicenceDialog::LicenceDialog(QWidget* parent) : QDialog(parent) {
   setWindowTitle(StringQt(kIdsLicenceCaption));
   setSizeGripEnabled(true);
 
-  m_pane = new QTextBrowser(this);
-  m_pane->setObjectName(QStringLiteral("licenceText"));
-  m_pane->setAccessibleName(StringQt(kIdsLicenceCaption));
-  m_pane->setLineWrapMode(QTextEdit::WidgetWidth);
-  m_pane->setOpenLinks(false);
-  const QFontMetrics metrics = fontMetrics();
-  m_pane->setMinimumSize(metrics.averageCharWidth() * 40, metrics.height() * 10);
+  m_pane = MakeDocumentPane(*this, QStringLiteral("licenceText"), StringQt(kIdsLicenceCaption));
 
   QFile file(kLicencePath);
   const QByteArray bytes = file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   const RtfReadResult read = ReadRtf(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
   if (read.Ok()) {
-    FillDocument(*m_pane->document(), read.text);
-    m_pane->moveCursor(QTextCursor::Start);
+    ShowDocument(*m_pane, read.text);
   } else {
     // The licence is built into the program, so this is a broken build; say what is wrong.
     m_pane->setPlainText(ToQt(read.error));

@@ -73,15 +73,8 @@ ReleaseNotesWindow::ReleaseNotesWindow(const StyledText& notes) : QWidget(nullpt
   setAttribute(Qt::WA_DeleteOnClose);
   setWindowTitle(StringQt(kIdsReleaseNotesCaption));
 
-  m_pane = new QTextBrowser(this);
-  m_pane->setObjectName(QStringLiteral("releaseNotesText"));
-  m_pane->setAccessibleName(StringQt(kIdsReleaseNotesCaption));
-  m_pane->setLineWrapMode(QTextEdit::WidgetWidth);
-  m_pane->setOpenLinks(false);
-  const QFontMetrics metrics = fontMetrics();
-  m_pane->setMinimumSize(metrics.averageCharWidth() * 40, metrics.height() * 10);
-  FillDocument(*m_pane->document(), notes);
-  m_pane->moveCursor(QTextCursor::Start);
+  m_pane = MakeDocumentPane(*this, QStringLiteral("releaseNotesText"), StringQt(kIdsReleaseNotesCaption));
+  ShowDocument(*m_pane, notes);
 
   QPushButton* close = LayOutDocumentWindow(*this, m_pane);
   connect(close, &QPushButton::clicked, this, &QWidget::close);

@@ -9,6 +9,7 @@
 #include <QTextBlockFormat>
 #include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTextBrowser>
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <QTextOption>
@@ -80,6 +81,22 @@ void FillDocument(QTextDocument& document, const StyledText& text) {
     }
   }
   cursor.endEditBlock();
+}
+
+QTextBrowser* MakeDocumentPane(QWidget& owner, const QString& objectName, const QString& name) {
+  auto* pane = new QTextBrowser(&owner);
+  pane->setObjectName(objectName);
+  pane->setAccessibleName(name);
+  pane->setLineWrapMode(QTextEdit::WidgetWidth);
+  pane->setOpenLinks(false);
+  const QFontMetrics metrics = owner.fontMetrics();
+  pane->setMinimumSize(metrics.averageCharWidth() * 40, metrics.height() * 10);
+  return pane;
+}
+
+void ShowDocument(QTextBrowser& pane, const StyledText& text) {
+  FillDocument(*pane.document(), text);
+  pane.moveCursor(QTextCursor::Start);
 }
 
 QPushButton* LayOutDocumentWindow(QWidget& window, QWidget* pane) {
