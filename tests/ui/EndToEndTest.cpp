@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
@@ -18,17 +17,14 @@
 #include "ui/MainWindow.h"
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
+#include "UiChecks.h"
 #include "UiHarness.h"
 
 namespace tola {
 namespace {
 
-bool SpinUntil(const std::function<bool()>& done, int limitMs = 15000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
+// Connecting finds the speed over a real line: more time than the default.
+bool SpinUntil(const std::function<bool()>& done, int limitMs = 15000) { return test::SpinUntil(done, limitMs); }
 
 class WindowEndToEnd : public ::testing::Test {
  protected:

@@ -2,7 +2,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -11,23 +10,13 @@
 #include <vector>
 
 #include "ui/QtHost.h"
+#include "UiChecks.h"
 
 namespace tola {
 namespace {
 
-// Spins Qt's event loop until `done` or two seconds have passed.
-bool SpinUntil(const std::function<bool()>& done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 2000) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  return done();
-}
-
-void SpinFor(int ms) {
-  QElapsedTimer clock;
-  clock.start();
-  while (clock.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 5);
-}
+using test::SpinFor;
+using test::SpinUntil;
 
 // The core's box that is open now, if any.
 QMessageBox* OpenCoreBox() {

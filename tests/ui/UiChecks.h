@@ -1,13 +1,29 @@
 #pragma once
-// Checks shared by the tests of every page and dialog.
+// Checks and event-loop helpers shared by the tests of every page and dialog.
 
 #include <gtest/gtest.h>
 
 #include <QAccessible>
 #include <QAccessibleInterface>
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QWidget>
 
+#include <functional>
+
 namespace tola::test {
+
+// Runs Qt's event loop in real time until `done` holds or `limitMs` have passed; returns `done()`.
+inline bool SpinUntil(const std::function<bool()>& done, int limitMs = 2000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < limitMs) QApplication::processEvents(QEventLoop::AllEvents, 5);
+  return done();
+}
+
+inline void SpinFor(int ms) {
+  SpinUntil([] { return false; }, ms);
+}
 
 // Every control the keyboard can reach has a name a screen reader can say: its caption, its
 // accessible name or the text of the label whose buddy it is.
