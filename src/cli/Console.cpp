@@ -85,8 +85,7 @@ Console::Console(const GlobalOptions& options) : m_options(options) {
   store->SetReadOnly(true);  // the command line reads the settings and never writes them
   m_app = std::make_unique<AppState>(m_host, std::move(port), std::move(store));
   m_app->SetLogSink(this);
-  const char* namedHive = std::getenv("TOLA_SETTINGS");
-  const bool hiveNamed = options.settingsFile || (namedHive != nullptr && namedHive[0] != '\0');
+  const bool hiveNamed = options.settingsFile || HivePathNamedByUser();
   if (const std::string problem = m_app->SettingsFileProblem(hiveNamed); !problem.empty()) {
     Error("Warning: " + problem);
   }

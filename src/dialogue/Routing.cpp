@@ -26,10 +26,6 @@ bool RouteTimer(AppState& app, unsigned timerId) {
   return true;
 }
 
-}  // namespace tola
-
-namespace tola {
-
 EventRouter::EventRouter(AppState& app) : m_app(app) {
   m_app.GetHost().SetTimerHandler([this](unsigned id) { OnTimer(id); });
   m_app.SetSerialEventHandler([this] { OnSerialEvent(); });

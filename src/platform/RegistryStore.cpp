@@ -801,9 +801,13 @@ std::vector<std::string> RegistryStore::EnumSubKeys(const std::string& keyPath) 
 
 // ---- free helpers -----------------------------------------------------------------------------
 
+bool HivePathNamedByUser() {
+  const char* named = std::getenv("TOLA_SETTINGS");
+  return named != nullptr && named[0] != '\0';
+}
+
 std::string DefaultHivePath() {
-  const char* overridePath = std::getenv("TOLA_SETTINGS");
-  if (overridePath != nullptr && overridePath[0] != '\0') return overridePath;
+  if (HivePathNamedByUser()) return std::getenv("TOLA_SETTINGS");
   const std::string config = ConfigFolder();
   if (config.empty()) return {};
   return JoinPath(JoinPath(config, "Ostravel"), "TOLA Utility.reg");

@@ -121,6 +121,8 @@ class RegistryStore {
 // TOLA_SETTINGS when set and not empty, else "<config folder>/Ostravel/TOLA Utility.reg"; empty
 // when there is no configuration folder.
 std::string DefaultHivePath();
+// True when TOLA_SETTINGS names the hive: a missing file is then worth a warning, not a first run.
+bool HivePathNamedByUser();
 
 // UTF-8 text as UTF-16LE bytes with the two-byte terminator. Bytes that are not UTF-8 become
 // U+FFFD.

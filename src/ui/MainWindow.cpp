@@ -72,8 +72,7 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
   m_app->LoadSettings();
   // A settings file that could not be read is worth a box: the operator would otherwise find the
   // port and folders forgotten without knowing why.
-  const bool namedByUser = !qEnvironmentVariableIsEmpty("TOLA_SETTINGS");
-  if (const std::string problem = m_app->SettingsFileProblem(namedByUser); !problem.empty()) {
+  if (const std::string problem = m_app->SettingsFileProblem(HivePathNamedByUser()); !problem.empty()) {
     SetStatusText(ToQt(problem));
     QTimer::singleShot(0, this, [this, problem] {
       ShowMessageBox(this, problem, LoadString(kIdsSettingsProblemCaption), BoxButtons::Ok, BoxIcon::Warning,
