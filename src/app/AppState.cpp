@@ -28,7 +28,7 @@ AppState::~AppState() {
 
 std::vector<PersistedValue*> AppState::PersistedValues() {
   return {&activePage, &advancedMode,           &commandCaptions, &commandTexts,
-          &configurationFolder, &firmwareFolder, &firmwareLoadRetryLimit, &loaderFlags,
+          &configurationFolder, &fileServer, &firmwareFolder, &firmwareLoadRetryLimit, &loaderFlags,
           &port,       &trace,                  &verboseLogging,  &operatePollInterval};
 }
 

@@ -73,6 +73,7 @@ enum : std::uint32_t {
   kIdTuneStatus = 33048,
   kIdPortLost = 33050,
   kIdDownloadWaiting = 33051,
+  kIdFileServer = 33052,
 };
 
 // Connection states.
@@ -83,6 +84,8 @@ enum : std::uint32_t { kDeviceNone = 0, kDeviceTola400 = 9 };
 inline constexpr std::uint16_t kRevisionUnknown = 0;
 inline constexpr std::uint16_t kRevisionLoading = 0xFFFE;
 inline constexpr std::uint16_t kSerialNumberUnknown = 0xFFFF;
+
+inline constexpr const char* kDefaultFileServer = "ftp.ostravel.com";
 
 struct FirmwareToSend {
   std::uint16_t revision = 0;
@@ -116,6 +119,8 @@ class AppState : public LogChannel, public SerialPortSink {
   PersistedTextList commandCaptions{kIdCommandCaption, "CommandCaption%u"};
   PersistedTextList commandTexts{kIdCommandText, "CommandText%u"};
   PersistedText configurationFolder{kIdConfigurationFolder, "ConfigurationFolder"};
+  // "HOST" or "HOST:PORT" of the maker's file server; empty means kDefaultFileServer.
+  PersistedText fileServer{kIdFileServer, "FileServer"};
   PersistedText firmwareFolder{kIdFirmwareFolder, "FirmwareFolder"};
   PersistedNumber firmwareLoadRetryLimit{kIdFirmwareLoadRetryLimit, "FirmwareLoadRetryLimit", 10, 5, 25};
   PersistedNumber loaderFlags{kIdLoaderFlags, "LoaderFlags", 0};
@@ -175,6 +180,8 @@ class AppState : public LogChannel, public SerialPortSink {
   NotifyingValueBase& ConnectionStateValue() { return m_connectionState; }
 
   // --- Settings.
+  // The file server to copy firmware from: the setting, else the maker's.
+  std::string FileServer() const { return fileServer.Get().empty() ? kDefaultFileServer : fileServer.Get(); }
   void LoadSettings();
   void SaveSettings();
   // The default folder `subFolder` under the per-user data folder's "Ostravel", created on the way;
