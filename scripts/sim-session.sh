@@ -1,6 +1,10 @@
 # Sourced by the demo and screenshot scripts: a private runtime folder (removed on exit) in which
 # tola400-sim publishes its port, and a settings file of the session's own.
 #   start_simulator SIM ARGS...   starts it in the background and sets $port, or exits
+#   start_file_server ROOT        serves ROOT on a loopback FTP server and sets $ftp_server, or
+#                                 leaves it empty when python3-pyftpdlib is missing
+#   firmware_folders              a local folder with revision 01.23 and a server tree with 01.24
+#                                 and release notes; sets $firmware and $server_root
 #   write_settings FILE LINES...  a settings hive holding the given value lines
 
 runtime="$(mktemp -d /tmp/tola-session-XXXXXX)"
@@ -8,6 +12,7 @@ chmod 700 "$runtime"
 export XDG_RUNTIME_DIR="$runtime"
 cleanup() {
   [ -n "${sim_pid:-}" ] && kill "$sim_pid" 2>/dev/null && wait "$sim_pid" 2>/dev/null
+  [ -n "${ftp_pid:-}" ] && kill "$ftp_pid" 2>/dev/null && wait "$ftp_pid" 2>/dev/null
   rm -rf "$runtime"
 }
 trap cleanup EXIT
@@ -22,6 +27,31 @@ start_simulator() {
   done
   port="$(head -n 1 "$out")"
   [ -n "$port" ] || { echo "the simulator did not start:"; cat "$out"; exit 1; }
+}
+
+scripts_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+
+start_file_server() {
+  ftp_server=""
+  python3 -c 'import pyftpdlib' 2>/dev/null || return 0
+  local port_file="$runtime/ftp.port"
+  python3 "$scripts_dir/loopback-ftp.py" --root "$1" --port 0 --port-file "$port_file" \
+    >"$runtime/ftp.out" 2>&1 &
+  ftp_pid=$!
+  for _ in $(seq 50); do
+    [ -s "$port_file" ] && break
+    sleep 0.1
+  done
+  [ -s "$port_file" ] && ftp_server="127.0.0.1:$(cat "$port_file")"
+}
+
+firmware_folders() {
+  firmware="$runtime/firmware"
+  server_root="$runtime/server"
+  mkdir -p "$firmware" "$server_root/TOLA/firmware"
+  python3 "$scripts_dir/sample-firmware.py" "$firmware/tola400fw0123.hex" --seed 1
+  python3 "$scripts_dir/sample-firmware.py" "$server_root/TOLA/firmware/tola400fw0124.hex" --seed 2
+  cp "$scripts_dir/../docs/sample-release-notes.rtf" "$server_root/TOLA/firmware/tola400fwnotes.rtf"
 }
 
 write_settings() {

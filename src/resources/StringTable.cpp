@@ -119,6 +119,7 @@ const std::map<StringId, const char*>& Table() {
       {kIdsCancel, "Cancel"},
       {kIdsHelp, "Help"},
       {kIdsMacroFieldName, "%s %u"},
+      {kIdsCopyLogName, "Copy log"},
   };
   return table;
 }

@@ -128,6 +128,8 @@ enum : StringId {
   kIdsCancel = 1088,
   kIdsHelp = 1089,
   kIdsMacroFieldName = 1090,           // "%s %u": a column heading and the row number
+  // The file-server copy window (1160-1169).
+  kIdsCopyLogName = 1160,              // the copy log's name for screen readers
 };
 
 // The text of a string number; empty when the table has no such number.

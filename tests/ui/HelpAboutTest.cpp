@@ -74,7 +74,8 @@ TEST_F(HelpFixture, ContentsAndTopicsOpenWithTheirAnchors) {
   SaveShot(help, "help-contents", help.sizeHint());
 
   // The topics the pages and the Edit Macros dialog ask for.
-  for (const char* topic : {"Port.htm", "CommandTester.htm", "CommandTester.htm#macroButtons", "Port.htm#linux"}) {
+  for (const char* topic : {"Port.htm", "Firmware.htm", "Firmware.htm#failed", "CommandTester.htm",
+                            "CommandTester.htm#macroButtons", "Port.htm#linux"}) {
     SCOPED_TRACE(topic);
     ASSERT_TRUE(help.ShowTopic(QString::fromLatin1(topic)));
     EXPECT_EQ(help.CurrentTopic(), QString::fromLatin1(topic));
