@@ -274,6 +274,7 @@ void FileServerCopy::CopyStep() {
       m_attempts = 0;
     } else if (++m_attempts > 2) {
       Report(FormatText(kUnableLine, name));
+      m_errorReported = true;
       m_attempts = 0;
     } else {
       --m_currentIndex;  // the same file again

@@ -56,7 +56,6 @@ std::vector<Token> Tokens(std::string_view line, std::size_t most) {
 // time or year) somewhere after the size, then the name to the end of the line. Some servers leave
 // out the group, so the date is looked for rather than counted to.
 bool ParseUnixLine(std::string_view line, std::vector<FtpEntry>& entries) {
-  if (line.rfind("total ", 0) == 0) return true;
   const std::vector<Token> tokens = Tokens(line, 9);
   if (tokens.empty() || tokens[0].text.size() != 10 ||
       std::string_view("-dlbcps").find(tokens[0].text[0]) == std::string_view::npos) {
@@ -102,6 +101,9 @@ void ParseMachineLine(std::string_view line, std::vector<FtpEntry>& entries) {
 
 bool ParseListing(std::string_view text, ListingForm form, std::vector<FtpEntry>& entries) {
   std::vector<FtpEntry> found;
+  // A line that does not read (the rest of a name holding a line break, say) is passed over; a
+  // listing of which no line reads is in some other layout.
+  bool anyRead = false, anyUnread = false;
   for (std::size_t at = 0; at < text.size();) {
     const std::size_t nl = std::min(text.find('\n', at), text.size());
     std::string_view line = text.substr(at, nl - at);
@@ -111,13 +113,15 @@ bool ParseListing(std::string_view text, ListingForm form, std::vector<FtpEntry>
     switch (form) {
       case ListingForm::Machine: ParseMachineLine(line, found); break;
       case ListingForm::Unix:
-        if (!ParseUnixLine(line, found)) return false;
+        if (line.rfind("total ", 0) == 0) break;
+        (ParseUnixLine(line, found) ? anyRead : anyUnread) = true;
         break;
       case ListingForm::NamesOnly:
         if (line != "." && line != "..") found.push_back({std::string(line), false});
         break;
     }
   }
+  if (anyUnread && !anyRead) return false;
   entries.insert(entries.end(), found.begin(), found.end());
   return true;
 }

@@ -17,8 +17,8 @@ enum class ListingForm {
   NamesOnly,  // NLST: one name a line, nothing known about it
 };
 
-// Appends the entries of `text` ("." and ".." left out). False when a LIST answer has lines in
-// some other layout, so that the caller can ask for names only.
+// Appends the entries of `text` ("." and ".." left out); lines that do not read are passed over.
+// False when no line of a LIST answer reads, so that the caller can ask for names only.
 bool ParseListing(std::string_view text, ListingForm form, std::vector<FtpEntry>& entries);
 
 // A name that can only mean a file directly inside the local folder: not empty, at most 255
