@@ -318,7 +318,13 @@ void CurlFtpSession::Work() {
   }
   ShutdownSockets();
   Abandon();
-  CloseConnections();
+  CURLM* multi = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    multi = m_multi;
+    m_multi = nullptr;
+  }
+  if (multi != nullptr) curl_multi_cleanup(multi);
   if (m_easy != nullptr) curl_easy_cleanup(m_easy);
   curl_slist_free_all(m_preQuote);
 }
