@@ -30,10 +30,12 @@ test: deps
 	  ctest --test-dir $(SANITIZE_DIR) $(CTEST_FLAGS)
 	bash fuzz/run-fuzz.sh build-fuzz 20
 
-# Each operation over a pseudo-terminal against the simulator, against the wire-time bound; then
-# the desktop program's start, log and idle figures.
+# Each operation over a pseudo-terminal against the simulator, against the wire-time bound; the
+# copy from the loopback file server against its one-second target; then the desktop program's
+# start, log and idle figures.
 bench: build
 	$(BUILD_DIR)/bench/tola-bench
+	$(BUILD_DIR)/bench/tola-copy-bench
 	$(BUILD_DIR)/bench/tola-ui-bench
 
 # Every page and dialog drawn against the simulator into docs/screenshots/.

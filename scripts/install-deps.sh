@@ -12,6 +12,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   binutils srecord
   xvfb xauth
+  python3-pyftpdlib
   fonts-liberation
 )
 

@@ -13,6 +13,7 @@
 #include "cli/Arguments.h"
 #include "cli/ConfigCommands.h"
 #include "cli/Console.h"
+#include "cli/CopyCommands.h"
 #include "cli/FileCommands.h"
 #include "cli/FirmwareCommands.h"
 #include "cli/OperateCommands.h"
@@ -41,6 +42,7 @@ Commands:
   monitor               poll the amplifier as the Operate page does, one line per cycle
   set ITEM [VALUE]      make one Operate page change (attenuator, antenna, mode, ...)
   load-firmware [FILE]  send firmware (default: the newest file of the firmware folder)
+  copy-firmware         copy new firmware and release notes from the maker's file server
 
 Global options (anywhere before a "--"; after it everything is an operand):
   --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
@@ -70,6 +72,7 @@ Exit status:
   5    the TOLA400 answers from its bootstrap loader, not its firmware (also a loader left in
        the middle of a download: `tola load-firmware` sends the firmware again)
   6    a device other than the TOLA400 answered
+  7    the file server could not be reached or refused the login (copy-firmware)
   130  cancelled with Ctrl+C
 )";
 
@@ -187,6 +190,7 @@ serial number and revisions, and how many MEM2 and MEM3 bytes a restore would wr
       {"monitor", kMonitorHelp, MonitorCommand},
       {"set", kSetHelp, SetCommand},
       {"load-firmware", kLoadFirmwareHelp, LoadFirmwareCommand},
+      {"copy-firmware", kCopyFirmwareHelp, CopyFirmwareCommand},
       {"save-config", kSaveConfigHelp, SaveConfigCommand},
       {"restore-config", kRestoreConfigHelp, RestoreConfigCommand},
       {"faults", kFaultsHelp, FaultsCommand},

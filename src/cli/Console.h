@@ -25,6 +25,7 @@ enum ExitStatus : int {
   kExitNoAnswer = 4,        // nothing answered within the time allowed
   kExitLoader = 5,          // the TOLA400 answered from its bootstrap loader, not its firmware
   kExitOtherDevice = 6,     // something other than a TOLA400 answered
+  kExitNoServer = 7,        // the file server could not be reached or refused the login
   kExitCancelled = 130,     // Ctrl+C
 };
 

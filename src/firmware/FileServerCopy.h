@@ -103,6 +103,38 @@ class FileServerCopy {
   unsigned m_filesNotCopied = 0;
   bool m_errorReported = false;
   // The implementation adds what it needs below.
+  void Report(const std::string& text);
+  void ReportVerbose(const std::string& text);
+  void Show(const std::string& text);
+  void Trace(const std::string& text);
+  void TraceRequestComplete(ResultCode result);
+  void SetBusy(bool busy);
+  bool StopIfCancelled(const char* operation);
+  void OnConnected(ResultCode result);
+  void Navigate();
+  void OnNavigated(ResultCode result);
+  void StartListing();
+  void OnListed(ResultCode result, const std::vector<FtpEntry>& entries);
+  void Decide();
+  void CopyStep();
+  void OnGot(ResultCode result);
+  bool Validate(const std::string& path, const std::string& shownPath);
+  bool Install(const std::string& target);
+  void RemoveTemporary();
+  void AllCopied();
+  void Finish(ResultCode code, const char* operation, bool forced);
+  void OnClosed();
+  void EndView(int result);
+
+  bool m_ran = false;
+  bool m_busy = false;
+  bool m_cancelled = false;
+  bool m_connected = false;
+  int m_currentIndex = -1;
+  unsigned m_attempts = 0;
+  unsigned m_copied = 0;
+  // The transfer's landing place until it has been checked and renamed; empty when none.
+  std::string m_temporaryPath;
 };
 
 }  // namespace tola

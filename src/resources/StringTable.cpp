@@ -104,6 +104,7 @@ const std::map<StringId, const char*>& Table() {
       {kIdsHelpBackTip, "Go back to the topic shown before (Alt+Left)"},
       {kIdsHelpForwardTip, "Go forward again (Alt+Right)"},
       {kIdsHelpContentsTip, "Show the table of contents"},
+      {kIdsFtpNameIgnored, "Listed name \"%s\" is not a plain file name; ignored"},
       {kIdsPortListLabel, "Choose Serial Port connected to TOLA400:"},
       {kIdsRefreshPortList, "Refresh Port List"},
       {kIdsTestCommunications, "Test Communications"},

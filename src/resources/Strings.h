@@ -111,6 +111,8 @@ enum : StringId {
   kIdsHelpBackTip = 1116,
   kIdsHelpForwardTip = 1117,
   kIdsHelpContentsTip = 1118,
+  // The copy from the maker's file server (1140-1159).
+  kIdsFtpNameIgnored = 1140,           // "Listed name \"%s\" is not a plain file name; ignored"
   // The Port page (1070-1079).
   kIdsPortListLabel = 1070,            // "Choose Serial Port connected to TOLA400:"
   kIdsRefreshPortList = 1071,          // "Refresh Port List"
