@@ -1,5 +1,5 @@
-// tola-utility: the desktop program. It takes no arguments of its own besides Qt's and the usual
-// --help and --version.
+// tola-utility: the desktop program. Besides Qt's own arguments and the usual --help and --version
+// it takes --server, the file server to copy firmware from.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -72,6 +72,13 @@ int main(int argc, char* argv[]) {
           .arg(tola::StringQt(tola::kIdsProgramDescription), tola::ToQt(tola::DefaultHivePath())));
   parser.addHelpOption();
   parser.addVersionOption();
+  const QCommandLineOption server(
+      QStringLiteral("server"),
+      QStringLiteral("The file server \"Copy New Files from Ostravel\" copies from, as HOST or HOST:PORT; "
+                     "remembered in the settings (default: %1).")
+          .arg(QString::fromLatin1(tola::kDefaultFileServer)),
+      QStringLiteral("HOST[:PORT]"));
+  parser.addOption(server);
   parser.process(application);
   if (!parser.positionalArguments().isEmpty()) {
     std::fprintf(stderr, "tola-utility: takes no arguments (\"%s\"); see --help\n",
@@ -83,6 +90,7 @@ int main(int argc, char* argv[]) {
   auto port = std::make_unique<tola::PosixSerialPort>(host);
   auto store = std::make_unique<tola::RegistryStore>(tola::DefaultHivePath());
   tola::MainWindow window(host, std::move(port), std::move(store));
+  if (parser.isSet(server)) window.App().fileServer.Change(tola::FromQt(parser.value(server).trimmed()));
   CloseOnTerminate(window);
   window.show();
 
