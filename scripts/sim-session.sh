@@ -33,9 +33,14 @@ scripts_dir="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
 
 start_file_server() {
   ftp_server=""
-  python3 -c 'import pyftpdlib' 2>/dev/null || return 0
+  # Debian's own python has the FTP library; one earlier on the PATH may not.
+  local python="" candidate
+  for candidate in /usr/bin/python3 python3; do
+    if "$candidate" -c 'import pyftpdlib' 2>/dev/null; then python="$candidate"; break; fi
+  done
+  [ -n "$python" ] || return 0
   local port_file="$runtime/ftp.port"
-  python3 "$scripts_dir/loopback-ftp.py" --root "$1" --port 0 --port-file "$port_file" \
+  "$python" "$scripts_dir/loopback-ftp.py" --root "$1" --port 0 --port-file "$port_file" \
     >"$runtime/ftp.out" 2>&1 &
   ftp_pid=$!
   for _ in $(seq 50); do
