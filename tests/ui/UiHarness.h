@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -51,6 +52,7 @@ class UiHarness {
     connected = setup.connected;
   }
   ~UiHarness() {
+    StopModalClock();
     window.reset();
     EXPECT_TRUE(host.AllBoxesShown()) << "a scripted message box never appeared";
   }
@@ -90,6 +92,25 @@ class UiHarness {
     return RunUntil([this] { return window->App().ConnectionState() != kConnectionNone; }, limitMs);
   }
 
+  // A modal dialog runs an event loop of its own: while the modal clock runs, every turn of
+  // whichever loop is running advances the virtual clock by 10 ms and then calls `onTick`.
+  void StartModalClock(std::function<void()> onTick = {}) {
+    modalTick = std::move(onTick);
+    if (!modalClock) {
+      modalClock = std::make_unique<QTimer>();
+      modalClock->setInterval(0);
+      QObject::connect(modalClock.get(), &QTimer::timeout, [this] {
+        host.AdvanceBy(10);
+        if (modalTick) modalTick();
+      });
+    }
+    modalClock->start();
+  }
+  void StopModalClock() {
+    if (modalClock) modalClock->stop();
+    modalTick = nullptr;
+  }
+
   std::string SavedSettings() const { return ReadWholeFile(hivePath); }
 
   VirtualHost host;
@@ -102,6 +123,8 @@ class UiHarness {
   std::function<Page*(int tab, AppState& app)> makePage;
   bool connected = true;
   std::unique_ptr<MainWindow> window;
+  std::unique_ptr<QTimer> modalClock;
+  std::function<void()> modalTick;
 };
 
 }  // namespace tola::test
