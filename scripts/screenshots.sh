@@ -9,7 +9,7 @@ shots="$build/src/ui/tola-screenshots"
 out="$root/docs/screenshots"
 
 source "$root/scripts/sim-session.sh"
-start_simulator "$sim" --speed 38400 --serial 1234 --revision 01.23
+start_simulator "$sim" --speed 38400 --serial 1234 --revision 01.23 --revision-after-load 01.24
 
 # A firmware folder with release notes, and settings that name both.
 firmware="$runtime/firmware"

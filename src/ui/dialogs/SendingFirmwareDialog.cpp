@@ -55,6 +55,8 @@ void SendingFirmwareDialog::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
   if (m_started) return;
   m_started = true;
+  // Escape and Enter reach the button at once; the log is a click or a Tab away.
+  m_button->setFocus();
   // From inside the dialog's own loop, so that a load that ends at once can still close it.
   QTimer::singleShot(0, this, [this] { m_controller.Show(); });
 }

@@ -10,14 +10,18 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <memory>
 
+#include "firmware/FirmwareFolder.h"
+#include "platform/FileSystem.h"
 #include "platform/RegistryStore.h"
 #include "serial/PosixSerialPort.h"
 #include "ui/MainWindow.h"
@@ -27,8 +31,11 @@
 #include "ui/dialogs/AboutDialog.h"
 #include "ui/dialogs/EditMacrosDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
+#include "ui/dialogs/SendingFirmwareDialog.h"
 #include "ui/help/HelpWindow.h"
+#include "ui/pages/FirmwarePage.h"
 #include "ui/pages/Page.h"
+#include "tests/support/FirmwareHex.h"
 
 namespace tola {
 namespace {
@@ -107,6 +114,14 @@ int Run(const QString& out, bool mainOnly) {
     return Save(window, out) ? 0 : 1;
   }
 
+  // A firmware file one revision above the amplifier's, so that the Firmware page has one to offer
+  // and the load can be drawn (the script's simulator reports it after the load).
+  const std::string folder = window.App().firmwareFolder.Get();
+  if (!folder.empty() && !ScanFirmwareFolder(folder).HasFirmware()) {
+    std::ofstream(JoinPath(folder, "tola400fw0124.hex"))
+        << test::WindowToIntelHex(test::MakeFirmwareWindow(0x4000, 7));
+  }
+
   const char* names[kPageCount] = {"port", "firmware", "operate", "configuration", "command-tester"};
   // The Command Tester with a conversation in its output.
   window.Sheet().setCurrentIndex(kPageCommandTester);
@@ -124,6 +139,28 @@ int Run(const QString& out, bool mainOnly) {
   window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
   Save(window, out + QStringLiteral("/main-port-larger.png"));
   window.resize(size);
+
+  // The load, drawn part-way, and the Firmware page with its lines afterwards.
+  window.Sheet().setCurrentIndex(kPageFirmware);
+  if (auto* firmware = qobject_cast<FirmwarePage*>(window.PageAt(kPageFirmware)); firmware->SendButton().isEnabled()) {
+    bool drawn = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* dialog = firmware->findChild<SendingFirmwareDialog*>();
+      if (drawn || dialog == nullptr || dialog->Progress().value() < dialog->Progress().maximum() * 2 / 5) return;
+      drawn = true;
+      Save(*dialog, out + QStringLiteral("/sending-firmware.png"));
+    });
+    watch.start();
+    firmware->SendButton().click();
+    watch.stop();
+    SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }, 15000);
+    Spin(500);
+    window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
+    Save(window, out + QStringLiteral("/main-firmware-larger.png"));
+    window.resize(size);
+  }
 
   {
     AboutDialog about(&window);
