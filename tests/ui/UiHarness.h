@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -93,14 +94,23 @@ class UiHarness {
   }
 
   // A modal dialog runs an event loop of its own: while the modal clock runs, every turn of
-  // whichever loop is running advances the virtual clock by 10 ms and then calls `onTick`.
-  void StartModalClock(std::function<void()> onTick = {}) {
+  // whichever loop is running advances the virtual clock by 10 ms and then calls `onTick`. A modal
+  // dialog still open after `limitMs` of virtual time fails the test and is ended, so that a dialog
+  // that never closes cannot hang the run.
+  void StartModalClock(std::function<void()> onTick = {}, std::uint32_t limitMs = 120000) {
     modalTick = std::move(onTick);
+    modalDeadline = host.TickCount() + limitMs;
     if (!modalClock) {
       modalClock = std::make_unique<QTimer>();
       modalClock->setInterval(0);
       QObject::connect(modalClock.get(), &QTimer::timeout, [this] {
         host.AdvanceBy(10);
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            modal != nullptr && static_cast<std::int32_t>(host.TickCount() - modalDeadline) > 0) {
+          ADD_FAILURE() << "modal dialog \"" << modal->windowTitle().toStdString() << "\" never closed";
+          modal->done(2);
+          return;
+        }
         if (modalTick) modalTick();
       });
     }
@@ -125,6 +135,7 @@ class UiHarness {
   std::unique_ptr<MainWindow> window;
   std::unique_ptr<QTimer> modalClock;
   std::function<void()> modalTick;
+  std::uint32_t modalDeadline = 0;
 };
 
 }  // namespace tola::test
