@@ -28,7 +28,7 @@ constexpr std::uint16_t kFileRevision = 124;
 class FirmwarePageTest : public ::testing::Test {
  protected:
   // The window on the Firmware page, its folder holding a firmware file (or nothing).
-  void Open(bool withFile, bool connected = true, bool poweredOff = false) {
+  void Open(bool withFile, bool connected = true, bool poweredOff = false, FirmwarePage::CopyFiles copyFiles = {}) {
     std::filesystem::create_directory(firmwareFolder);
     std::filesystem::create_directory(emptyFolder);
     if (withFile) {
@@ -39,6 +39,11 @@ class FirmwarePageTest : public ::testing::Test {
                       "\"FirmwareFolder\"=\"" + firmwareFolder + "\""};
     setup.connected = connected;
     setup.model.revisionAfterLoad = kFileRevision;
+    if (copyFiles) {
+      setup.makePage = [copyFiles](int tab, AppState& app) -> Page* {
+        return tab == kPageFirmware ? new FirmwarePage(app, copyFiles) : nullptr;
+      };
+    }
     ui = std::make_unique<UiHarness>(setup);
     if (poweredOff) ui->model->PowerOff();
     MainWindow& window = ui->Open();
@@ -235,6 +240,42 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(CloseCase{"DialogNo", false, BoxAnswer::No}, CloseCase{"DialogYes", false, BoxAnswer::Yes},
                       CloseCase{"MainWindowNo", true, BoxAnswer::No}, CloseCase{"MainWindowYes", true, BoxAnswer::Yes}),
     [](const auto& param) { return std::string(param.param.name); });
+
+struct RecheckCase {
+  const char* name;
+  QPushButton& (FirmwarePage::*button)() const;
+  bool copies;  // the copy dialog's hook runs, the folder is checked quietly and "Ready" follows
+};
+
+class FirmwareRecheck : public FirmwarePageTest, public ::testing::WithParamInterface<RecheckCase> {};
+
+TEST_P(FirmwareRecheck, TheButtonRescansTheFolderAndTestsThePortAgain) {
+  const RecheckCase& c = GetParam();
+  qsizetype before = 0;
+  auto addedLines = [&] { return page->Log().toPlainText().mid(before); };
+  const QString missingLine = "Firmware folder does not contain";
+  std::vector<std::string> copied;
+  Open(true, true, false, [&](const FirmwareChoice& choice) {
+    copied.push_back(choice.firmwareFile);
+    EXPECT_FALSE(addedLines().contains(missingLine)) << "the check before the copy is a quiet one";
+  });
+  ASSERT_TRUE(ui->RunUntil([&] { return App().ConnectionMachine()->IsIdle(); }));
+  std::filesystem::remove(firmwareFolder + "/tola400fw0124.hex");
+  before = page->Log().toPlainText().size();
+
+  (page->*c.button)().click();
+  EXPECT_EQ(page->AvailableLabel().text(), "Missing");
+  EXPECT_FALSE(page->SendButton().isEnabled());
+  EXPECT_FALSE(App().ConnectionMachine()->IsIdle());
+  EXPECT_EQ(copied, c.copies ? std::vector<std::string>{""} : std::vector<std::string>{});
+  EXPECT_TRUE(addedLines().contains(missingLine)) << addedLines().toStdString();
+  EXPECT_EQ(addedLines().contains(" Ready\n"), c.copies) << addedLines().toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, FirmwareRecheck,
+                         ::testing::Values(RecheckCase{"CheckRevisionNow", &FirmwarePage::CheckButton, false},
+                                           RecheckCase{"CopyNewFiles", &FirmwarePage::CopyButton, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 // With nothing answering, the operator is told to switch the amplifier off and on; the dialog
 // closes by itself once the loader answers, or on "Cancel".
