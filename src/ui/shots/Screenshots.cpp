@@ -142,7 +142,8 @@ int Run(const QString& out, bool mainOnly) {
 
   // The load, drawn part-way, and the Firmware page with its lines afterwards.
   window.Sheet().setCurrentIndex(kPageFirmware);
-  if (auto* firmware = qobject_cast<FirmwarePage*>(window.PageAt(kPageFirmware)); firmware->SendButton().isEnabled()) {
+  if (auto* firmware = qobject_cast<FirmwarePage*>(window.PageAt(kPageFirmware));
+      firmware != nullptr && firmware->SendButton().isEnabled()) {
     bool drawn = false;
     QTimer watch;
     watch.setInterval(20);
