@@ -1,10 +1,11 @@
 # Sourced by the demo and screenshot scripts: a private runtime folder (removed on exit) in which
 # tola400-sim publishes its port, and a settings file of the session's own.
 #   start_simulator SIM ARGS...   starts it in the background and sets $port, or exits
-#   start_file_server ROOT        serves ROOT on a loopback FTP server and sets $ftp_server, or
+#   start_file_server ROOT ARGS.. serves ROOT on a loopback FTP server and sets $ftp_server, or
 #                                 leaves it empty when python3-pyftpdlib is missing
-#   firmware_folders              a local folder with revision 01.23 and a server tree with 01.24
-#                                 and release notes; sets $firmware and $server_root
+#   firmware_folders [BYTES]      a local folder with revision 01.23 and a server tree with 01.24
+#                                 and release notes (images of BYTES, default a full one); sets
+#                                 $firmware and $server_root
 #   write_settings FILE LINES...  a settings hive holding the given value lines
 
 runtime="$(mktemp -d /tmp/tola-session-XXXXXX)"
@@ -40,7 +41,9 @@ start_file_server() {
   done
   [ -n "$python" ] || return 0
   local port_file="$runtime/ftp.port"
-  "$python" "$scripts_dir/loopback-ftp.py" --root "$1" --port 0 --port-file "$port_file" \
+  local root="$1"
+  shift
+  "$python" "$scripts_dir/loopback-ftp.py" --root "$root" --port 0 --port-file "$port_file" "$@" \
     >"$runtime/ftp.out" 2>&1 &
   ftp_pid=$!
   for _ in $(seq 50); do
@@ -54,8 +57,10 @@ firmware_folders() {
   firmware="$runtime/firmware"
   server_root="$runtime/server"
   mkdir -p "$firmware" "$server_root/TOLA/firmware"
-  python3 "$scripts_dir/sample-firmware.py" "$firmware/tola400fw0123.hex" --seed 1
-  python3 "$scripts_dir/sample-firmware.py" "$server_root/TOLA/firmware/tola400fw0124.hex" --seed 2
+  local length=()
+  [ -n "${1:-}" ] && length=(--length "$1")
+  python3 "$scripts_dir/sample-firmware.py" "$firmware/tola400fw0123.hex" --seed 1 "${length[@]}"
+  python3 "$scripts_dir/sample-firmware.py" "$server_root/TOLA/firmware/tola400fw0124.hex" --seed 2 "${length[@]}"
   cp "$scripts_dir/../docs/sample-release-notes.rtf" "$server_root/TOLA/firmware/tola400fwnotes.rtf"
 }
 

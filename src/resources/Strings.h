@@ -113,6 +113,26 @@ enum : StringId {
   kIdsHelpContentsTip = 1118,
   // The copy from the maker's file server (1140-1159).
   kIdsFtpNameIgnored = 1140,           // "Listed name \"%s\" is not a plain file name; ignored"
+  // The Firmware page and its load dialogs (1120-1139).
+  kIdsFolderLocationGroup = 1120,      // "Folder Location"
+  kIdsFirmwareFolderLabel = 1121,      // "Local folder for firmware files:"
+  kIdsDefaultFolder = 1122,            // "Default"
+  kIdsBrowseFolder = 1123,             // "Browse..."
+  kIdsCheckNewFilesGroup = 1124,       // "Check for New Files"
+  kIdsCheckRevisionNow = 1125,         // "Check Revision Now"
+  kIdsCopyNewFiles = 1126,             // "Copy New Files from Ostravel"
+  kIdsFirmwareRevisionGroup = 1127,    // "Firmware Revision"
+  kIdsInstalledIn = 1128,              // "Installed in TOLA400"
+  kIdsAvailable = 1129,                // "Available"
+  kIdsSendFirmware = 1130,             // "Send Firmware to TOLA400"
+  kIdsActivityLogGroup = 1131,         // "Activity Log"
+  kIdsTipDefaultFolder = 1132,
+  kIdsTipBrowseFolder = 1133,
+  kIdsTipCheckRevision = 1134,
+  kIdsTipCopyNewFiles = 1135,
+  kIdsTipSendFirmware = 1136,
+  kIdsSelectFirmwareFolder = 1137,     // "Select folder containing %s firmware file"
+  kIdsLoadProgressName = 1138,         // the load's progress bar, for screen readers
   // The Port page (1070-1079).
   kIdsPortListLabel = 1070,            // "Choose Serial Port connected to TOLA400:"
   kIdsRefreshPortList = 1071,          // "Refresh Port List"

@@ -40,8 +40,13 @@ void CloseOnTerminate(QWidget& window) {
     char drained = 0;
     [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[0], &drained, 1);
     notifier->setEnabled(false);
-    // quit() also ends a box's loop that is open at the time.
-    if (window.close()) QCoreApplication::quit();
+    // quit() also ends a box's loop that is open at the time. A firmware load asks first; when the
+    // operator keeps it running, the next signal asks again.
+    if (window.close()) {
+      QCoreApplication::quit();
+    } else {
+      notifier->setEnabled(true);
+    }
   });
   struct sigaction action {};
   action.sa_handler = OnTerminate;

@@ -23,9 +23,11 @@
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
 #include "ui/dialogs/AboutDialog.h"
+#include "ui/dialogs/FileServerCopyDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
 #include "ui/help/HelpWindow.h"
 #include "ui/pages/CommandTesterPage.h"
+#include "ui/pages/FirmwarePage.h"
 #include "ui/pages/Page.h"
 #include "ui/pages/PortPage.h"
 
@@ -207,8 +209,18 @@ void MainWindow::BuildSheet() {
     if (page == nullptr) {
       switch (tab) {
         case kPagePort: page = new PortPage(app, m_options.listPorts); break;
+        case kPageFirmware:
+          page = new FirmwarePage(app, [this](const FirmwareChoice& choice) {
+            FileServerCopyDialog(*m_app, choice, nullptr, this).Run();
+          });
+          connect(static_cast<FirmwarePage*>(page), &FirmwarePage::SendEnded, this,
+                  [this] {
+                    if (m_closeAfterSend) close();
+                  },
+                  Qt::QueuedConnection);
+          break;
         case kPageCommandTester: page = new CommandTesterPage(app); break;
-        // The Firmware, Operate and Configuration pages come later; their tabs hold nothing yet.
+        // The Operate and Configuration pages come later; their tabs hold nothing yet.
         default: page = new Page(app); break;
       }
     }
@@ -310,6 +322,13 @@ void MainWindow::FirstShow() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
+  // A firmware load is ended the way its own dialog ends it: asked first while it runs. The window
+  // closes once the operation has finished, not from inside it.
+  if (auto* firmware = qobject_cast<FirmwarePage*>(PageAt(kPageFirmware)); firmware && firmware->IsSending()) {
+    event->ignore();
+    if (firmware->EndSending()) m_closeAfterSend = true;
+    return;
+  }
   ShutDown();
   QMainWindow::closeEvent(event);
 }

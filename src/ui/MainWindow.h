@@ -102,6 +102,8 @@ class MainWindow : public QMainWindow, private LogSink {
   QSize m_minimumSize;
   bool m_shownOnce = false;
   bool m_shutDown = false;
+  // The operator agreed to end a firmware load by closing the window: it closes once the load has.
+  bool m_closeAfterSend = false;
   HelpWindow* m_help = nullptr;
   QPointer<ReleaseNotesWindow> m_releaseNotes;
   std::vector<std::unique_ptr<ValueBinding>> m_bindings;

@@ -2,21 +2,30 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
 
 #include "platform/RegistryStore.h"
 #include "serial/PosixSerialPort.h"
 #include "support/ChildProcess.h"
+#include "support/FirmwareHex.h"
 #include "support/TempFolder.h"
 #include "ui/MainWindow.h"
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
+#include "ui/dialogs/SendingFirmwareDialog.h"
+#include "ui/pages/FirmwarePage.h"
+#include "ui/widgets/ActivityLog.h"
 #include "UiChecks.h"
 #include "UiHarness.h"
 
@@ -108,6 +117,42 @@ TEST_F(WindowEndToEnd, AnAmplifierThatGoesAwayLeavesTheWindowSayingSo) {
   EXPECT_TRUE(SpinUntil([&] { return window.windowTitle().endsWith(ToQt(" on " + m_port + " closed")); }, 5000))
       << FromQt(window.windowTitle());
   EXPECT_TRUE(window.StatusText().startsWith(ToQt("Serial port " + m_port + " went away."))) << FromQt(window.StatusText());
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+TEST_F(WindowEndToEnd, TheFirmwarePageLoadsFirmwareAndTheDialogClosesOnceTheRevisionIsVerified) {
+  AnswerBoxes();
+  const std::string folder = m_runtime.path + "/firmware";
+  std::filesystem::create_directory(folder);
+  test::WriteWholeFile(folder + "/tola400fw0124.hex", test::WindowToIntelHex(test::MakeFirmwareWindow(0x1000, 3)));
+  MainWindow& window = Open({"--speed", "38400", "--revision-after-load", "01.24"},
+                            {"\"ActivePage\"=dword:00000001", "\"FirmwareFolder\"=\"" + folder + "\""});
+  auto* page = qobject_cast<FirmwarePage*>(window.PageAt(kPageFirmware));
+  ASSERT_NE(page, nullptr);
+  ASSERT_TRUE(SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }));
+  ASSERT_TRUE(page->SendButton().isEnabled());
+
+  // A load that never ends must not hang the test: its dialog is closed after a minute.
+  bool dialogSeen = false;
+  QTimer watch;
+  watch.setInterval(50);
+  QElapsedTimer clock;
+  clock.start();
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    auto* dialog = page->findChild<SendingFirmwareDialog*>();
+    if (dialog == nullptr) return;
+    dialogSeen = true;
+    if (clock.elapsed() > 60000) dialog->done(2);
+  });
+  watch.start();
+  page->SendButton().click();  // returns once the dialog has closed
+  watch.stop();
+
+  EXPECT_TRUE(dialogSeen);
+  EXPECT_LT(clock.elapsed(), 60000);
+  EXPECT_TRUE(SpinUntil([&] { return page->InstalledLabel().text() == "01.24"; })) << FromQt(page->InstalledLabel().text());
+  const QString log = page->Log().toPlainText();
+  EXPECT_TRUE(log.contains("TOLA400 firmware load is complete")) << FromQt(log);
   EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDialog>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <memory>
 #include <string>
@@ -51,6 +53,7 @@ class UiHarness {
     connected = setup.connected;
   }
   ~UiHarness() {
+    StopModalClock();
     window.reset();
     EXPECT_TRUE(host.AllBoxesShown()) << "a scripted message box never appeared";
   }
@@ -90,6 +93,34 @@ class UiHarness {
     return RunUntil([this] { return window->App().ConnectionState() != kConnectionNone; }, limitMs);
   }
 
+  // A modal dialog runs an event loop of its own: while the modal clock runs, every turn of
+  // whichever loop is running advances the virtual clock by 10 ms and then calls `onTick`. A modal
+  // dialog still open after `limitMs` of virtual time fails the test and is ended, so that a dialog
+  // that never closes cannot hang the run.
+  void StartModalClock(std::function<void()> onTick = {}, std::uint32_t limitMs = 120000) {
+    modalTick = std::move(onTick);
+    modalDeadline = host.TickCount() + limitMs;
+    if (!modalClock) {
+      modalClock = std::make_unique<QTimer>();
+      modalClock->setInterval(0);
+      QObject::connect(modalClock.get(), &QTimer::timeout, [this] {
+        host.AdvanceBy(10);
+        if (auto* modal = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            modal != nullptr && static_cast<std::int32_t>(host.TickCount() - modalDeadline) > 0) {
+          ADD_FAILURE() << "modal dialog \"" << modal->windowTitle().toStdString() << "\" never closed";
+          modal->done(2);
+          return;
+        }
+        if (modalTick) modalTick();
+      });
+    }
+    modalClock->start();
+  }
+  void StopModalClock() {
+    if (modalClock) modalClock->stop();
+    modalTick = nullptr;
+  }
+
   std::string SavedSettings() const { return ReadWholeFile(hivePath); }
 
   VirtualHost host;
@@ -102,6 +133,9 @@ class UiHarness {
   std::function<Page*(int tab, AppState& app)> makePage;
   bool connected = true;
   std::unique_ptr<MainWindow> window;
+  std::unique_ptr<QTimer> modalClock;
+  std::function<void()> modalTick;
+  std::uint32_t modalDeadline = 0;
 };
 
 }  // namespace tola::test

@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
@@ -26,8 +27,11 @@
 #include "ui/UiText.h"
 #include "ui/dialogs/AboutDialog.h"
 #include "ui/dialogs/EditMacrosDialog.h"
+#include "ui/dialogs/FileServerCopyDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
+#include "ui/dialogs/SendingFirmwareDialog.h"
 #include "ui/help/HelpWindow.h"
+#include "ui/pages/FirmwarePage.h"
 #include "ui/pages/Page.h"
 
 namespace tola {
@@ -125,6 +129,49 @@ int Run(const QString& out, bool mainOnly) {
   Save(window, out + QStringLiteral("/main-port-larger.png"));
   window.resize(size);
 
+  // The copy from the script's file server and then the load, each drawn part-way, and the
+  // Firmware page with its lines afterwards.
+  window.Sheet().setCurrentIndex(kPageFirmware);
+  auto* firmware = qobject_cast<FirmwarePage*>(window.PageAt(kPageFirmware));
+  // Clicks `button` (which runs a modal dialog) and draws the dialog once `ready` says so.
+  auto drawPartWay = [&](QPushButton& button, auto find, auto ready, const QString& file) {
+    bool drawn = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* dialog = find();
+      if (drawn || dialog == nullptr || !ready(*dialog)) return;
+      drawn = true;
+      Save(*dialog, out + file);
+    });
+    watch.start();
+    button.click();
+    watch.stop();
+  };
+  if (firmware != nullptr) {
+    drawPartWay(
+        firmware->CopyButton(), [&] { return window.findChild<FileServerCopyDialog*>(); },
+        [](FileServerCopyDialog& dialog) {
+          const QProgressBar& bar = dialog.TransferBar();
+          return bar.isVisible() && bar.maximum() > 0 && bar.value() >= bar.maximum() / 3;
+        },
+        QStringLiteral("/copy-files.png"));
+    Spin(300);
+  }
+  if (firmware != nullptr && firmware->SendButton().isEnabled()) {
+    drawPartWay(
+        firmware->SendButton(), [&] { return firmware->findChild<SendingFirmwareDialog*>(); },
+        [](SendingFirmwareDialog& dialog) {
+          return dialog.Progress().value() >= dialog.Progress().maximum() * 2 / 5;
+        },
+        QStringLiteral("/sending-firmware.png"));
+    SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }, 15000);
+    Spin(500);
+    window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
+    Save(window, out + QStringLiteral("/main-firmware-larger.png"));
+    window.resize(size);
+  }
+
   {
     AboutDialog about(&window);
     about.show();
@@ -133,7 +180,7 @@ int Run(const QString& out, bool mainOnly) {
     licence.show();
     Save(licence, out + QStringLiteral("/licence.png"));
   }
-  for (const char* topic : {"Contents", "Port.htm", "CommandTester.htm#macroButtons"}) {
+  for (const char* topic : {"Contents", "Port.htm", "Firmware.htm", "CommandTester.htm#macroButtons"}) {
     const QString name = QString::fromLatin1(topic);
     if (name == QLatin1String("Contents")) {
       window.Help().ShowContents();
