@@ -83,12 +83,12 @@ void FileServerCopyDialog::showEvent(QShowEvent* event) {
 }
 
 void FileServerCopyDialog::closeEvent(QCloseEvent* event) {
-  if (m_closing || m_copy->IsClosed()) {
-    QDialog::closeEvent(event);
+  // While the copy runs the close box does nothing; afterwards the copy decides the result.
+  if (!m_closing && !m_copy->IsClosed() && !m_copy->RequestClose()) {
+    event->ignore();
     return;
   }
-  event->ignore();
-  m_copy->RequestClose();
+  QDialog::closeEvent(event);
 }
 
 void FileServerCopyDialog::reject() {
