@@ -23,11 +23,17 @@ void QtHost::SetTimer(unsigned id, std::uint32_t ms) {
     QObject::connect(timer.get(), &QTimer::timeout, this, [this, id] { OnTimerFired(id); });
   }
   timer->start(static_cast<int>(ms));
+  // A period that ended while a box was open belongs to the old arming.
+  ForgetHeldExpiry(id);
 }
 
 void QtHost::KillTimer(unsigned id) {
   if (auto found = m_timers.find(id); found != m_timers.end()) found->second->stop();
   // A held expiry of a killed timer must not arrive later either.
+  ForgetHeldExpiry(id);
+}
+
+void QtHost::ForgetHeldExpiry(unsigned id) {
   if (m_heldTimerSet.erase(id) != 0) std::erase(m_heldTimers, id);
 }
 

@@ -57,6 +57,8 @@ class QtHost final : public QObject, public Host {
 
   QElapsedTimer m_clock;
   std::map<unsigned, std::unique_ptr<QTimer>> m_timers;
+  void ForgetHeldExpiry(unsigned id);
+
   QPointer<QWidget> m_boxOwner;
   int m_holdDepth = 0;
   std::deque<std::function<void()>> m_heldWork;

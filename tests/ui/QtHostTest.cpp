@@ -97,6 +97,29 @@ TEST(QtHostTest, WhileACoreBoxIsOpenTimersAndSerialEventsWaitUntilTheCallHasRetu
   EXPECT_FALSE(host.Holding());
 }
 
+TEST(QtHostTest, ATimerArmedAgainWhileItsExpiryWasHeldDoesNotGetTheStaleExpiry) {
+  QtHost host;
+  std::vector<unsigned> fired;
+  host.SetTimerHandler([&](unsigned id) { fired.push_back(id); });
+  host.SetTimer(4, 5);
+  QTimer closer;
+  closer.setInterval(5);
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    QMessageBox* box = OpenCoreBox();
+    if (box == nullptr) return;
+    // The held work (an answer, say) arms the timer anew before the held expiry would be delivered.
+    host.Post([&] { host.SetTimer(4, 60000); });
+    SpinFor(30);
+    closer.stop();
+    box->button(QMessageBox::Ok)->click();
+  });
+  closer.start();
+  host.MessageBox("text", "caption", BoxButtons::Ok, BoxIcon::Information);
+  SpinFor(50);
+  host.KillTimer(4);
+  EXPECT_TRUE(fired.empty()) << "timer " << fired.front() << " fired from its old arming";
+}
+
 TEST(QtHostTest, BoxesCarryTheirButtonsIconAndDefault) {
   struct Row {
     BoxButtons buttons;

@@ -7,6 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "ui/QtHost.h"
 #include "ui/UiText.h"
 #include "ui/widgets/ActivityLog.h"
 
@@ -61,7 +62,22 @@ void SendingFirmwareDialog::showEvent(QShowEvent* event) {
   QTimer::singleShot(0, this, [this] { m_controller.Show(); });
 }
 
-void SendingFirmwareDialog::reject() { m_controller.RequestClose(); }
+void SendingFirmwareDialog::reject() { RequestClose(); }
+
+bool SendingFirmwareDialog::RequestClose() {
+  if (!m_controller.IsRunning()) return m_controller.RequestClose();
+  if (m_asking) return false;
+  // Asked here rather than through the core, whose boxes hold timers and serial events until they
+  // close: the load must go on while the operator decides, or "No" would cost it a time-out.
+  m_asking = true;
+  const BoxAnswer answer = AnswerFromQt(ShowMessageBox(
+      this, SendingFirmwareController::kCloseQuestion, SendingFirmwareController::kCloseQuestionCaption,
+      BoxButtons::YesNo, BoxIcon::Warning, BoxAnswer::No, "closeQuestion"));
+  m_asking = false;
+  // The load may have ended (and the dialog closed) while the question was open.
+  if (answer == BoxAnswer::Yes && !m_controller.IsClosed()) m_controller.CloseConfirmed();
+  return m_controller.IsClosed();
+}
 
 void SendingFirmwareDialog::AppendLog(const std::string& text) { m_log->AppendLine(text); }
 

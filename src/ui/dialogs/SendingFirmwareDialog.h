@@ -23,8 +23,9 @@ class SendingFirmwareDialog : public QDialog, private SendingFirmwareView {
   // Runs the load modally; 1 when it and the revision check succeeded, 2 otherwise.
   int Run();
   // The close box, Escape, "Cancel" and the main window's close: while the load runs the operator
-  // is asked first. True when the dialog has closed.
-  bool RequestClose() { return m_controller.RequestClose(); }
+  // is asked first, and the load goes on while the question is open. True when the dialog has
+  // closed.
+  bool RequestClose();
   bool IsLoading() const { return m_controller.IsRunning(); }
 
   ActivityLog& Log() const { return *m_log; }
@@ -51,6 +52,7 @@ class SendingFirmwareDialog : public QDialog, private SendingFirmwareView {
   QProgressBar* m_progress = nullptr;
   QPushButton* m_button = nullptr;
   bool m_started = false;
+  bool m_asking = false;
 };
 
 }  // namespace tola
