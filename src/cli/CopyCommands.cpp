@@ -1,9 +1,6 @@
 #include "cli/CopyCommands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <optional>
 
@@ -43,15 +40,6 @@ or an error was reported on the way (also when the folder was not created); 2 wr
 namespace {
 
 constexpr const char* kClickCloseLine = "Click \"Close\" to close this window";
-
-std::string AbsoluteFolder(const std::string& path) {
-  if (path.empty() || path.front() == '/') return path;
-  char* cwd = ::getcwd(nullptr, 0);
-  if (cwd == nullptr) return path;
-  std::string absolute = JoinPath(cwd, path);
-  std::free(cwd);
-  return absolute;
-}
 
 // The dialog on a terminal. Its reported lines go both to its log and to the main window's; here
 // they are printed once, on standard error with the other log lines.
@@ -125,7 +113,7 @@ int CopyFirmwareCommand(const GlobalOptions& options, std::vector<std::string>& 
 int RunCopyFirmware(Console& console, const std::optional<std::string>& folder,
                     const std::optional<std::string>& server) {
   AppState& app = console.App();
-  if (folder) app.firmwareFolder.Set(AbsoluteFolder(*folder));
+  if (folder) app.firmwareFolder.Set(AbsolutePath(*folder));
   if (server) app.fileServer.Set(*server);
   const std::string localFolder = app.firmwareFolder.Get();
 

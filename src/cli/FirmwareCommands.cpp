@@ -61,15 +61,6 @@ std::string WithoutLineEnd(std::string text) {
   return text;
 }
 
-std::string AbsolutePath(const std::string& path) {
-  if (path.empty() || path.front() == '/') return path;
-  char* cwd = ::getcwd(nullptr, 0);
-  if (cwd == nullptr) return path;
-  std::string absolute = JoinPath(cwd, path);
-  std::free(cwd);
-  return absolute;
-}
-
 // The Firmware page and its two dialogs on a terminal. Lines the dialogs write go to their own log
 // and to the main window; here they are printed once, on standard error with the other log lines.
 class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {

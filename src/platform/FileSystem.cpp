@@ -227,6 +227,15 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+std::string AbsolutePath(const std::string& path) {
+  if (path.empty() || path.front() == '/') return path;
+  char* cwd = ::getcwd(nullptr, 0);
+  if (cwd == nullptr) return path;
+  std::string absolute = JoinPath(cwd, path);
+  std::free(cwd);
+  return absolute;
+}
+
 std::string RenameExtension(const std::string& path, const std::string& newExt) {
   const std::size_t slash = path.find_last_of('/');
   const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;

@@ -49,6 +49,8 @@ std::string JoinPath(const std::string& folder, const std::string& name);
 std::string FolderOf(const std::string& path);
 // The last component: "a/b.txt" -> "b.txt", "a/b/" -> "".
 std::string FileNameOf(const std::string& path);
+// A relative path joined to the current folder; an absolute or empty one as it is.
+std::string AbsolutePath(const std::string& path);
 // The extension of the last component (from its last ".", a leading "." of a hidden file does not
 // count) replaced by `newExt`, which may be given with or without its dot; an empty `newExt`
 // removes the extension.

@@ -1,7 +1,6 @@
 #include "ui/dialogs/FileServerCopyDialog.h"
 
 #include <QCloseEvent>
-#include <QFontMetrics>
 #include <QGridLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -11,6 +10,7 @@
 #include "app/AppState.h"
 #include "ui/UiText.h"
 #include "ui/widgets/ActivityLog.h"
+#include "ui/widgets/DialogUnits.h"
 
 namespace tola {
 
@@ -51,9 +51,7 @@ FileServerCopyDialog::FileServerCopyDialog(AppState& app, const FirmwareChoice& 
   grid->setRowStretch(0, 1);
   grid->setColumnStretch(1, 1);
 
-  // 384 by 169 dialog units to start with.
-  const QFontMetrics metrics(font());
-  resize(384 * metrics.averageCharWidth() / 4, 169 * metrics.height() / 8);
+  resize(DialogUnits(*this, 384, 169));
 
   connect(m_button, &QPushButton::clicked, this, [this] { m_copy->PressButton(); });
 
@@ -102,12 +100,8 @@ void FileServerCopyDialog::reject() {
 void FileServerCopyDialog::AppendLog(const std::string& text) { m_log->AppendLine(WithNewlines(text)); }
 
 void FileServerCopyDialog::SetBusy(bool busy) {
-  if (busy) {
-    setCursor(Qt::WaitCursor);
-    m_button->setCursor(Qt::ArrowCursor);
-  } else {
-    unsetCursor();
-    m_button->unsetCursor();
+  ShowBusy(*this, *m_button, busy);
+  if (!busy) {
     m_transferLabel->hide();
     m_bar->hide();
   }

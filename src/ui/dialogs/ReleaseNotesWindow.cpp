@@ -15,6 +15,7 @@
 #include "formats/RtfReader.h"
 #include "platform/FileSystem.h"
 #include "ui/UiText.h"
+#include "ui/widgets/DialogUnits.h"
 #include "ui/widgets/RichText.h"
 
 namespace tola {
@@ -89,11 +90,6 @@ void ReleaseNotesWindow::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-QSize ReleaseNotesWindow::sizeHint() const {
-  // 370 by 245 dialog units: a unit is a quarter of the average character width across and an
-  // eighth of the line height down.
-  const QFontMetrics metrics = fontMetrics();
-  return {metrics.averageCharWidth() * 370 / 4, metrics.height() * 245 / 8};
-}
+QSize ReleaseNotesWindow::sizeHint() const { return DialogUnits(*this, 370, 245); }
 
 }  // namespace tola

@@ -1,6 +1,5 @@
 #include "ui/dialogs/SendingFirmwareDialog.h"
 
-#include <QFontMetrics>
 #include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
@@ -10,6 +9,7 @@
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
 #include "ui/widgets/ActivityLog.h"
+#include "ui/widgets/DialogUnits.h"
 
 namespace tola {
 
@@ -40,9 +40,7 @@ SendingFirmwareDialog::SendingFirmwareDialog(AppState& app, QWidget* parent)
   buttonRow->addWidget(m_button);
   layout->addLayout(buttonRow);
 
-  // 429 by 169 dialog units to start with.
-  const QFontMetrics metrics(font());
-  resize(429 * metrics.averageCharWidth() / 4, 169 * metrics.height() / 8);
+  resize(DialogUnits(*this, 429, 169));
 }
 
 SendingFirmwareDialog::~SendingFirmwareDialog() = default;
@@ -91,16 +89,7 @@ void SendingFirmwareDialog::SetProgressPosition(std::uint32_t position) {
   m_progress->setValue(static_cast<int>(position));
 }
 
-void SendingFirmwareDialog::SetBusy(bool busy) {
-  if (busy) {
-    setCursor(Qt::WaitCursor);
-    // The one thing the operator may do meanwhile.
-    m_button->setCursor(Qt::ArrowCursor);
-  } else {
-    unsetCursor();
-    m_button->unsetCursor();
-  }
-}
+void SendingFirmwareDialog::SetBusy(bool busy) { ShowBusy(*this, *m_button, busy); }
 
 void SendingFirmwareDialog::SetButtonCaption(const std::string& caption) { m_button->setText(ToQt(caption)); }
 

@@ -3,11 +3,12 @@
 // left, hands it the serial events and timers that no machine took while it is selected, and the
 // log lines that belong to it.
 
-#include <QFontMetrics>
 #include <QString>
 #include <QWidget>
 
 #include <string>
+
+#include "ui/widgets/DialogUnits.h"
 
 namespace tola {
 
@@ -30,11 +31,10 @@ class Page : public QWidget {
   // The help topic F1 opens on this page ("Port.htm"); empty opens the table of contents.
   virtual QString HelpTopic() const { return {}; }
 
-  // Every tab is one page size, 326 by 227 dialog units (a quarter of the font's average character
-  // width, an eighth of its height); the sheet and the window's minimum follow from it.
+  // Every tab is one page size, 326 by 227 dialog units; the sheet and the window's minimum follow
+  // from it.
   QSize sizeHint() const override {
-    const QFontMetrics metrics(font());
-    return QSize(326 * metrics.averageCharWidth() / 4, 227 * metrics.height() / 8).expandedTo(QWidget::sizeHint());
+    return DialogUnits(*this, 326, 227).expandedTo(QWidget::sizeHint());
   }
 
  protected:
