@@ -40,6 +40,25 @@ QString MenuText(StringId id) { return StringQt(id).section(QLatin1Char('\t'), 0
 
 QString Prompt(StringId id) { return ToQt(FirstLine(LoadString(id))); }
 
+// The status line at the bar's width: a long line is cut at the bar's end and never widens the
+// window, and a new text changes nothing but the line itself.
+class StatusLineHolder : public QWidget {
+ public:
+  explicit StatusLineHolder(QWidget* parent) : QWidget(parent) { setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed); }
+  void SetLine(QLabel* line) { m_line = line; }
+  QSize sizeHint() const override { return {1, fontMetrics().height()}; }
+  QSize minimumSizeHint() const override { return sizeHint(); }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override {
+    QWidget::resizeEvent(event);
+    if (m_line != nullptr) m_line->setGeometry(rect());
+  }
+
+ private:
+  QLabel* m_line = nullptr;
+};
+
 // Rounded to the nearest whole pixel, as the window's minimum is computed from the sheet.
 int Percent(int value, int percent) { return (value * percent + 50) / 100; }
 
@@ -51,13 +70,15 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
   if (!m_options.listPorts) m_options.listPorts = [] { return DescribeSerialPorts(); };
   setWindowTitle(StringQt(kIdsProgramDescription));
 
-  m_statusLabel = new QLabel(this);
+  // Every log line changes the status text. A label in the bar's layout would have the bar and the
+  // window laid out again each time (milliseconds, several times a second during a firmware load),
+  // so it lives in a holder of one fixed height that gives it the bar's width.
+  auto* holder = new StatusLineHolder(this);
+  m_statusLabel = new QLabel(holder);
   m_statusLabel->setObjectName(QStringLiteral("statusText"));
   m_statusLabel->setTextFormat(Qt::PlainText);
-  // A long line must not widen the window; it is cut at the bar's end.
-  m_statusLabel->setMinimumWidth(1);
-  m_statusLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  statusBar()->addWidget(m_statusLabel, 1);
+  holder->SetLine(m_statusLabel);
+  statusBar()->addWidget(holder, 1);
   statusBar()->setSizeGripEnabled(true);
   SetStatusText(StringQt(kIdsReady));
 

@@ -87,6 +87,18 @@ TEST(MainWindowTest, LogLinesReachTheStatusBarAndOnlyTheSelectedFirmwarePage) {
   EXPECT_EQ(w.StatusText(), "on the Port page second line");
   EXPECT_TRUE(firmware->lines.empty());
 
+  // A long line is cut at the bar's end: the window keeps its width and the line stays in the bar.
+  w.show();
+  const QSize size = w.size();
+  w.App().LogLine(std::string(400, 'x'));
+  QApplication::processEvents();
+  EXPECT_EQ(w.size(), size);
+  const QLabel* line = w.findChild<QLabel*>("statusText");
+  ASSERT_NE(line, nullptr);
+  EXPECT_GT(line->width(), size.width() / 2);
+  EXPECT_LE(line->mapTo(&w, QPoint(line->width(), line->height())).x(), size.width());
+  EXPECT_GE(line->height(), line->fontMetrics().height());
+
   w.Sheet().setCurrentIndex(kPageFirmware);
   EXPECT_EQ(firmware->activations, 1);
   w.App().LogLine("on the Firmware page");
