@@ -457,8 +457,6 @@ void CurlFtpSession::OnDone(CURLcode code) {
       if (result == kErrorSuccess && m_announcedSize != 0 && m_received != m_announcedSize) {
         result = kConnectionAborted;
       }
-      // The copy is checked and renamed by the caller: it must be on the disk by then.
-      if (result == kErrorSuccess && ::fsync(request.fd) != 0) result = ResultFromErrno(errno);
       ::close(request.fd);
       request.fd = -1;
       break;

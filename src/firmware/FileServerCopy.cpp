@@ -1,16 +1,14 @@
 #include "firmware/FileServerCopy.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 
 #include "app/AppState.h"
 #include "app/ErrorText.h"
 #include "firmware/FtpProtocol.h"
 #include "formats/FirmwareImage.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "resources/Strings.h"
 
@@ -54,31 +52,6 @@ std::string Printable(const std::string& name) {
   return text;
 }
 
-bool IsHexFile(const std::string& path) {
-  const std::string extension = SplitFileName(FileNameOf(path)).extension;
-  return extension.size() == 4 && extension[0] == '.' && (extension[1] | 0x20) == 'h' &&
-         (extension[2] | 0x20) == 'e' && (extension[3] | 0x20) == 'x';
-}
-
-// A new, empty, hidden file of a name nobody else uses in `folder`, with the permissions the file it
-// replaces has (or an ordinary file's).
-ResultCode CreateTemporary(const std::string& folder, const std::string& target, std::string& path) {
-  std::string pattern = JoinPath(folder, ".tola-copy-XXXXXX");
-  const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd < 0) return ResultFromErrno(errno);
-  struct stat existing {};
-  if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    ::fchmod(fd, existing.st_mode & 0777);
-  } else {
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, 0666 & ~mask);
-  }
-  ::close(fd);
-  path = pattern;
-  return kErrorSuccess;
-}
-
 }  // namespace
 
 FileServerCopy::FileServerCopy(AppState& app, FileServerCopyView& view, std::unique_ptr<FtpSession> session,
@@ -93,7 +66,7 @@ FileServerCopy::~FileServerCopy() {
   // The session first: once it is cancelled nothing writes the temporary file any more.
   if (m_session) m_session->Cancel();
   m_session.reset();
-  RemoveTemporary();
+  m_transfer.reset();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -152,7 +125,7 @@ void FileServerCopy::PressButton() {
   if (m_state != State::Idle) {
     m_cancelled = true;
     m_session->Cancel();
-    RemoveTemporary();
+    m_transfer.reset();
     Finish(kErrorCancelled, "Cancel Button", false);
     return;
   }
@@ -266,18 +239,22 @@ void FileServerCopy::CopyStep() {
   if (m_currentIndex >= 0) {
     const std::string& name = m_fetchList[static_cast<std::size_t>(m_currentIndex)];
     const std::string target = JoinPath(m_localFolder, name);
-    if (Validate(m_temporaryPath, target)) {
+    const std::string temporary = m_transfer->TemporaryPath();
+    if (Validate(temporary, target)) {
       if (Install(target)) {
         Report(FormatText(kCopiedLine, name));
         ++m_copied;
       }
       m_attempts = 0;
-    } else if (++m_attempts > 2) {
-      Report(FormatText(kUnableLine, name));
-      m_errorReported = true;
-      m_attempts = 0;
     } else {
-      --m_currentIndex;  // the same file again
+      m_transfer.reset();
+      if (++m_attempts > 2) {
+        Report(FormatText(kUnableLine, name));
+        m_errorReported = true;
+        m_attempts = 0;
+      } else {
+        --m_currentIndex;  // the same file again
+      }
     }
   }
   ++m_currentIndex;
@@ -287,12 +264,13 @@ void FileServerCopy::CopyStep() {
   const std::string name = m_fetchList[static_cast<std::size_t>(m_currentIndex)];
   // Each transfer lands in a file of its own beside the target, which replaces the target only
   // once it has been checked: a transfer cut short never takes the place of a good file.
-  if (const ResultCode created = CreateTemporary(m_localFolder, JoinPath(m_localFolder, name), m_temporaryPath);
-      created != kErrorSuccess) {
+  m_transfer = std::make_unique<AtomicFile>();
+  if (const ResultCode created = m_transfer->Create(JoinPath(m_localFolder, name)); created != kErrorSuccess) {
+    m_transfer.reset();
     return Finish(created, "FtpGetFile", true);
   }
   m_session->Get(
-      name, m_temporaryPath,
+      name, m_transfer->TemporaryPath(),
       [this, name](std::uint64_t received, std::uint64_t total) { m_view.SetTransferProgress(name, received, total); },
       [this](ResultCode result) { OnGot(result); });
   Trace(FormatText(kStartedTrace, "FtpGetFile"));
@@ -302,12 +280,12 @@ void FileServerCopy::OnGot(ResultCode result) {
   TraceRequestComplete(result);
   Trace(FormatText(kGettingDoneTrace, result == kErrorSuccess ? 1u : 0u, result));
   if (result == kErrorSuccess) return CopyStep();
-  RemoveTemporary();
+  m_transfer.reset();
   Finish(result, "FtpGetFile", true);
 }
 
 bool FileServerCopy::Validate(const std::string& path, const std::string& shownPath) {
-  if (!IsHexFile(shownPath)) return true;
+  if (!IsHexFileName(FileNameOf(shownPath))) return true;
   FirmwareImage image;
   if (image.Scan(path)) {
     Trace(FormatText(kVerifiedTrace, shownPath));
@@ -324,34 +302,18 @@ bool FileServerCopy::Validate(const std::string& path, const std::string& shownP
     Report(FormatText(LoadString(kIdsCallFailed), "DeleteFile", path, failed, ErrorText(failed)));
     m_errorReported = true;
   }
-  if (path == m_temporaryPath) m_temporaryPath.clear();
   SetLastError(code);
   return false;
 }
 
 bool FileServerCopy::Install(const std::string& target) {
-  const std::string temporary = m_temporaryPath;
-  m_temporaryPath.clear();
-  if (::rename(temporary.c_str(), target.c_str()) != 0) {
-    const ResultCode failed = ResultFromErrno(errno);
-    ::unlink(temporary.c_str());
-    Report(FormatText(LoadString(kIdsCallFailed), "MoveFile", target, failed, ErrorText(failed)));
-    m_errorReported = true;
-    return false;
-  }
-  // The rename itself survives a crash only once the folder is on the disk.
-  const int folder = ::open(m_localFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (folder >= 0) {
-    ::fsync(folder);
-    ::close(folder);
-  }
-  return true;
-}
-
-void FileServerCopy::RemoveTemporary() {
-  if (m_temporaryPath.empty()) return;
-  ::unlink(m_temporaryPath.c_str());
-  m_temporaryPath.clear();
+  // Synced to the disk, renamed over the target, the folder synced: the new file survives a crash.
+  const ResultCode committed = m_transfer->Commit();
+  m_transfer.reset();
+  if (committed == kErrorSuccess) return true;
+  Report(FormatText(LoadString(kIdsCallFailed), "MoveFile", target, committed, ErrorText(committed)));
+  m_errorReported = true;
+  return false;
 }
 
 void FileServerCopy::AllCopied() {

@@ -22,6 +22,7 @@
 namespace tola {
 
 class AppState;
+class AtomicFile;
 
 class FileServerCopyView {
  public:
@@ -120,7 +121,6 @@ class FileServerCopy {
   void OnGot(ResultCode result);
   bool Validate(const std::string& path, const std::string& shownPath);
   bool Install(const std::string& target);
-  void RemoveTemporary();
   void AllCopied();
   void Finish(ResultCode code, const char* operation, bool forced);
   void OnClosed();
@@ -133,8 +133,8 @@ class FileServerCopy {
   int m_currentIndex = -1;
   unsigned m_attempts = 0;
   unsigned m_copied = 0;
-  // The transfer's landing place until it has been checked and renamed; empty when none.
-  std::string m_temporaryPath;
+  // The transfer's landing place beside its target until it has been checked and renamed.
+  std::unique_ptr<AtomicFile> m_transfer;
 };
 
 }  // namespace tola

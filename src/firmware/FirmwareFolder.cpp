@@ -10,6 +10,7 @@
 #include "app/AppState.h"
 #include "app/Format.h"
 #include "platform/FileSystem.h"
+#include "platform/Text.h"
 
 namespace tola {
 
@@ -19,16 +20,6 @@ constexpr std::string_view kFirmwarePrefix = "tola400fw";
 constexpr std::string_view kFirmwareExtension = ".hex";
 constexpr std::string_view kNotesTitle = "tola400fwnotes";
 constexpr std::string_view kNotesExtension = ".rtf";
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 bool StartsWithNoCase(std::string_view text, std::string_view start) {
   return text.size() >= start.size() && EqualNoCase(text.substr(0, start.size()), start);
@@ -71,6 +62,10 @@ FileNameParts SplitFileName(std::string_view name) {
 bool IsFirmwareFileName(std::string_view name) {
   const FileNameParts parts = SplitFileName(name);
   return EqualNoCase(parts.extension, kFirmwareExtension) && EqualNoCase(parts.prefix, kFirmwarePrefix);
+}
+
+bool IsHexFileName(std::string_view name) {
+  return EqualNoCase(SplitFileName(name).extension, kFirmwareExtension);
 }
 
 bool IsReleaseNotesFileName(std::string_view name) {

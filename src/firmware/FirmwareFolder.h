@@ -24,6 +24,8 @@ FileNameParts SplitFileName(std::string_view name);
 
 // ".hex" with the prefix "tola400fw", both without regard to case.
 bool IsFirmwareFileName(std::string_view name);
+// ".hex" without regard to case: a file the Intel HEX reader can check.
+bool IsHexFileName(std::string_view name);
 // ".rtf" with the title "tola400fwnotes", both without regard to case.
 bool IsReleaseNotesFileName(std::string_view name);
 
