@@ -87,7 +87,8 @@ bool SaveConfiguration(Link& wire, SavedConfiguration& saved) {
   identity.firmwareRevision = app.installedRevision.Get();
   identity.serialNumber = app.serialNumber.Get();
   saved.saved = WriteConfigurationFile(saved.path, app.GetHost().Now(), machine.Mem2Image(), machine.Mem3Image(),
-                                       identity, app) == 0;
+                                       identity)
+                    .Good();
   return saved.saved;
 }
 
@@ -95,7 +96,7 @@ bool RestoreConfiguration(Link& wire, const SavedConfiguration& saved) {
   if (!saved.saved) return false;
   AppState& app = wire.App();
   auto& machine = Install<ConfigRestoreMachine>(wire);
-  if (ReadConfigurationFile(saved.path, machine, app.serialNumber.Get(), false, app) != 0) return false;
+  if (!ReadConfigurationFile(saved.path, machine, app.serialNumber.Get()).Good()) return false;
   if (!machine.Start()) return false;
   RunUntilIdle(wire, machine, 600000);
   return machine.Result() == 0;

@@ -1,6 +1,6 @@
-// The configuration file reader over arbitrary bytes, with the serial-number safeguard in both
-// modes. Whatever it hands over must fit the line it came from, and a file it accepts must end on
-// a verified CRC line.
+// The configuration file reader over arbitrary bytes, with and without a serial number to compare.
+// Whatever it hands over must fit the line it came from, a file it accepts must end on a verified
+// CRC line, and every refusal comes with a text for the operator.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -13,22 +13,6 @@ namespace {
 void Require(bool condition) {
   if (!condition) __builtin_trap();
 }
-
-class QuietLog : public tola::LogChannel {
- public:
-  void LogLine(const std::string& text) override { m_lines += text.size() + 1; }
-  void LogVerbose(const std::string&) override {}
-  using LogChannel::MessageBox;
-  tola::BoxAnswer MessageBox(const std::string&, const std::string&, tola::BoxButtons buttons, tola::BoxIcon,
-                             tola::BoxAnswer) override {
-    ++m_boxes;
-    if (buttons != tola::BoxButtons::YesNo) return tola::BoxAnswer::Ok;
-    return m_boxes % 2 == 1 ? tola::BoxAnswer::Yes : tola::BoxAnswer::No;
-  }
-  using LogChannel::LogLine;
-  std::size_t m_lines = 0;
-  unsigned m_boxes = 0;
-};
 
 class CheckingSink : public tola::ConfigurationSink {
  public:
@@ -50,14 +34,15 @@ class CheckingSink : public tola::ConfigurationSink {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  for (const bool advanced : {false, true}) {
-    QuietLog log;
+  for (const std::uint16_t serial : {tola::kUnknownSerialNumber, std::uint16_t{123}}) {
     CheckingSink sink;
-    const tola::ResultCode r = tola::ReadConfigurationText(bytes, sink, 123, advanced, log);
+    const tola::ConfigurationReport report = tola::ReadConfigurationText(bytes, sink, serial);
+    const tola::ResultCode r = report.code;
     Require(r == 0 || r == tola::kConfigIncomplete || r == tola::kConfigCorrupt || r == tola::kConfigSerialMismatch);
-    if (r == tola::kConfigIncomplete || r == tola::kConfigCorrupt) Require(log.m_lines > 0);
-    if (r == 0) Require(bytes.find("CRC32") != std::string_view::npos);
-    if (r == tola::kConfigSerialMismatch) Require(log.m_boxes > 0);
+    if (r == tola::kConfigIncomplete || r == tola::kConfigCorrupt) Require(!report.text.empty() && !report.caption.empty());
+    if (r == 0 || report.serialMismatch) Require(bytes.find("CRC32") != std::string_view::npos);
+    Require(report.serialMismatch == (r == tola::kConfigSerialMismatch));
+    if (report.serialMismatch) Require(serial != tola::kUnknownSerialNumber && report.fileSerial != serial);
   }
   return 0;
 }

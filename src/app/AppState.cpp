@@ -235,11 +235,13 @@ bool AppState::ReplaceOperationMachine(std::unique_ptr<Dialogue> machine) {
   if (m_operationMachine && !m_operationMachine->IsIdle()) return false;
   DestroyOperationMachine();
   m_operationMachine = std::move(machine);
+  ++m_operationGeneration;
   return true;
 }
 
 void AppState::DestroyOperationMachine() {
   if (!m_operationMachine) return;
+  ++m_operationGeneration;
   std::shared_ptr<Dialogue> doomed(m_operationMachine.release());
   m_host.Post([doomed] {});
 }

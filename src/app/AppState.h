@@ -217,6 +217,9 @@ class AppState : public LogChannel, public SerialPortSink {
   // --- Dialogues.
   Dialogue* ConnectionMachine() { return m_connectionMachine.get(); }
   Dialogue* OperationMachine() { return m_operationMachine.get(); }
+  // Changes whenever the operation machine is replaced or destroyed: who installed a machine
+  // compares this, not the machine's address, which a later machine may reuse.
+  std::uint64_t OperationGeneration() const { return m_operationGeneration; }
   void SetConnectionMachine(std::unique_ptr<Dialogue> machine) { m_connectionMachine = std::move(machine); }
   // Destroys an idle present operation machine and installs `machine`. A running one is kept
   // (replacing it is outside the contract) and false returned.
@@ -258,6 +261,7 @@ class AppState : public LogChannel, public SerialPortSink {
   NotifyingValue<std::uint32_t> m_connectionState{kIdConnectionState, kConnectionNone};
   std::unique_ptr<Dialogue> m_connectionMachine;
   std::unique_ptr<Dialogue> m_operationMachine;
+  std::uint64_t m_operationGeneration = 0;
   std::function<void()> m_serialEventHandler;
   // A serial event is posted and not yet handled; set by the reader thread, cleared on this one.
   std::atomic<bool> m_serialEventPending{false};

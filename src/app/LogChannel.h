@@ -31,9 +31,12 @@ class LogChannel {
 
   // The text as a normal line, then an error box with that text and the caption string; returns
   // the box's answer.
-  BoxAnswer ReportErrorText(StringId caption, const std::string& text) {
+  BoxAnswer ReportErrorText(const std::string& caption, const std::string& text) {
     LogLine(text);
-    return MessageBox(text, LoadString(caption), BoxButtons::Ok, BoxIcon::Error);
+    return MessageBox(text, caption, BoxButtons::Ok, BoxIcon::Error);
+  }
+  BoxAnswer ReportErrorText(StringId caption, const std::string& text) {
+    return ReportErrorText(LoadString(caption), text);
   }
 
   // An error box with the text of `code` and the caption string; nothing is logged.

@@ -217,7 +217,8 @@ int RunSaveConfig(Console& console, const std::optional<std::string>& file, std:
 int RunRestoreConfig(Console& console, const std::string& file, bool advanced, std::uint32_t timeoutSeconds) {
   AppState& app = console.App();
   // All but the serial-number comparison is checked before the amplifier is contacted.
-  if (const ResultCode check = CheckConfigurationFile(file, app); check != kErrorSuccess) {
+  if (const ResultCode check = JudgeConfigurationFile(CheckConfigurationFile(file), false, app);
+      check != kErrorSuccess) {
     console.Error("Configuration not restored: " + DescribeCode(check));
     return kExitFailed;
   }

@@ -4,6 +4,7 @@
 
 #include "formats/ConfigurationFile.h"
 #include "formats/FirmwareImage.h"
+#include "operations/ConfigRestoreController.h"
 
 namespace tola::cli {
 
@@ -16,10 +17,10 @@ int RunHexCheck(const std::string& path) {
 }
 
 int RunConfigCheck(Console& console, const std::string& path, std::optional<std::uint16_t> serial) {
-  ResultCode result = 0;
   AppState& app = console.App();
-  const std::string summary = DescribeConfigurationFile(path, serial.value_or(kSerialNumberUnknown),
-                                                        app.advancedMode.Get() != 0, app, result);
+  ConfigurationReport report;
+  const std::string summary = DescribeConfigurationFile(path, serial.value_or(kSerialNumberUnknown), report);
+  const ResultCode result = JudgeConfigurationFile(report, app.advancedMode.Get() != 0, app);
   // A bad file's summary says what is wrong with it: an error, not data.
   std::ostream& out = result == 0 ? std::cout : std::cerr;
   out << summary;

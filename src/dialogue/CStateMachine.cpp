@@ -97,7 +97,10 @@ void CStateMachine::OnPortLost() {
   m_current->Fail(kErrorDeviceNotConnected);
 }
 
-void CStateMachine::NotifyCompletion() { m_owner.dialogueFinished.Notify(m_result); }
+void CStateMachine::NotifyCompletion(ResultCode result) {
+  ++m_completions;
+  m_owner.dialogueFinished.Notify(result);
+}
 
 void CStateMachine::PublishConnectionState() {
   if (HasFailed() && m_result != kUnexpectedDevice) m_connectionState = kConnectionNone;

@@ -110,10 +110,14 @@ class CStateMachine : public Dialogue {
 
   // The final state's Execute: each machine's completion action.
   virtual void Complete() {}
+  // How many times this machine has reported its end: tells its own completion notice from
+  // another machine's.
+  std::uint32_t Completions() const { return m_completions; }
 
  protected:
   // The two recurring completion actions.
-  void NotifyCompletion();
+  void NotifyCompletion() { NotifyCompletion(m_result); }
+  void NotifyCompletion(ResultCode result);
   void PublishConnectionState();
 
   AppState& m_owner;
@@ -126,6 +130,7 @@ class CStateMachine : public Dialogue {
   std::string m_terminators;
   FinalState m_final;
   ResultCode m_result = 0;
+  std::uint32_t m_completions = 0;
   std::uint32_t m_sendTime = 0;
   CState* m_current;
   std::uint32_t m_savedSpeed = 0;

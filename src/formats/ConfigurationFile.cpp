@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdint>
 #include <limits>
+#include <optional>
 
 #include "app/ErrorText.h"
 #include "app/Format.h"
@@ -51,16 +52,6 @@ constexpr const char kUnparsableLine[] = "Unable to parse line \"%s\"";
 constexpr const char kUnparsableSerialLine[] =
     "Unable to parse %s line \"%s\", Serial Number verification skipped";
 
-constexpr const char kSerialMismatchCaption[] = "Serial Number Mismatch";
-constexpr const char kSerialMismatchRefused[] =
-    "The Serial Number within the restore file\ndoes not match the Serial Number of your "
-    "TOLA400.\n\nRestore cannot continue.";
-constexpr const char kSerialMismatchQuestion[] =
-    "The Serial Number within the restore file\ndoes not match the Serial Number of your "
-    "TOLA400.\n\nYou really shouldn't restore this amplifier from this file.\nIt very probably "
-    "won't help.\n\nIf you continue anyway, all calibration and\nconfiguration steps may need to be "
-    "redone,\nincluding those normally done only at the factory.\n\nPress No to abandon "
-    "restore.\nPress Yes to continue anyway.";
 
 constexpr std::size_t kMem2LineBytes = 0x20;
 constexpr std::size_t kMem3LineBytes = 0x40;
@@ -183,32 +174,18 @@ bool ParseCrcLine(std::string_view line, std::uint32_t& value) {
   return true;
 }
 
-void ReportFileError(LogChannel& log, const char* caption, const char* call, const std::string& path,
-                     ResultCode code) {
-  const std::string text = FormatText(LoadString(kIdsCallFailed), call, path, code, ErrorText(code));
-  log.LogLine(text);
-  log.MessageBox(text, caption, BoxButtons::Ok, BoxIcon::Error);
+ConfigurationReport FileFault(const char* caption, const char* call, const std::string& path, ResultCode code) {
+  return {code, caption, FormatText(LoadString(kIdsCallFailed), call, path, code, ErrorText(code))};
 }
 
-ResultCode ReportContentError(LogChannel& log, const std::string& text, ResultCode code) {
-  log.ReportErrorText(kIdsRestoreConfigurationError, text);
-  return code;
+ConfigurationReport ContentFault(const std::string& text, ResultCode code) {
+  return {code, LoadString(kIdsRestoreConfigurationError), text};
 }
 
-// True to go on reading: the numbers match, or the operator chose to restore anyway.
-bool SerialNumberAccepted(LogChannel& log, bool advancedMode) {
-  if (!advancedMode) {
-    log.MessageBox(kSerialMismatchRefused, kSerialMismatchCaption, BoxButtons::Ok, BoxIcon::Error);
-    return false;
-  }
-  return log.MessageBox(kSerialMismatchQuestion, kSerialMismatchCaption, BoxButtons::YesNo,
-                        BoxIcon::Warning) == BoxAnswer::Yes;
-}
-
-ResultCode OpenForReading(const std::string& path, MappedFile& file, LogChannel& log) {
+ConfigurationReport OpenForReading(const std::string& path, MappedFile& file) {
   const ResultCode opened = file.Open(path);
-  if (opened != kErrorSuccess) ReportFileError(log, kReadErrorCaption, file.FailedCall(), path, opened);
-  return opened;
+  if (opened != kErrorSuccess) return FileFault(kReadErrorCaption, file.FailedCall(), path, opened);
+  return {};
 }
 
 // Calls `fn` with each complete line (up to its LF, CR bytes dropped); bytes after the last LF are
@@ -283,39 +260,36 @@ std::vector<std::string> ConfigurationFileLines(const LocalTime& t, const Config
   return lines;
 }
 
-ResultCode WriteConfigurationFile(const std::string& path, const LocalTime& saveTime,
-                                  std::span<const std::uint8_t, kMem2Size> mem2,
-                                  std::span<const std::uint8_t, kMem3Size> mem3,
-                                  const ConfigurationIdentity& identity, LogChannel& log,
-                                  const AtomicFile::WriteFn& writeFn) {
+ConfigurationReport WriteConfigurationFile(const std::string& path, const LocalTime& saveTime,
+                                           std::span<const std::uint8_t, kMem2Size> mem2,
+                                           std::span<const std::uint8_t, kMem3Size> mem3,
+                                           const ConfigurationIdentity& identity,
+                                           const AtomicFile::WriteFn& writeFn) {
   // The lines go to a temporary file renamed over `path` only when complete, so an earlier backup
   // of the same name survives any failure.
   AtomicFile file;
   if (writeFn) file.SetWriteFn(writeFn);
   ResultCode r = file.Create(path);
-  if (r != kErrorSuccess) {
-    ReportFileError(log, kWriteErrorCaption, "CreateFile", path, r);
-    return r;
-  }
+  if (r != kErrorSuccess) return FileFault(kWriteErrorCaption, "CreateFile", path, r);
   for (std::string& line : ConfigurationFileLines(saveTime, identity, mem2, mem3)) {
     line += "\r\n";
     r = file.Write(line);
     if (r != kErrorSuccess) {
       file.Abandon();
-      ReportFileError(log, kWriteErrorCaption, "WriteFile", path, r);
-      return r;
+      return FileFault(kWriteErrorCaption, "WriteFile", path, r);
     }
   }
   r = file.Commit();
-  if (r != kErrorSuccess) ReportFileError(log, kWriteErrorCaption, "CloseHandle", path, r);
-  return r;
+  if (r != kErrorSuccess) return FileFault(kWriteErrorCaption, "CloseHandle", path, r);
+  return {};
 }
 
-ResultCode ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink,
-                                 std::uint16_t amplifierSerial, bool advancedMode, LogChannel& log) {
+ConfigurationReport ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink,
+                                          std::uint16_t amplifierSerial) {
   std::uint32_t crc = 0;
   bool incomplete = true;
-  ResultCode result = kErrorSuccess;
+  ConfigurationReport report;
+  std::optional<std::uint16_t> mismatch;
 
   ForEachLine(bytes, [&](std::string_view line) {
     const bool isCrcLine = line.starts_with(kCrcKey);
@@ -324,61 +298,55 @@ ResultCode ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink
     if (isCrcLine) {
       std::uint32_t stored = 0;
       if (!ParseCrcLine(line, stored) || stored + crc != 0xFFFFFFFFU) {
-        result = ReportContentError(log, kAlteredMessage, kConfigCorrupt);
+        report = ContentFault(kAlteredMessage, kConfigCorrupt);
         return false;
       }
       incomplete = false;
     } else if (line.starts_with(kMem2Key) || line.starts_with(kMem3Key)) {
       const bool parsed = line.starts_with(kMem2Key) ? ParseMem2Line(line, sink) : ParseMem3Line(line, sink);
       if (!parsed) {
-        result = ReportContentError(log, FormatText(kUnparsableLine, line), kConfigCorrupt);
+        report = ContentFault(FormatText(kUnparsableLine, line), kConfigCorrupt);
         return false;
       }
       incomplete = true;
     } else if (line.starts_with(kSerialNumberKey)) {
       const std::string_view rest = line.substr(kSerialNumberKey.size());
-      if (!rest.starts_with(" = ")) {
-        result = ReportContentError(log, FormatText(kUnparsableSerialLine, kSerialNumberKey, line),
-                                    kConfigCorrupt);
-        return false;
-      }
       // A number that does not fit in 16 bits is refused rather than cut to one that might match.
-      const std::int32_t number = ParseDecimal(rest.substr(3));
+      const std::int32_t number = rest.starts_with(" = ") ? ParseDecimal(rest.substr(3)) : -1;
       if (number < 0 || number > 0xFFFF) {
-        result = ReportContentError(log, FormatText(kUnparsableSerialLine, kSerialNumberKey, line),
-                                    kConfigCorrupt);
+        report = ContentFault(FormatText(kUnparsableSerialLine, kSerialNumberKey, line), kConfigCorrupt);
         return false;
       }
       const auto fileSerial = static_cast<std::uint16_t>(number);
-      if (amplifierSerial != kUnknownSerialNumber && fileSerial != amplifierSerial &&
-          !SerialNumberAccepted(log, advancedMode)) {
-        result = kConfigSerialMismatch;
-        return false;
-      }
+      if (amplifierSerial != kUnknownSerialNumber && fileSerial != amplifierSerial) mismatch = fileSerial;
     }
     return true;
   });
 
-  if (result != kErrorSuccess) return result;
-  if (incomplete) return ReportContentError(log, kIncompleteMessage, kConfigIncomplete);
-  return kErrorSuccess;
+  if (!report.Good()) return report;
+  if (incomplete) return ContentFault(kIncompleteMessage, kConfigIncomplete);
+  if (mismatch) {
+    report.code = kConfigSerialMismatch;
+    report.serialMismatch = true;
+    report.fileSerial = *mismatch;
+  }
+  return report;
 }
 
-ResultCode ReadConfigurationFile(const std::string& path, ConfigurationSink& sink,
-                                 std::uint16_t amplifierSerial, bool advancedMode, LogChannel& log) {
+ConfigurationReport ReadConfigurationFile(const std::string& path, ConfigurationSink& sink,
+                                          std::uint16_t amplifierSerial) {
   MappedFile file;
-  const ResultCode opened = OpenForReading(path, file, log);
-  if (opened != kErrorSuccess) return opened;
-  return ReadConfigurationText(file.Text(), sink, amplifierSerial, advancedMode, log);
+  if (ConfigurationReport opened = OpenForReading(path, file); !opened.Good()) return opened;
+  return ReadConfigurationText(file.Text(), sink, amplifierSerial);
 }
 
-ResultCode CheckConfigurationFile(const std::string& path, LogChannel& log) {
+ConfigurationReport CheckConfigurationFile(const std::string& path) {
   class Discard : public ConfigurationSink {
    public:
     void AddMem2Byte(std::uint32_t, std::uint8_t, std::uint8_t) override {}
     void AddMem3Block(std::uint16_t, unsigned, const std::uint8_t*) override {}
   } sink;
-  return ReadConfigurationFile(path, sink, kUnknownSerialNumber, false, log);
+  return ReadConfigurationFile(path, sink, kUnknownSerialNumber);
 }
 
 namespace {
@@ -406,12 +374,12 @@ class CountingSink : public ConfigurationSink {
 }  // namespace
 
 std::string DescribeConfigurationFile(const std::string& path, std::uint16_t amplifierSerial,
-                                      bool advancedMode, LogChannel& log, ResultCode& result) {
+                                      ConfigurationReport& report) {
   std::string text = FormatText("Configuration file \"%s\"\n", path);
   MappedFile file;
-  result = OpenForReading(path, file, log);
-  if (result != kErrorSuccess) {
-    text += FormatText(LoadString(kIdsErrorCode), result, ErrorText(result));
+  report = OpenForReading(path, file);
+  if (!report.Good()) {
+    text += FormatText(LoadString(kIdsErrorCode), report.code, ErrorText(report.code));
     text += '\n';
     return text;
   }
@@ -423,14 +391,16 @@ std::string DescribeConfigurationFile(const std::string& path, std::uint16_t amp
     return true;
   });
   CountingSink counts;
-  result = ReadConfigurationText(file.Text(), counts, amplifierSerial, advancedMode, log);
+  report = ReadConfigurationText(file.Text(), counts, amplifierSerial);
   text += FormatText("MEM2: %u bytes, %u of them restorable\n", counts.m_mem2Bytes, counts.m_mem2Restorable);
   text += FormatText("MEM3: %u lines, %u bytes; %u lines, %u bytes restorable\n", counts.m_mem3Lines,
                      counts.m_mem3Bytes, counts.m_mem3RestorableLines, counts.m_mem3Restorable);
-  if (result == kErrorSuccess) {
-    text += "CRC32 verified\n";
-  } else {
-    text += FormatText(LoadString(kIdsErrorCode), result, ErrorText(result));
+  if (report.Good() || report.serialMismatch) text += "CRC32 verified\n";
+  if (report.serialMismatch) {
+    text += FormatText("Serial number %05u in the file, %05u in the amplifier\n", report.fileSerial,
+                       amplifierSerial);
+  } else if (!report.Good()) {
+    text += FormatText(LoadString(kIdsErrorCode), report.code, ErrorText(report.code));
     text += '\n';
   }
   return text;

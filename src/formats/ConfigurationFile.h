@@ -10,7 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "app/LogChannel.h"
 #include "formats/EepromCommands.h"
 #include "platform/AtomicFile.h"
 #include "platform/Host.h"
@@ -46,14 +45,30 @@ std::vector<std::string> ConfigurationFileLines(const LocalTime& saveTime,
                                                 std::span<const std::uint8_t, kMem2Size> mem2,
                                                 std::span<const std::uint8_t, kMem3Size> mem3);
 
+// What became of reading or writing a configuration file. The file formats report nothing
+// themselves: whoever reads or writes shows the report (a line in the log and an error box with its
+// caption) or asks about the serial number.
+struct ConfigurationReport {
+  // 0 for a good file; 0xE2000030 incomplete, 0xE2000031 corrupt or unparsable, 0xE2000032 the
+  // file names another amplifier, or the system code of a failed open, read or write.
+  ResultCode code = kErrorSuccess;
+  std::string caption;  // the error box's caption
+  std::string text;     // the line for the log and the box; empty for a serial-number mismatch
+  // Set (with 0xE2000032) only when nothing else is wrong with the file: the serial number it
+  // holds differs from the amplifier's. Restoring anyway is the operator's decision.
+  bool serialMismatch = false;
+  std::uint16_t fileSerial = kUnknownSerialNumber;
+
+  bool Good() const { return code == kErrorSuccess; }
+};
+
 // Writes the file atomically: a failed or interrupted save leaves an earlier file of the same name
-// as it was. File failures are reported on `log` ("Configuration file write error") and their
-// system code returned. `writeFn` replaces the write call (tests).
-ResultCode WriteConfigurationFile(const std::string& path, const LocalTime& saveTime,
-                                  std::span<const std::uint8_t, kMem2Size> mem2,
-                                  std::span<const std::uint8_t, kMem3Size> mem3,
-                                  const ConfigurationIdentity& identity, LogChannel& log,
-                                  const AtomicFile::WriteFn& writeFn = {});
+// as it was. `writeFn` replaces the write call (tests).
+ConfigurationReport WriteConfigurationFile(const std::string& path, const LocalTime& saveTime,
+                                           std::span<const std::uint8_t, kMem2Size> mem2,
+                                           std::span<const std::uint8_t, kMem3Size> mem3,
+                                           const ConfigurationIdentity& identity,
+                                           const AtomicFile::WriteFn& writeFn = {});
 
 // Receives the memories of a file being read, in file order. The restore decides what it keeps.
 class ConfigurationSink {
@@ -63,22 +78,21 @@ class ConfigurationSink {
   virtual void AddMem3Block(std::uint16_t address, unsigned count, const std::uint8_t* data) = 0;
 };
 
-// Reads and verifies a configuration file, handing its memories to `sink`. Returns 0 for a good
-// file, 0xE2000030 (incomplete), 0xE2000031 (corrupt or unparsable), 0xE2000032 (serial number
-// refused) or the system code of a failed open or read. Every failure is reported on `log`.
-// `amplifierSerial` is 0xFFFF when unknown; `advancedMode` lets the operator override a mismatch.
-ResultCode ReadConfigurationFile(const std::string& path, ConfigurationSink& sink,
-                                 std::uint16_t amplifierSerial, bool advancedMode, LogChannel& log);
+// Reads and verifies a configuration file, handing its memories to `sink` (also those of a file
+// that then fails: the sink is thrown away then). `amplifierSerial` is 0xFFFF when unknown, and
+// then no serial number is compared.
+ConfigurationReport ReadConfigurationFile(const std::string& path, ConfigurationSink& sink,
+                                          std::uint16_t amplifierSerial);
 // Everything ReadConfigurationFile checks but the serial number, which needs the amplifier: the
-// file opens, reads, parses and its CRC holds. Failures are reported on `log` as by the reader.
-ResultCode CheckConfigurationFile(const std::string& path, LogChannel& log);
+// file opens, reads, parses and its CRC holds.
+ConfigurationReport CheckConfigurationFile(const std::string& path);
 // As ReadConfigurationFile, over the file's bytes already in memory.
-ResultCode ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink,
-                                 std::uint16_t amplifierSerial, bool advancedMode, LogChannel& log);
+ConfigurationReport ReadConfigurationText(std::string_view bytes, ConfigurationSink& sink,
+                                          std::uint16_t amplifierSerial);
 
 // What `tola config-check` prints: the file's comment and identity lines, how much of each memory
-// it holds and how much a restore would write, and the verdict. `result` as ReadConfigurationFile.
+// it holds and how much a restore would write, and the verdict.
 std::string DescribeConfigurationFile(const std::string& path, std::uint16_t amplifierSerial,
-                                      bool advancedMode, LogChannel& log, ResultCode& result);
+                                      ConfigurationReport& report);
 
 }  // namespace tola

@@ -6,32 +6,6 @@
 
 namespace tola {
 
-// --- Session
-
-ConfigCommandSession::ConfigCommandSession(AppState& app) : m_app(app) {
-  auto machine = std::make_unique<ConfigCommandMachine>(app);
-  ConfigCommandMachine* raw = machine.get();
-  if (app.ReplaceOperationMachine(std::move(machine))) m_machine = raw;
-}
-
-ConfigCommandMachine* ConfigCommandSession::Machine() const {
-  // Someone else may have replaced it meanwhile; then it is gone.
-  return m_machine != nullptr && m_app.OperationMachine() == m_machine ? m_machine : nullptr;
-}
-
-bool ConfigCommandSession::Running() const {
-  const ConfigCommandMachine* machine = Machine();
-  return machine != nullptr && !machine->IsIdle();
-}
-
-void ConfigCommandSession::Close() {
-  if (ConfigCommandMachine* machine = Machine()) {
-    machine->KillTimer();
-    machine->Destroy();
-  }
-  m_machine = nullptr;
-}
-
 // --- Reset
 
 bool ResetConfigurationFlow::Reset() {
@@ -61,41 +35,37 @@ void EraseMemoriesFlow::ChooseBand(unsigned bandIndex) {
 
 bool EraseMemoriesFlow::EraseAntenna(unsigned antenna) {
   if (antenna != 1 && antenna != 2) return false;
-  m_app.antenna.Change(antenna);
+  // A click that cannot erase (one still running) changes nothing, the antenna included.
   ConfigCommandMachine* machine = m_session.Machine();
-  return machine != nullptr && machine->StartEraseMemory();
+  if (machine == nullptr || !machine->IsIdle()) return false;
+  m_app.antenna.Change(antenna);
+  return machine->StartEraseMemory();
 }
 
 // --- Enable antennas
 
-AntennaEnableSheet::AntennaEnableSheet(AppState& app) : m_app(app), m_session(app) {}
-
-AntennaEnableSheet::~AntennaEnableSheet() {
-  m_app.antennaEnable.RemoveListener(this);
-  m_app.dialogueFinished.RemoveListener(this);
+AntennaEnableSheet::AntennaEnableSheet(AppState& app) : m_app(app), m_session(app) {
+  m_session.onFinished = [this](ResultCode) {
+    if (m_closed || !m_closeWhenDone) return;
+    // The sheet presses its own Cancel, whatever the result.
+    m_closeWhenDone = false;
+    RequestClose();
+  };
 }
+
+AntennaEnableSheet::~AntennaEnableSheet() { m_app.antennaEnable.RemoveListener(this); }
 
 void AntennaEnableSheet::Show() {
   if (m_closed) return;
   if (!m_registered) {
     m_registered = true;
     m_app.antennaEnable.AddListener(this);
-    m_app.dialogueFinished.AddListenerQuiet(this);
   }
   if (ConfigCommandMachine* machine = m_session.Machine()) machine->StartQueryAntennaEnable();
 }
 
 void AntennaEnableSheet::OnNotify(std::uint32_t id, std::uint32_t /*wParam*/) {
-  if (m_closed) return;
-  if (id == kIdAntennaEnable) {
-    Load();
-    return;
-  }
-  if (id == kIdDialogueFinished && m_closeWhenDone) {
-    // The sheet presses its own Cancel, whatever the result.
-    m_closeWhenDone = false;
-    RequestClose();
-  }
+  if (!m_closed && id == kIdAntennaEnable) Load();
 }
 
 void AntennaEnableSheet::Load() {
@@ -220,7 +190,6 @@ void AntennaEnableSheet::CloseNow() {
   m_closed = true;
   m_closeWhenDone = false;
   m_app.antennaEnable.RemoveListener(this);
-  m_app.dialogueFinished.RemoveListener(this);
   m_session.Close();
   if (onClosed) onClosed();
 }

@@ -11,27 +11,17 @@
 #include <string>
 
 #include "operations/ConfigCommandMachine.h"
+#include "operations/OperationSlot.h"
 
 namespace tola {
 
-// A ConfigCommandMachine installed as AppState's operation machine. Without a machine (AppState
-// kept a running one) every start is refused.
-class ConfigCommandSession {
+// Each window holds a ConfigCommandMachine as AppState's operation machine from its creation to its
+// close. Without a machine (AppState kept a running one) every start is refused.
+class ConfigCommandSession : public OperationSlot<ConfigCommandMachine> {
  public:
-  explicit ConfigCommandSession(AppState& app);
-  ~ConfigCommandSession() { Close(); }
-  ConfigCommandSession(const ConfigCommandSession&) = delete;
-  ConfigCommandSession& operator=(const ConfigCommandSession&) = delete;
-
-  // The machine while it is still AppState's operation machine, else null.
-  ConfigCommandMachine* Machine() const;
-  bool Running() const;
-  // Stops the machine's timer (a pending wait would otherwise fire for nobody) and destroys it.
-  void Close();
-
- private:
-  AppState& m_app;
-  ConfigCommandMachine* m_machine = nullptr;
+  explicit ConfigCommandSession(AppState& app) : OperationSlot(app) { Install(); }
+  ConfigCommandMachine* Machine() const { return Get(); }
+  void Close() { Release(); }
 };
 
 class ResetConfigurationFlow {

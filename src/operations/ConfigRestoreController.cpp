@@ -3,33 +3,34 @@
 #include <memory>
 
 #include "formats/ConfigurationFile.h"
-#include "operations/OperationSupport.h"
 #include "platform/FileSystem.h"
 
 namespace tola {
 
-ConfigRestoreController::ConfigRestoreController(AppState& app) : m_app(app) {}
-
-ConfigRestoreController::~ConfigRestoreController() {
-  if (m_registered) m_app.dialogueFinished.RemoveListener(this);
-  DestroyOperation(m_app, Machine());
-}
-
-ConfigRestoreMachine* ConfigRestoreController::Machine() const {
-  return m_app.OperationMachine() == m_machine ? m_machine : nullptr;
-}
-
-bool ConfigRestoreController::Open() {
-  if (!m_registered) {
-    m_app.dialogueFinished.AddListenerQuiet(this);
-    m_registered = true;
+bool SerialMismatchAccepted(LogChannel& log, bool advancedMode) {
+  using C = ConfigRestoreController;
+  if (!advancedMode) {
+    log.MessageBox(C::kSerialMismatchRefused, C::kSerialMismatchCaption, BoxButtons::Ok, BoxIcon::Error);
+    return false;
   }
-  auto machine = std::make_unique<ConfigRestoreMachine>(m_app);
-  ConfigRestoreMachine* built = machine.get();
-  if (!m_app.ReplaceOperationMachine(std::move(machine))) return false;
-  m_machine = built;
-  return true;
+  return log.MessageBox(C::kSerialMismatchQuestion, C::kSerialMismatchCaption, BoxButtons::YesNo,
+                        BoxIcon::Warning) == BoxAnswer::Yes;
 }
+
+ResultCode JudgeConfigurationFile(const ConfigurationReport& report, bool advancedMode, LogChannel& log) {
+  if (report.Good()) return kErrorSuccess;
+  if (report.serialMismatch) return SerialMismatchAccepted(log, advancedMode) ? kErrorSuccess : report.code;
+  log.ReportErrorText(report.caption, report.text);
+  return report.code;
+}
+
+ConfigRestoreController::ConfigRestoreController(AppState& app) : m_app(app), m_slot(app) {
+  m_slot.onFinished = [this](ResultCode code) { OnFinished(code); };
+}
+
+ConfigRestoreController::~ConfigRestoreController() = default;
+
+bool ConfigRestoreController::Open() { return m_slot.Install() != nullptr; }
 
 void ConfigRestoreController::NoFileChosen() { Close(kResultNotRestored); }
 
@@ -41,7 +42,8 @@ bool ConfigRestoreController::FileChosen(const std::string& path) {
     return false;
   }
   // The whole file is read and its CRC confirmed before the first write.
-  m_outcome = ReadConfigurationFile(path, *machine, m_app.serialNumber.Get(), m_app.advancedMode.Get() != 0, m_app);
+  m_outcome = JudgeConfigurationFile(ReadConfigurationFile(path, *machine, m_app.serialNumber.Get()),
+                                     m_app.advancedMode.Get() != 0, m_app);
   if (m_outcome != kErrorSuccess) {
     Close(kResultNotRestored);
     return false;
@@ -69,13 +71,11 @@ void ConfigRestoreController::CloseRequested() {
   m_app.MessageBox(kInterruptedNotice, kInterruptCaption, BoxButtons::Ok, BoxIcon::Warning);
 }
 
-void ConfigRestoreController::OnNotify(std::uint32_t id, std::uint32_t wParam) {
-  if (id != kIdDialogueFinished || !m_started || m_closed) return;
-  ConfigRestoreMachine* machine = Machine();
-  if (machine == nullptr || !machine->IsIdle()) return;  // another machine's notice
+void ConfigRestoreController::OnFinished(ResultCode code) {
+  if (!m_started || m_closed) return;
   m_started = false;
   m_busy = false;
-  m_outcome = wParam;
+  m_outcome = code;
   if (m_outcome == kErrorSuccess) {
     m_app.LogLine(kRestoredLine);
     Close(kResultRestored);
@@ -94,12 +94,7 @@ void ConfigRestoreController::Close(int result) {
   m_closed = true;
   m_dialogResult = result;
   m_busy = false;
-  if (m_registered) {
-    m_app.dialogueFinished.RemoveListener(this);
-    m_registered = false;
-  }
-  DestroyOperation(m_app, Machine());
-  m_machine = nullptr;
+  m_slot.Release();
   if (onClosed) onClosed(result);
 }
 

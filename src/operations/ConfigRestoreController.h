@@ -1,7 +1,7 @@
 #pragma once
 // What the "Restore TOLA400 Configuration" dialog does, without its widgets: it reads and checks
-// the chosen file into a ConfigRestoreMachine (the serial-number question is asked through the
-// Host while reading), runs the machine as AppState's operation machine, asks before interrupting
+// the chosen file into a ConfigRestoreMachine (asking through the Host when the file belongs to
+// another amplifier), runs the machine as AppState's operation machine, asks before interrupting
 // it, and says what to log, what to show and when to close.
 
 #include <cstdint>
@@ -9,11 +9,20 @@
 #include <string>
 
 #include "app/AppState.h"
+#include "formats/ConfigurationFile.h"
 #include "operations/ConfigRestoreMachine.h"
+#include "operations/OperationSlot.h"
 
 namespace tola {
 
-class ConfigRestoreController : public Listener {
+// Whether to restore from a file made on another amplifier: refused outright, except in advanced
+// mode, where the operator may go on after a warning. True to go on.
+bool SerialMismatchAccepted(LogChannel& log, bool advancedMode);
+// What the reading of a configuration file means for a restore: a refused file is reported (the
+// log line and its box), a file of another amplifier is asked about. 0 when the restore may go on.
+ResultCode JudgeConfigurationFile(const ConfigurationReport& report, bool advancedMode, LogChannel& log);
+
+class ConfigRestoreController {
  public:
   static constexpr const char* kCaption = "Restore TOLA400 Configuration";
   static constexpr const char* kText = "Restoring configuration";
@@ -24,12 +33,22 @@ class ConfigRestoreController : public Listener {
   static constexpr const char* kRestoredLine = "Configuration was restored";
   static constexpr const char* kCancelledLine = "Restore configuration was cancelled";
   static constexpr const char* kFailedLine = "Failed to restore configuration";
+  static constexpr const char* kSerialMismatchCaption = "Serial Number Mismatch";
+  static constexpr const char* kSerialMismatchRefused =
+      "The Serial Number within the restore file\ndoes not match the Serial Number of your "
+      "TOLA400.\n\nRestore cannot continue.";
+  static constexpr const char* kSerialMismatchQuestion =
+      "The Serial Number within the restore file\ndoes not match the Serial Number of your "
+      "TOLA400.\n\nYou really shouldn't restore this amplifier from this file.\nIt very probably "
+      "won't help.\n\nIf you continue anyway, all calibration and\nconfiguration steps may need to be "
+      "redone,\nincluding those normally done only at the factory.\n\nPress No to abandon "
+      "restore.\nPress Yes to continue anyway.";
   // Dialog results.
   static constexpr int kResultRestored = 1;
   static constexpr int kResultNotRestored = 2;
 
   explicit ConfigRestoreController(AppState& app);
-  ~ConfigRestoreController() override;
+  ~ConfigRestoreController();
   ConfigRestoreController(const ConfigRestoreController&) = delete;
   ConfigRestoreController& operator=(const ConfigRestoreController&) = delete;
 
@@ -56,19 +75,17 @@ class ConfigRestoreController : public Listener {
   ResultCode Outcome() const { return m_outcome; }
   bool Busy() const { return m_busy; }
   // The machine while it is AppState's operation machine.
-  ConfigRestoreMachine* Machine() const;
-
-  void OnNotify(std::uint32_t id, std::uint32_t wParam) override;
+  ConfigRestoreMachine* Machine() const { return m_slot.Get(); }
 
  private:
+  void OnFinished(ResultCode code);
   void Close(int result);
   void Refresh() {
     if (onRefresh) onRefresh();
   }
 
   AppState& m_app;
-  ConfigRestoreMachine* m_machine = nullptr;
-  bool m_registered = false;
+  OperationSlot<ConfigRestoreMachine> m_slot;
   bool m_started = false;
   bool m_busy = false;
   bool m_closed = false;

@@ -4,7 +4,6 @@
 
 #include "app/ErrorText.h"
 #include "formats/ConfigurationFile.h"
-#include "operations/OperationSupport.h"
 #include "platform/FileSystem.h"
 
 namespace tola {
@@ -13,26 +12,15 @@ std::string DestinationFault(const std::string& path, ResultCode code) {
   return FormatText("Cannot save to \"%s\": %s", path, ErrorText(code));
 }
 
-ConfigSaveController::ConfigSaveController(AppState& app) : m_app(app), m_saveTime(app.GetHost().Now()) {}
-
-ConfigSaveController::~ConfigSaveController() {
-  if (m_registered) m_app.dialogueFinished.RemoveListener(this);
-  DestroyOperation(m_app, Machine());
+ConfigSaveController::ConfigSaveController(AppState& app)
+    : m_app(app), m_saveTime(app.GetHost().Now()), m_slot(app) {
+  m_slot.onFinished = [this](ResultCode code) { OnFinished(code); };
 }
 
-ConfigSaveMachine* ConfigSaveController::Machine() const {
-  return m_app.OperationMachine() == m_machine ? m_machine : nullptr;
-}
+ConfigSaveController::~ConfigSaveController() = default;
 
 bool ConfigSaveController::Open() {
-  if (!m_registered) {
-    m_app.dialogueFinished.AddListenerQuiet(this);
-    m_registered = true;
-  }
-  auto machine = std::make_unique<ConfigSaveMachine>(m_app);
-  ConfigSaveMachine* built = machine.get();
-  if (!m_app.ReplaceOperationMachine(std::move(machine))) return false;
-  m_machine = built;
+  if (m_slot.Install() == nullptr) return false;
   EnsureFolder();
   return true;
 }
@@ -94,18 +82,18 @@ void ConfigSaveController::CancelPressed() {
   if (machine == nullptr || !machine->Cancel()) Close(kResultNotSaved);
 }
 
-void ConfigSaveController::OnNotify(std::uint32_t id, std::uint32_t wParam) {
-  if (id != kIdDialogueFinished || !m_started || m_closed) return;
+void ConfigSaveController::OnFinished(ResultCode code) {
   ConfigSaveMachine* machine = Machine();
-  if (machine == nullptr || !machine->IsIdle()) return;  // another machine's notice
+  if (!m_started || m_closed || machine == nullptr) return;
   m_started = false;
   m_busy = false;
-  ResultCode code = wParam;
   if (code == kErrorSuccess) {
     const ConfigurationIdentity identity{UtilityRevisionText(), m_app.installedRevision.Get(),
                                          m_app.serialNumber.Get()};
-    code = WriteConfigurationFile(m_path, m_saveTime, machine->Mem2Image(), machine->Mem3Image(), identity,
-                                  m_app);
+    const ConfigurationReport written =
+        WriteConfigurationFile(m_path, m_saveTime, machine->Mem2Image(), machine->Mem3Image(), identity);
+    if (!written.Good()) m_app.ReportErrorText(written.caption, written.text);
+    code = written.code;
   }
   Finish(code);
 }
@@ -132,12 +120,7 @@ void ConfigSaveController::Close(int result) {
   m_closed = true;
   m_dialogResult = result;
   m_busy = false;
-  if (m_registered) {
-    m_app.dialogueFinished.RemoveListener(this);
-    m_registered = false;
-  }
-  DestroyOperation(m_app, Machine());
-  m_machine = nullptr;
+  m_slot.Release();
   if (onClosed) onClosed(result);
 }
 

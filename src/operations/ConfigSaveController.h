@@ -10,13 +10,14 @@
 
 #include "app/AppState.h"
 #include "operations/ConfigSaveMachine.h"
+#include "operations/OperationSlot.h"
 
 namespace tola {
 
 // "Cannot save to "<path>": <text of code>".
 std::string DestinationFault(const std::string& path, ResultCode code);
 
-class ConfigSaveController : public Listener {
+class ConfigSaveController {
  public:
   static constexpr const char* kCaption = "Save TOLA400 Configuration";
   static constexpr const char* kText = "Saving configuration";
@@ -32,7 +33,7 @@ class ConfigSaveController : public Listener {
 
   // Takes the save time: the file's name and header carry it, however long the reading takes.
   explicit ConfigSaveController(AppState& app);
-  ~ConfigSaveController() override;
+  ~ConfigSaveController();
   ConfigSaveController(const ConfigSaveController&) = delete;
   ConfigSaveController& operator=(const ConfigSaveController&) = delete;
 
@@ -68,11 +69,10 @@ class ConfigSaveController : public Listener {
   const LocalTime& SaveTime() const { return m_saveTime; }
   const std::string& Path() const { return m_path; }
   // The machine while it is AppState's operation machine.
-  ConfigSaveMachine* Machine() const;
-
-  void OnNotify(std::uint32_t id, std::uint32_t wParam) override;
+  ConfigSaveMachine* Machine() const { return m_slot.Get(); }
 
  private:
+  void OnFinished(ResultCode code);
   void EnsureFolder();
   void Finish(ResultCode code);
   void Close(int result);
@@ -83,8 +83,7 @@ class ConfigSaveController : public Listener {
   AppState& m_app;
   LocalTime m_saveTime;
   std::string m_path;
-  ConfigSaveMachine* m_machine = nullptr;
-  bool m_registered = false;
+  OperationSlot<ConfigSaveMachine> m_slot;
   bool m_started = false;
   bool m_busy = false;
   bool m_failed = false;

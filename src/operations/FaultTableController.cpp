@@ -2,31 +2,19 @@
 
 #include <memory>
 
-#include "operations/OperationSupport.h"
 
 namespace tola {
 
-FaultTableController::FaultTableController(AppState& app) : m_app(app) {}
-
-FaultTableController::~FaultTableController() {
-  if (m_registered) m_app.dialogueFinished.RemoveListener(this);
-  DestroyOperation(m_app, Machine());
+FaultTableController::FaultTableController(AppState& app) : m_app(app), m_slot(app) {
+  m_slot.onFinished = [this](ResultCode code) { OnFinished(code); };
 }
 
-FaultTableMachine* FaultTableController::Machine() const {
-  return m_app.OperationMachine() == m_machine ? m_machine : nullptr;
-}
+FaultTableController::~FaultTableController() = default;
 
 bool FaultTableController::Open() {
   if (m_closed) return false;
-  if (!m_registered) {
-    m_app.dialogueFinished.AddListenerQuiet(this);
-    m_registered = true;
-  }
-  auto machine = std::make_unique<FaultTableMachine>(m_app);
-  FaultTableMachine* built = machine.get();
-  if (!m_app.ReplaceOperationMachine(std::move(machine))) return false;
-  m_machine = built;
+  FaultTableMachine* built = m_slot.Install();
+  if (built == nullptr) return false;
   m_started = true;
   m_busy = true;
   m_listed = false;
@@ -39,22 +27,16 @@ void FaultTableController::Close() {
   if (m_closed) return;
   m_closed = true;
   m_busy = false;
-  if (m_registered) {
-    m_app.dialogueFinished.RemoveListener(this);
-    m_registered = false;
-  }
-  DestroyOperation(m_app, Machine());
-  m_machine = nullptr;
+  m_slot.Release();
   if (onClosed) onClosed();
 }
 
-void FaultTableController::OnNotify(std::uint32_t id, std::uint32_t wParam) {
-  if (id != kIdDialogueFinished || !m_started || m_closed) return;
+void FaultTableController::OnFinished(ResultCode code) {
   FaultTableMachine* machine = Machine();
-  if (machine == nullptr || !machine->IsIdle()) return;  // another machine's notice
+  if (!m_started || m_closed || machine == nullptr) return;
   m_started = false;
   m_busy = false;
-  m_outcome = wParam;
+  m_outcome = code;
   if (m_outcome == kErrorCancelled) {
     Close();
   } else if (m_outcome != kErrorSuccess) {

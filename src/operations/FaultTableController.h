@@ -11,10 +11,11 @@
 #include "app/AppState.h"
 #include "formats/FaultRecords.h"
 #include "operations/FaultTableMachine.h"
+#include "operations/OperationSlot.h"
 
 namespace tola {
 
-class FaultTableController : public Listener {
+class FaultTableController {
  public:
   static constexpr const char* kCaption = "Fault Table (Newest Entry at Top)";
   static constexpr const char* kCloseButton = "Close";
@@ -25,7 +26,7 @@ class FaultTableController : public Listener {
   static constexpr int kMinimumColumnWidth = 10;
 
   explicit FaultTableController(AppState& app);
-  ~FaultTableController() override;
+  ~FaultTableController();
   FaultTableController(const FaultTableController&) = delete;
   FaultTableController& operator=(const FaultTableController&) = delete;
 
@@ -47,18 +48,16 @@ class FaultTableController : public Listener {
   const std::vector<FaultRow>& Rows() const { return m_rows; }
   // 0 after a good read, else the machine's result once it has reported.
   ResultCode Outcome() const { return m_outcome; }
-  FaultTableMachine* Machine() const;
-
-  void OnNotify(std::uint32_t id, std::uint32_t wParam) override;
+  FaultTableMachine* Machine() const { return m_slot.Get(); }
 
  private:
+  void OnFinished(ResultCode code);
   void Refresh() {
     if (onRefresh) onRefresh();
   }
 
   AppState& m_app;
-  FaultTableMachine* m_machine = nullptr;
-  bool m_registered = false;
+  OperationSlot<FaultTableMachine> m_slot;
   bool m_started = false;
   bool m_busy = false;
   bool m_listed = false;

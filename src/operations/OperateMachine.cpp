@@ -94,7 +94,7 @@ void OperateMachine::Complete() {
     }
     m_owner.SetConnectionState(deviceState);
   }
-  m_owner.dialogueFinished.Notify(result);
+  NotifyCompletion(result);
 }
 
 }  // namespace tola

@@ -238,24 +238,22 @@ bool ReportedValueMatches(const AppState& app, const OperateChange& change) {
 
 // --- The page
 
-OperatePoller::OperatePoller(AppState& app) : m_app(app) {}
+OperatePoller::OperatePoller(AppState& app) : m_app(app), m_slot(app) {
+  m_slot.onFinished = [this](ResultCode result) {
+    if ((result & 0x80000000u) != 0) m_app.failedCycles.Change(m_app.failedCycles.Get() + 1);
+    if (onCycleFinished) onCycleFinished(result);
+  };
+}
 
 OperatePoller::~OperatePoller() { Hide(); }
-
-OperateMachine* OperatePoller::Machine() const {
-  return m_machine != nullptr && m_app.OperationMachine() == m_machine ? m_machine : nullptr;
-}
 
 bool OperatePoller::Show() {
   if (m_showing) return Machine() != nullptr;
   m_showing = true;
   m_app.ConnectionStateValue().AddListener(this);
-  m_app.dialogueFinished.AddListenerQuiet(this);
-  auto machine = std::make_unique<OperateMachine>(m_app);
-  OperateMachine* raw = machine.get();
-  m_machine = m_app.ReplaceOperationMachine(std::move(machine)) ? raw : nullptr;
+  m_slot.Install();
   PollNow();
-  return m_machine != nullptr;
+  return Machine() != nullptr;
 }
 
 void OperatePoller::Hide() {
@@ -263,13 +261,8 @@ void OperatePoller::Hide() {
   m_showing = false;
   m_app.GetHost().KillTimer(kPollTimerId);
   m_app.ConnectionStateValue().RemoveListener(this);
-  m_app.dialogueFinished.RemoveListener(this);
-  if (OperateMachine* machine = Machine()) {
-    // A cycle may be waiting: its timer would otherwise keep firing for nobody.
-    machine->KillTimer();
-    machine->Destroy();
-  }
-  m_machine = nullptr;
+  // A cycle may be waiting: the slot kills its timer, which would otherwise fire for nobody.
+  m_slot.Release();
 }
 
 bool OperatePoller::OnTimer(unsigned timerId) {
@@ -321,14 +314,8 @@ void OperatePoller::EnterInductance(std::uint32_t nH) {
   if (relays != m_app.inductor.Get()) Change({C::Inductor, relays}, false);
 }
 
-void OperatePoller::OnNotify(std::uint32_t id, std::uint32_t wParam) {
-  if (id == kIdConnectionState) {
-    if (m_app.ConnectionState() != kConnectionNone) PollNow();
-    return;
-  }
-  if (id != kIdDialogueFinished) return;
-  if ((wParam & 0x80000000u) != 0) m_app.failedCycles.Change(m_app.failedCycles.Get() + 1);
-  if (onCycleFinished) onCycleFinished(wParam);
+void OperatePoller::OnNotify(std::uint32_t id, std::uint32_t /*wParam*/) {
+  if (id == kIdConnectionState && m_app.ConnectionState() != kConnectionNone) PollNow();
 }
 
 }  // namespace tola

@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "operations/OperateMachine.h"
+#include "operations/OperationSlot.h"
 
 namespace tola {
 
@@ -82,7 +83,7 @@ class OperatePoller : public Listener {
   // The page is hidden: the poll timer stops and the machine goes, pending requests with it.
   void Hide();
   bool Showing() const { return m_showing; }
-  OperateMachine* Machine() const;
+  OperateMachine* Machine() const { return m_slot.Get(); }
 
   // The page's poll timer; the front end hands every expiry of kPollTimerId here. True when taken.
   bool OnTimer(unsigned timerId);
@@ -104,7 +105,7 @@ class OperatePoller : public Listener {
 
  private:
   AppState& m_app;
-  OperateMachine* m_machine = nullptr;
+  OperationSlot<OperateMachine> m_slot;
   bool m_showing = false;
 };
 

@@ -13,8 +13,6 @@
 namespace tola {
 namespace {
 
-using test::RecordingLog;
-
 constexpr LocalTime kSaveTime{2026, 3, 4, 5, 6, 7, 0};
 
 struct Mem3Block {
@@ -72,25 +70,20 @@ class ConfigurationFileTest : public ::testing::Test {
 
   std::string WriteAndRead(const ConfigurationIdentity& id) {
     const std::string path = folder / "config.TOLAConfig";
-    EXPECT_EQ(WriteConfigurationFile(path, kSaveTime, mem2, mem3, id, log), 0U);
+    EXPECT_TRUE(WriteConfigurationFile(path, kSaveTime, mem2, mem3, id).Good());
     return test::ReadWholeFile(path);
   }
 
-  ResultCode Read(const std::string& bytes, std::uint16_t serial = kUnknownSerialNumber, bool advanced = false) {
+  ResultCode Read(const std::string& bytes, std::uint16_t serial = kUnknownSerialNumber) {
     sink = RecordingSink();
-    return ReadConfigurationText(bytes, sink, serial, advanced, log);
+    report = ReadConfigurationText(bytes, sink, serial);
+    return report.code;
   }
 
   std::vector<std::string> GoodLines() { return SplitCrLf(WriteAndRead(identity)); }
 
-  std::vector<std::pair<std::string, BoxIcon>> Boxes() const {
-    std::vector<std::pair<std::string, BoxIcon>> boxes;
-    for (const auto& b : log.Boxes()) boxes.emplace_back(b.caption, b.icon);
-    return boxes;
-  }
-
   test::TempFolder folder;
-  RecordingLog log;
+  ConfigurationReport report;
   RecordingSink sink;
   std::array<std::uint8_t, kMem2Size> mem2{};
   std::array<std::uint8_t, kMem3Size> mem3{};
@@ -120,7 +113,6 @@ TEST_F(ConfigurationFileTest, WrittenFileLayout) {
   ASSERT_EQ(noSerial.size(), 294U);
   EXPECT_EQ(noSerial[4], "TOLA Firmware Revision = ??.??");
   EXPECT_EQ(noSerial[5].substr(0, 4), "MEM2");
-  EXPECT_TRUE(log.lines.empty());
 }
 
 TEST_F(ConfigurationFileTest, WrittenFileReadsBackWholly) {
@@ -137,8 +129,7 @@ TEST_F(ConfigurationFileTest, WrittenFileReadsBackWholly) {
     ASSERT_EQ(block.count, 64U);
     ASSERT_TRUE(std::equal(block.data.begin(), block.data.end(), mem3.begin() + static_cast<std::ptrdiff_t>(64 * k)));
   }
-  EXPECT_TRUE(log.lines.empty());
-  EXPECT_TRUE(log.Boxes().empty());
+  EXPECT_TRUE(report.text.empty());
 }
 
 TEST_F(ConfigurationFileTest, AnyChangedCharacterOutsideTheCrcLineMakesTheFileCorrupt) {
@@ -149,10 +140,8 @@ TEST_F(ConfigurationFileTest, AnyChangedCharacterOutsideTheCrcLineMakesTheFileCo
     char& c = line[line.size() / 2];
     c = c == '0' ? '1' : '0';
     SCOPED_TRACE(line);
-    log.lines.clear();
     EXPECT_EQ(Read(JoinCrLf(changed)), 0xE2000031U);
-    ASSERT_FALSE(log.lines.empty());
-    EXPECT_EQ(log.lines.back(),
+    EXPECT_EQ(report.text,
               "The configuration file has been altered after it was saved.\r\nCannot restore from a modified "
               "configuration file.");
   }
@@ -181,10 +170,9 @@ TEST_F(ConfigurationFileTest, ACrcLineWithoutLineEndOrDataAfterItLeavesTheFileIn
   std::string bytes = WriteAndRead(identity);
   bytes.resize(bytes.size() - 2);
   EXPECT_EQ(Read(bytes), 0xE2000030U);
-  ASSERT_EQ(log.lines.size(), 1U);
-  EXPECT_EQ(log.lines[0],
+  EXPECT_EQ(report.text,
             "The configuration file is incomplete.\r\nCannot restore from an incomplete configuration file.");
-  EXPECT_EQ(Boxes(), (std::vector<std::pair<std::string, BoxIcon>>{{"Restore Configuration Error", BoxIcon::Error}}));
+  EXPECT_EQ(report.caption, "Restore Configuration Error");
 
   auto lines = GoodLines();
   lines.push_back(lines[10]);
@@ -252,14 +240,12 @@ TEST_F(ConfigurationFileTest, DataLineParsing) {
   for (const Case& c : cases) {
     std::vector<std::string> lines{c.line};
     lines.push_back(CrcLineFor(lines));
-    log.lines.clear();
     const ResultCode r = Read(JoinCrLf(lines));
     if (c.parses) {
       EXPECT_EQ(r, 0U) << c.line;
     } else {
       EXPECT_EQ(r, 0xE2000031U) << c.line;
-      ASSERT_EQ(log.lines.size(), 1U) << c.line;
-      EXPECT_EQ(log.lines[0], "Unable to parse line \"" + c.line + "\"");
+      EXPECT_EQ(report.text, "Unable to parse line \"" + c.line + "\"");
     }
   }
 }
@@ -276,44 +262,27 @@ TEST_F(ConfigurationFileTest, DataLinesHandOverEveryByteForTheRestoreToSortOut) 
   EXPECT_EQ(sink.mem3[1].count, 0x41U);
 }
 
-TEST_F(ConfigurationFileTest, SerialNumberSafeguard) {
+TEST_F(ConfigurationFileTest, ASerialNumberOfAnotherAmplifierIsLeftToTheRestoreToJudge) {
   const std::string file = WriteAndRead(identity);  // serial 00123
 
   EXPECT_EQ(Read(file, 123), 0U);
-  EXPECT_EQ(Read(file, kUnknownSerialNumber), 0U);
-  EXPECT_TRUE(log.Boxes().empty()) << "no question when the numbers match or ours is unknown";
+  EXPECT_EQ(Read(file, kUnknownSerialNumber), 0U) << "nothing to compare with";
 
-  // Not in advanced mode: refused outright, before any data line is read.
-  EXPECT_EQ(Read(file, 124, false), 0xE2000032U);
-  ASSERT_EQ(Boxes(), (std::vector<std::pair<std::string, BoxIcon>>{{"Serial Number Mismatch", BoxIcon::Error}}));
-  EXPECT_EQ(log.Boxes()[0].text,
-            "The Serial Number within the restore file\ndoes not match the Serial Number of your TOLA400.\n\n"
-            "Restore cannot continue.");
-  EXPECT_EQ(log.Boxes()[0].buttons, BoxButtons::Ok);
-  EXPECT_TRUE(sink.mem2.empty());
+  EXPECT_EQ(Read(file, 124), 0xE2000032U);
+  EXPECT_TRUE(report.serialMismatch);
+  EXPECT_EQ(report.fileSerial, 123U);
+  EXPECT_TRUE(report.text.empty()) << "the restore asks; the reader reports nothing";
+  EXPECT_EQ(sink.mem2.size(), kMem2Size) << "the whole file is read and checked";
 
-  // Advanced mode: the operator may go on.
-  log.host.ExpectBox("You really shouldn't restore", BoxAnswer::Yes);
-  EXPECT_EQ(Read(file, 124, true), 0U);
-  EXPECT_EQ(sink.mem2.size(), kMem2Size);
-  ASSERT_EQ(log.Boxes().size(), 2U);
-  EXPECT_EQ(log.Boxes()[1].buttons, BoxButtons::YesNo);
-  EXPECT_EQ(log.Boxes()[1].icon, BoxIcon::Warning);
-  EXPECT_EQ(log.Boxes()[1].text,
-            "The Serial Number within the restore file\ndoes not match the Serial Number of your TOLA400.\n\n"
-            "You really shouldn't restore this amplifier from this file.\nIt very probably won't help.\n\n"
-            "If you continue anyway, all calibration and\nconfiguration steps may need to be redone,\n"
-            "including those normally done only at the factory.\n\nPress No to abandon restore.\n"
-            "Press Yes to continue anyway.");
-
-  log.host.ExpectBox("You really shouldn't restore", BoxAnswer::No);
-  EXPECT_EQ(Read(file, 124, true), 0xE2000032U);
-  EXPECT_TRUE(log.host.AllBoxesShown());
-  EXPECT_TRUE(log.lines.empty()) << "the safeguard shows its box only";
+  // A file that is also damaged is refused for the damage, with no question to ask.
+  std::string damaged = file;
+  damaged[damaged.find("MEM3 0040") + 20] ^= 1;
+  EXPECT_EQ(Read(damaged, 124), 0xE2000031U);
+  EXPECT_FALSE(report.serialMismatch);
 }
 
 TEST_F(ConfigurationFileTest, SerialNumberLineForms) {
-  // The amplifier is 1234; 66770 is 1234 + 65536. The line that cannot be parsed comes last.
+  // The amplifier is 1234; 66770 is 1234 + 65536.
   const std::pair<const char*, ResultCode> rows[] = {
       {"TOLA Serial Number = 01234", kErrorSuccess},         {"TOLA Serial Number =   +1234xyz", kErrorSuccess},
       {"TOLA Serial Number = 01235", kConfigSerialMismatch}, {"TOLA Serial Number = 65535", kConfigSerialMismatch},
@@ -327,22 +296,19 @@ TEST_F(ConfigurationFileTest, SerialNumberLineForms) {
     lines.push_back(CrcLineFor(lines));
     EXPECT_EQ(Read(JoinCrLf(lines), 1234), code) << line;
   }
-  const auto& boxes = log.Boxes();
-  EXPECT_EQ(std::count_if(boxes.begin(), boxes.end(), [](const auto& b) { return b.caption == "Serial Number Mismatch"; }),
-            3);
-  EXPECT_EQ(log.lines.back(),
+  EXPECT_EQ(report.text,
             "Unable to parse TOLA Serial Number line \"TOLA Serial Number: 01234\", Serial Number verification skipped");
-  EXPECT_EQ(boxes.back().caption, "Restore Configuration Error");
+  EXPECT_EQ(report.caption, "Restore Configuration Error");
 }
 
 TEST_F(ConfigurationFileTest, ReadingAFileReportsOpenFailures) {
   const std::string missing = folder / "missing.TOLAConfig";
-  EXPECT_EQ(ReadConfigurationFile(missing, sink, 123, false, log), kErrorFileNotFound);
-  ASSERT_EQ(log.lines.size(), 1U);
-  EXPECT_EQ(log.lines[0].rfind("CreateFile failed on \"" + missing + "\"\r\nError 0x00000002: ", 0), 0U) << log.lines[0];
-  EXPECT_EQ(Boxes().back(), std::make_pair(std::string("Configuration file read error"), BoxIcon::Error));
+  report = ReadConfigurationFile(missing, sink, 123);
+  EXPECT_EQ(report.code, kErrorFileNotFound);
+  EXPECT_EQ(report.text.rfind("CreateFile failed on \"" + missing + "\"\r\nError 0x00000002: ", 0), 0U) << report.text;
+  EXPECT_EQ(report.caption, "Configuration file read error");
 
-  EXPECT_EQ(ReadConfigurationFile(folder.Path(), sink, 123, false, log), kErrorDirectory);
+  EXPECT_EQ(ReadConfigurationFile(folder.Path(), sink, 123).code, kErrorDirectory);
 }
 
 TEST_F(ConfigurationFileTest, InterruptedSaveLeavesThePreviousFileAsItWas) {
@@ -358,21 +324,20 @@ TEST_F(ConfigurationFileTest, InterruptedSaveLeavesThePreviousFileAsItWas) {
     }
     return ::write(fd, data, size);
   };
-  EXPECT_EQ(WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity, log, failHalfway), kErrorDiskFull);
+  report = WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity, failHalfway);
+  EXPECT_EQ(report.code, kErrorDiskFull);
   EXPECT_EQ(calls, 148);
   EXPECT_EQ(test::ReadWholeFile(path), previous);
   EXPECT_EQ(test::FolderEntries(folder.Path()), std::set<std::string>{"SN00123.backup.TOLAConfig"}) << "no temporary left behind";
-  ASSERT_EQ(log.lines.size(), 1U);
-  EXPECT_EQ(log.lines[0].rfind("WriteFile failed on \"" + path + "\"\r\nError 0x00000070: ", 0), 0U) << log.lines[0];
-  EXPECT_EQ(Boxes(), (std::vector<std::pair<std::string, BoxIcon>>{{"Configuration file write error", BoxIcon::Error}}));
+  EXPECT_EQ(report.text.rfind("WriteFile failed on \"" + path + "\"\r\nError 0x00000070: ", 0), 0U) << report.text;
+  EXPECT_EQ(report.caption, "Configuration file write error");
 }
 
 TEST_F(ConfigurationFileTest, DescribeSummarisesAFile) {
   const std::string path = folder / "saved.TOLAConfig";
-  ASSERT_EQ(WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity, log), 0U);
-  ResultCode result = 1;
-  std::string text = DescribeConfigurationFile(path, kUnknownSerialNumber, false, log, result);
-  EXPECT_EQ(result, 0U);
+  ASSERT_TRUE(WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity).Good());
+  std::string text = DescribeConfigurationFile(path, kUnknownSerialNumber, report);
+  EXPECT_EQ(report.code, 0U);
   for (const char* part : {"*TOLA Configuration saved on 2026-03-04 at 05:06:07\n", "TOLA Serial Number = 00123\n",
                            "MEM2: 1024 bytes, 992 of them restorable\n",
                            "MEM3: 256 lines, 16384 bytes; 224 lines, 14336 bytes restorable\n", "CRC32 verified\n"}) {
@@ -382,8 +347,8 @@ TEST_F(ConfigurationFileTest, DescribeSummarisesAFile) {
   std::string bytes = test::ReadWholeFile(path);
   bytes[bytes.find("MEM3 0040") + 20] ^= 1;
   test::WriteWholeFile(path, bytes);
-  text = DescribeConfigurationFile(path, kUnknownSerialNumber, false, log, result);
-  EXPECT_EQ(result, 0xE2000031U);
+  text = DescribeConfigurationFile(path, 124, report);
+  EXPECT_EQ(report.code, 0xE2000031U);
   EXPECT_NE(text.find("Error code 0xE2000031: Corrupt configuration file"), std::string::npos) << text;
 }
 

@@ -453,6 +453,41 @@ TEST_F(ConfigRestoreTest, AnAlteredFileClosesTheDialogBeforeAnythingIsSent) {
   EXPECT_EQ(target.App().configurationFolder.Get(), target.folder.Path()) << "only a good file moves the folder";
 }
 
+TEST_F(ConfigRestoreTest, AFileOfAnotherAmplifierIsRefusedOrRestoredOnlyWhenTheOperatorInsists) {
+  struct Case {
+    bool advanced;
+    const char* box;  // a part of the box's text
+    BoxAnswer answer;
+    bool restores;
+  };
+  const Case cases[] = {
+      {false, "Restore cannot continue.", BoxAnswer::Ok, false},
+      {true, "Press Yes to continue anyway.", BoxAnswer::No, false},
+      {true, "Press Yes to continue anyway.", BoxAnswer::Yes, true},
+  };
+  target.App().serialNumber.Change(static_cast<std::uint16_t>(source.App().serialNumber.Get() + 1));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.box);
+    target.App().advancedMode.Set(c.advanced ? 1 : 0);
+    target.Host().ExpectBox(c.box, c.answer);
+    ConfigRestoreController restore(target.App());
+    ASSERT_TRUE(restore.Open());
+    EXPECT_EQ(restore.FileChosen(path), c.restores);
+    EXPECT_TRUE(target.Host().AllBoxesShown());
+    const auto& box = target.Host().Boxes().back();
+    EXPECT_EQ(box.caption, "Serial Number Mismatch");
+    EXPECT_EQ(box.buttons, c.advanced ? BoxButtons::YesNo : BoxButtons::Ok);
+    EXPECT_EQ(box.icon, c.advanced ? BoxIcon::Warning : BoxIcon::Error);
+    if (c.restores) {
+      ASSERT_TRUE(RunToClose(restore));
+      EXPECT_EQ(restore.Outcome(), kErrorSuccess);
+    } else {
+      EXPECT_TRUE(restore.Closed());
+      EXPECT_EQ(restore.Outcome(), kConfigSerialMismatch);
+    }
+  }
+}
+
 // What the machine keeps of the bytes a file hands over.
 
 TEST(ConfigRestoreRunsTest, MemTwoBytesJoinRunsOnlyWhenConsecutiveInOneBankAndRestorable) {

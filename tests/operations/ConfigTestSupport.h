@@ -148,8 +148,7 @@ inline std::size_t CountOf(const std::vector<std::string>& commands, const std::
 
 // Reads a configuration file written by the save; the result code of the reader.
 inline ResultCode ReadImages(const std::string& path, ImageSink& sink) {
-  RecordingLog log;
-  return ReadConfigurationFile(path, sink, kUnknownSerialNumber, false, log);
+  return ReadConfigurationFile(path, sink, kUnknownSerialNumber).code;
 }
 
 // How often the log received exactly `text`.

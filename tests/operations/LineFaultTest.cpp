@@ -183,10 +183,12 @@ void EraseWithSeed(unsigned seed, SeedOutcome& outcome) {
   flow.ChooseBand(band);
   const ModelCounters before = s.model->Counters();
   ASSERT_TRUE(flow.EraseAntenna(antenna));
-  ASSERT_TRUE(s.host.RunUntil([&flow] { return flow.Machine()->IsIdle(); }, kBoundMs));
+  const ConfigCommandMachine* machine = flow.Machine();
+  ASSERT_NE(machine, nullptr);
+  ASSERT_TRUE(s.host.RunUntil([machine] { return machine->IsIdle(); }, kBoundMs));
   // Unconfirmed: the machine always ends well; the amplifier erased what was asked or nothing.
-  EXPECT_EQ(flow.Machine()->Result(), 0u);
-  outcome.succeeded = flow.Machine()->Result() == 0;
+  EXPECT_EQ(machine->Result(), 0u);
+  outcome.succeeded = machine->Result() == 0;
   const auto& erased = s.model->MemoryErasures();
   ASSERT_LE(erased.size(), 1u);
   const ModelCounters& after = s.model->Counters();
