@@ -93,14 +93,17 @@ std::string AppState::SettingsFileProblem(bool namedByUser) const {
 }
 
 bool AppState::EnsureFolderExists(const std::string& path) {
-  if (IsDirectory(path)) return true;
+  // A creation that failed is asked about again: the operator may have mended the cause (a drive
+  // plugged in, a permission given) or gives up with No.
   const std::string question = FormatText(LoadString(kIdsCreateFolderQuestion), path);
-  if (MessageBox(question, LoadString(kIdsCreateFolderCaption), BoxButtons::YesNo, BoxIcon::Information) !=
-      BoxAnswer::Yes) {
-    return false;
+  while (!IsDirectory(path)) {
+    if (MessageBox(question, LoadString(kIdsCreateFolderCaption), BoxButtons::YesNo, BoxIcon::Information) !=
+        BoxAnswer::Yes) {
+      return false;
+    }
+    CreateFolderPath(path);
   }
-  CreateFolderPath(path);
-  return IsDirectory(path);
+  return true;
 }
 
 bool AppState::SavePlacement(const WindowPlacement& placement) {

@@ -157,7 +157,8 @@ bool StoreValue(AppState& app, const CommandSpec& command, std::string_view valu
         return true;
       }
       if (command.kind == K::Band) {
-        if (n >= 11) return false;
+        // A negative number is refused as well: as an unsigned band it would name no band at all.
+        if (n < 0 || n >= 11) return false;
         app.bandIndex.Change(static_cast<std::uint32_t>(n));
         return true;
       }
@@ -211,8 +212,10 @@ ValueQueryState::ValueQueryState(CStateMachine& machine, const CommandSpec& comm
 
 void ValueQueryState::Enter() {
   QueryState::Enter();
-  if (m_request && m_request->pending) {
-    m_command = FormatSetCommand(m_entry, m_request->value);
+  m_sentSet = m_request && m_request->pending;
+  if (m_sentSet) {
+    m_sentValue = m_request->value;
+    m_command = FormatSetCommand(m_entry, m_sentValue);
     m_timeoutMs = kSetTimeoutMs;
   } else {
     m_command = m_entry.query;
@@ -227,8 +230,9 @@ bool ValueQueryState::Accept(const std::string& response) {
 }
 
 void ValueQueryState::OnTimeout() {
-  if (m_request && m_request->pending) {
-    m_request->pending = false;
+  if (m_sentSet) {
+    // A value changed again since this send goes out in the next cycle.
+    if (m_request->value == m_sentValue) m_request->pending = false;
     GoToNext();
     return;
   }

@@ -100,7 +100,9 @@ std::string FormatSetCommand(const CommandSpec& command, std::uint32_t value);
 bool StoreValue(AppState& app, const CommandSpec& command, std::string_view value);
 
 // A query state of the polling cycle, and when the item can be set, its set-capable form: with a
-// pending request it sends the set command once (10 ms, no answer expected) and goes on.
+// pending request it sends the set command once (10 ms, no answer expected) and goes on. A request
+// made while the state waits for its query's answer waits for the next cycle; it is never dropped
+// unsent.
 class ValueQueryState : public QueryState {
  public:
   ValueQueryState(CStateMachine& machine, const CommandSpec& command, CState* next, SetRequest* request = nullptr);
@@ -114,6 +116,8 @@ class ValueQueryState : public QueryState {
  private:
   const CommandSpec& m_entry;
   SetRequest* m_request;
+  bool m_sentSet = false;
+  std::uint32_t m_sentValue = 0;
 };
 
 }  // namespace tola

@@ -124,7 +124,13 @@ ConfigCommandMachine::ConfigCommandMachine(AppState& app)
 
 bool ConfigCommandMachine::StartEraseConfiguration() { return StartIfIdle(m_eraseConfiguration); }
 
-bool ConfigCommandMachine::StartEraseMemory() { return StartIfIdle(m_eraseMemory); }
+bool ConfigCommandMachine::StartEraseMemory() {
+  // A band the erase command has no code for, or an antenna other than 1 and 2, never goes out.
+  if (m_owner.bandIndex.Get() > kBandIndexAll) return false;
+  const std::uint32_t antenna = m_owner.antenna.Get();
+  if (antenna != 1 && antenna != 2) return false;
+  return StartIfIdle(m_eraseMemory);
+}
 
 bool ConfigCommandMachine::StartQueryAntennaEnable() { return StartIfIdle(m_queryAntennaEnable); }
 

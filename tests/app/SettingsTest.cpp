@@ -226,6 +226,14 @@ TEST_F(SettingsTest, EnsureFolderExistsAsksBeforeCreating) {
   EXPECT_EQ(t->host.Boxes().back().caption, "Create folder");
   EXPECT_TRUE(t->app->EnsureFolderExists(wanted)) << "no question for an existing folder";
   EXPECT_EQ(t->host.Boxes().size(), 2u);
+
+  // A creation that fails is asked about again until the operator gives up.
+  WriteWholeFile(m_folder / "file", "x");
+  const std::string blocked = m_folder / "file/d";
+  for (const BoxAnswer answer : {BoxAnswer::Yes, BoxAnswer::Yes, BoxAnswer::No}) t->host.ExpectBox(blocked, answer);
+  EXPECT_FALSE(t->app->EnsureFolderExists(blocked));
+  EXPECT_TRUE(t->host.AllBoxesShown());
+  EXPECT_EQ(t->host.Boxes().size(), 5u);
 }
 
 }  // namespace

@@ -63,7 +63,10 @@ TEST_F(StoreTest, LimitsOfTheNumberKinds) {
 
   EXPECT_TRUE(Store(OperateItem::Band, "10;"));
   EXPECT_EQ(t.app->bandIndex.Get(), 10u);
-  EXPECT_FALSE(Store(OperateItem::Band, "11;"));
+  for (const char* bad : {"11;", "-1;", "-2147483648;"}) {
+    EXPECT_FALSE(Store(OperateItem::Band, bad)) << bad;
+    EXPECT_EQ(t.app->bandIndex.Get(), 10u) << bad;
+  }
   EXPECT_TRUE(Store(OperateItem::Band, "0;"));
 
   EXPECT_TRUE(Store(OperateItem::Antenna, "2;"));

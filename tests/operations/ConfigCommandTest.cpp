@@ -27,7 +27,8 @@ TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndA
     flow.ChooseBand(band < kBandCount ? band : kBandIndexAll);
     ASSERT_TRUE(flow.EraseAntenna(1 + band % 2));
     EXPECT_EQ(s.app->antenna.Get(), 1 + band % 2);
-    EXPECT_FALSE(flow.EraseAntenna(1)) << "a second click finds the erase still running";
+    EXPECT_FALSE(flow.EraseAntenna(2 - band % 2)) << "a second click finds the erase still running";
+    EXPECT_EQ(s.app->antenna.Get(), 1 + band % 2) << "and changes nothing";
     const std::uint64_t started = s.host.NowMicros();
     ASSERT_TRUE(RunToIdle(s.host, *flow.Machine()));
     EXPECT_EQ((s.host.NowMicros() - started) / 1000, 10u) << "finishes about 10 ms after sending";
@@ -44,6 +45,20 @@ TEST_F(ConfigCommandSimTest, EachBandButtonErasesItsOwnBandAllBandsIsFifteenAndA
   s.app->bandIndex.Change(7);
   EXPECT_EQ(flow.SelectedBand(), 7u);
   EXPECT_EQ(shown.back(), 7u);
+}
+
+TEST_F(ConfigCommandSimTest, ABandOrAntennaTheEraseHasNoCodeForNeverReachesTheAmplifier) {
+  EraseMemoriesFlow flow(*s.app);
+  const std::size_t sent = s.port->Sent().size();
+  s.app->bandIndex.Change(0xFFFFFFFFu);
+  EXPECT_FALSE(flow.EraseAntenna(1));
+  s.app->bandIndex.Change(3);
+  s.app->antenna.Change(7);
+  ConfigCommandMachine* machine = flow.Machine();
+  ASSERT_NE(machine, nullptr);
+  EXPECT_FALSE(machine->StartEraseMemory());
+  s.host.AdvanceBy(100);
+  EXPECT_EQ(s.port->Sent().size(), sent);
 }
 
 TEST_F(ConfigCommandSimTest, ResetSendsTheEraseAndClosingAtOnceLeavesNoTimerBehind) {

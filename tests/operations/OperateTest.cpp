@@ -241,6 +241,29 @@ TEST_F(OperateMachineScriptedTest, AnsweredSetFormIsSentAgainInTheNextCycle) {
   EXPECT_EQ(t.app->attenuator.Get(), '1');
 }
 
+TEST_F(OperateMachineScriptedTest, ARequestMadeWhileItsStateWaitsIsSentInTheNextCycleNeverDropped) {
+  // The attenuator query goes unanswered; the operator ticks the box meanwhile.
+  t.port->responder = [this](const std::string& w) -> std::string {
+    if (w == "^at;") {
+      machine->RequestAttenuator(1);
+      return "";
+    }
+    if (w == "^at1;") machine->RequestAttenuator(0);  // and clears it again before the set's wait ends
+    return Standard(w);
+  };
+  ASSERT_TRUE(RunCycle());
+  EXPECT_EQ(machine->Result(), 0xE20004B1u) << "an unanswered query fails the cycle";
+  ASSERT_TRUE(machine->Request(OperateItem::Attenuator).pending);
+  t.port->writes.clear();
+  ASSERT_TRUE(RunCycle());
+  EXPECT_EQ(CountOf(t.port->writes, "^at1;"), 1u);
+  EXPECT_TRUE(machine->Request(OperateItem::Attenuator).pending) << "the newer value is still to be sent";
+  t.port->writes.clear();
+  ASSERT_TRUE(RunCycle());
+  EXPECT_EQ(CountOf(t.port->writes, "^at0;"), 1u);
+  EXPECT_FALSE(machine->Request(OperateItem::Attenuator).pending);
+}
+
 // The page on the model: the page's own poll timer goes to the page, the rest through routing.
 class OperatePollerTest : public ConnectedModelTest {
  protected:
