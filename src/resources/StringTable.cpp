@@ -140,6 +140,11 @@ const std::map<StringId, const char*>& Table() {
       {kIdsHelp, "Help"},
       {kIdsMacroFieldName, "%s %u"},
       {kIdsCopyLogName, "Copy log"},
+      {kIdsOk, "OK"},
+      {kIdsApply, "Apply"},
+      {kIdsEraseAntenna1, "Antenna 1"},
+      {kIdsEraseAntenna2, "Antenna 2"},
+      {kIdsWhatsThis, "What's This?"},
   };
   return table;
 }

@@ -152,6 +152,12 @@ enum : StringId {
   kIdsMacroFieldName = 1090,           // "%s %u": a column heading and the row number
   // The file-server copy window (1160-1169).
   kIdsCopyLogName = 1160,              // the copy log's name for screen readers
+  // The erase and reset dialogs and the "TOLA400 Configuration" sheet (1230-1259).
+  kIdsOk = 1230,                       // "OK"
+  kIdsApply = 1231,                    // "Apply"
+  kIdsEraseAntenna1 = 1232,            // "Antenna 1"
+  kIdsEraseAntenna2 = 1233,            // "Antenna 2"
+  kIdsWhatsThis = 1234,                // "What's This?"
 };
 
 // The text of a string number; empty when the table has no such number.

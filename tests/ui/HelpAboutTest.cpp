@@ -73,9 +73,10 @@ TEST_F(HelpFixture, ContentsAndTopicsOpenWithTheirAnchors) {
   SaveShot(help, "help-contents-min");
   SaveShot(help, "help-contents", help.sizeHint());
 
-  // The topics the pages and the Edit Macros dialog ask for.
+  // The topics the pages and the dialogs ask for.
   for (const char* topic : {"Port.htm", "Firmware.htm", "Firmware.htm#failed", "CommandTester.htm",
-                            "CommandTester.htm#macroButtons", "Port.htm#linux"}) {
+                            "CommandTester.htm#macroButtons", "Configuration.htm", "Configuration.htm#Edit",
+                            "Port.htm#linux"}) {
     SCOPED_TRACE(topic);
     ASSERT_TRUE(help.ShowTopic(QString::fromLatin1(topic)));
     EXPECT_EQ(help.CurrentTopic(), QString::fromLatin1(topic));

@@ -5,6 +5,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QKeyEvent>
+#include <QWhatsThis>
 #include <QDir>
 #include <QLineEdit>
 #include <QElapsedTimer>
@@ -26,9 +29,12 @@
 #include "ui/UiResources.h"
 #include "ui/UiText.h"
 #include "ui/dialogs/AboutDialog.h"
+#include "ui/dialogs/ConfigurationSheet.h"
 #include "ui/dialogs/EditMacrosDialog.h"
+#include "ui/dialogs/EraseMemoriesDialog.h"
 #include "ui/dialogs/FileServerCopyDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
+#include "ui/dialogs/ResetConfigurationDialog.h"
 #include "ui/dialogs/SendingFirmwareDialog.h"
 #include "ui/help/HelpWindow.h"
 #include "ui/pages/FirmwarePage.h"
@@ -92,6 +98,41 @@ class BoxCatcher : public QObject {
   QTimer m_timer;
   int m_caught = 0;
 };
+
+// The erase and reset dialogs, the "TOLA400 Configuration" sheet with the amplifier's string loaded,
+// the pop-up text of one of its boxes and their help topic. Shown without their own loops, and
+// nothing is clicked.
+void DrawConfigurationDialogs(MainWindow& window, const QString& out) {
+  {
+    EraseMemoriesDialog erase(window.App(), &window);
+    erase.show();
+    Save(erase, out + QStringLiteral("/erase-memories.png"));
+  }
+  {
+    ResetConfigurationDialog reset(window.App(), &window);
+    reset.show();
+    Save(reset, out + QStringLiteral("/reset-configuration.png"));
+  }
+  ConfigurationSheet sheet(window.App(), window.Help(), &window);
+  sheet.show();
+  // Showing it asked the amplifier; its answer fills the boxes.
+  SpinUntil([&] { return window.App().OperationMachine() == nullptr || window.App().OperationMachine()->IsIdle(); },
+            3000);
+  Save(sheet, out + QStringLiteral("/configuration-sheet.png"));
+  QCheckBox& box = sheet.BandBox(3, 1);
+  QKeyEvent shiftF1(QEvent::KeyPress, Qt::Key_F1, Qt::ShiftModifier);
+  QApplication::sendEvent(&box, &shiftF1);
+  for (QWidget* widget : QApplication::topLevelWidgets()) {
+    if (widget->inherits("QWhatsThat") && widget->isVisible()) {
+      Save(*widget, out + QStringLiteral("/configuration-popup.png"));
+    }
+  }
+  QWhatsThis::hideText();
+  sheet.reject();
+  window.Help().ShowTopic(QStringLiteral("Configuration.htm#Edit"));
+  Save(window.Help(), out + QStringLiteral("/help-configuration.png"));
+  window.Help().close();
+}
 
 int Run(const QString& out, bool mainOnly) {
   QtHost host;
@@ -196,6 +237,7 @@ int Run(const QString& out, bool mainOnly) {
     macros.show();
     Save(macros, out + QStringLiteral("/edit-macros.png"));
   }
+  DrawConfigurationDialogs(window, out);
   window.ShowReleaseNotes();
   if (QWidget* notes = window.ReleaseNotes()) Save(*notes, out + QStringLiteral("/release-notes.png"));
   window.close();
