@@ -140,6 +140,16 @@ const std::map<StringId, const char*>& Table() {
       {kIdsHelp, "Help"},
       {kIdsMacroFieldName, "%s %u"},
       {kIdsCopyLogName, "Copy log"},
+      {kIdsEditConfiguration, "Edit Configuration..."},
+      {kIdsSaveConfiguration, "Save Configuration..."},
+      {kIdsRestoreConfiguration, "Restore Configuration..."},
+      {kIdsDisplayFaultTable, "Display Fault Table..."},
+      {kIdsEraseTunerMemories, "Erase Antenna Tuner Memories..."},
+      {kIdsResetConfiguration, "Reset Configuration..."},
+      {kIdsTipSaveConfiguration, "Save configuration in a computer file"},
+      {kIdsTipRestoreConfiguration, "Restore a previously saved configuration"},
+      {kIdsCopyRows, "&Copy"},
+      {kIdsFaultListName, "Fault table"},
   };
   return table;
 }

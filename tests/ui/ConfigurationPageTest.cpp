@@ -1,0 +1,202 @@
+// The Configuration page's wiring: its buttons' enabling, and the save, restore and fault-table
+// dialogs they open, run on the amplifier model.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QClipboard>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
+
+#include <filesystem>
+
+#include "UiChecks.h"
+#include "UiHarness.h"
+#include "dialogue/ConnectionMachine.h"
+#include "ui/UiText.h"
+#include "ui/dialogs/ConfigurationFileDialogs.h"
+#include "ui/dialogs/FaultTableDialog.h"
+#include "ui/pages/ConfigurationPage.h"
+
+namespace tola::test {
+namespace {
+
+struct Offer {
+  ConfigurationFileMode mode;
+  QString folder;
+  QString proposedName;
+};
+
+class ConfigurationPageTest : public ::testing::Test {
+ protected:
+  // The window on the Configuration page, connected to an amplifier running `revision` (or to none).
+  void Open(std::uint16_t revision = 123, bool connected = true) {
+    std::filesystem::create_directory(configFolder);
+    UiSetup setup;
+    setup.settings = {"\"Port\"=\"ttySIM0\"", "\"ActivePage\"=dword:00000003",
+                      "\"ConfigurationFolder\"=\"" + configFolder + "\""};
+    setup.connected = connected;
+    setup.model.revision = revision;
+    ui = std::make_unique<UiHarness>(setup);
+    MainWindow& window = ui->Open();
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    page = qobject_cast<ConfigurationPage*>(window.PageAt(kPageConfiguration));
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(window.Sheet().currentWidget(), page);
+    if (connected) {
+      ASSERT_TRUE(ui->RunUntil([this] { return App().ConnectionState() == kConnectionFirmware; }));
+    } else {
+      ui->Run(3000);
+    }
+    page->SetFileChooser([this](QWidget*, ConfigurationFileMode mode, const QString& folder, const QString& name) {
+      offers.push_back({mode, folder, name});
+      return answer;
+    });
+  }
+
+  // Presses `button`, whose dialog runs modally on the virtual clock; `onTick` sees it on every turn.
+  template <class Dialog>
+  void Press(ConfigurationPage::Button button, const std::function<void(Dialog&)>& onTick = {}) {
+    ui->StartModalClock([this, &onTick] {
+      auto* dialog = page->findChild<Dialog*>();
+      if (dialog != nullptr && dialog->isVisible() && onTick) onTick(*dialog);
+    });
+    page->ButtonAt(button).click();
+    ui->StopModalClock();
+    EXPECT_EQ(page->findChild<Dialog*>(), nullptr) << "the dialog outlived its button";
+  }
+
+  AppState& App() { return ui->window->App(); }
+  std::uint32_t Traffic() const { return ui->model->Counters().commands + ui->model->Counters().polls; }
+
+  TempFolder files;
+  std::string configFolder = files / "configurations";
+  std::unique_ptr<UiHarness> ui;
+  ConfigurationPage* page = nullptr;
+  std::vector<Offer> offers;
+  QString answer;
+};
+
+struct EnablingCase {
+  const char* name;
+  bool connected;
+  std::uint16_t revision;
+  bool closePort;
+  const char* enabled;  // per button, top to bottom
+  bool focusOnSave;
+};
+
+class ConfigurationEnabling : public ConfigurationPageTest, public ::testing::WithParamInterface<EnablingCase> {};
+
+TEST_P(ConfigurationEnabling, OnlyAnIdentifiedAmplifierEnablesTheButtonsAndEditNeedsRevision0118) {
+  const EnablingCase& c = GetParam();
+  Open(c.revision, c.connected);
+  if (c.closePort) {
+    static_cast<ConnectionMachine*>(App().ConnectionMachine())->StartClosePort();
+    ASSERT_TRUE(ui->RunUntil([this] { return App().portOpen.Get() == 0; }));
+  }
+  QString enabled;
+  for (int b = 0; b < ConfigurationPage::kButtonCount; ++b) {
+    enabled += page->ButtonAt(static_cast<ConfigurationPage::Button>(b)).isEnabled() ? '1' : '0';
+  }
+  EXPECT_EQ(enabled, QString::fromLatin1(c.enabled));
+  if (c.focusOnSave) {
+    EXPECT_TRUE(page->ButtonAt(ConfigurationPage::kSave).hasFocus());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConfigurationEnabling,
+                         ::testing::Values(EnablingCase{"NoAmplifier", false, 123, false, "000000", false},
+                                           EnablingCase{"Revision0117", true, 117, false, "011111", true},
+                                           EnablingCase{"Revision0118", true, 118, false, "111111", false},
+                                           EnablingCase{"PortClosedWhileShowing", true, 123, true, "000000", false}),
+                         [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(ConfigurationPageTest, CancellingTheRestoreFileDialogClosesTheRestoreWithNothingSent) {
+  Open();
+  ExpectAccessibleNames(*page);
+  EXPECT_EQ(page->HelpTopic(), "Configuration.htm");
+  const std::uint32_t before = Traffic();
+  Press<RestoreConfigurationDialog>(ConfigurationPage::kRestore);
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].mode, ConfigurationFileMode::Open);
+  EXPECT_EQ(offers[0].folder, ToQt(configFolder));
+  EXPECT_EQ(Traffic(), before);
+  EXPECT_TRUE(page->ButtonAt(ConfigurationPage::kRestore).isEnabled());
+}
+
+TEST_F(ConfigurationPageTest, SaveWritesTheChosenFileAndRestoringItPutsTheMemoryBack) {
+  Open();
+  const std::string path = configFolder + "/chosen.TOLAConfig";
+  answer = ToQt(path);
+  int highest = 0;
+  bool checked = false;
+  Press<SaveConfigurationDialog>(ConfigurationPage::kSave, [&](SaveConfigurationDialog& dialog) {
+    EXPECT_EQ(dialog.Progress().maximum(), 17408);
+    highest = std::max(highest, dialog.Progress().value());
+    if (!checked) {
+      checked = true;
+      ExpectAccessibleNames(dialog);
+    }
+  });
+  ASSERT_EQ(offers.size(), 1u);
+  EXPECT_EQ(offers[0].mode, ConfigurationFileMode::Save);
+  EXPECT_EQ(offers[0].folder, ToQt(configFolder));
+  EXPECT_TRUE(offers[0].proposedName.startsWith("SN01234.")) << offers[0].proposedName.toStdString();
+  EXPECT_TRUE(std::filesystem::is_regular_file(path));
+  EXPECT_EQ(highest, 17408);
+  EXPECT_EQ(ui->window->StatusText(), "Configuration was saved");
+
+  std::uint8_t& byte = ui->model->Mem2()[256 + 0x10];  // bank 1, restorable
+  const std::uint8_t saved = byte;
+  byte = static_cast<std::uint8_t>(~saved);
+  checked = false;
+  Press<RestoreConfigurationDialog>(ConfigurationPage::kRestore, [&](RestoreConfigurationDialog& dialog) {
+    if (!checked) {
+      checked = true;
+      ExpectAccessibleNames(dialog);
+    }
+  });
+  ASSERT_EQ(offers.size(), 2u);
+  EXPECT_EQ(offers[1].mode, ConfigurationFileMode::Open);
+  EXPECT_EQ(byte, saved);
+  EXPECT_EQ(ui->window->StatusText(), "Configuration was restored");
+}
+
+QString Line(const FaultRow& row) {
+  return ToQt(row.index + '\t' + row.faultCode + '\t' + row.timestamp + '\t' + row.frequency + '\t' +
+              row.variableData + '\n');
+}
+
+TEST_F(ConfigurationPageTest, TheFaultTableListsNewestFirstAndCopiesSelectedRowsAsTabSeparatedLines) {
+  Open();
+  ui->model->AddFaultRecord('T', 14200, 80);
+  ui->model->AddFaultRecord('S', 7100, 30);
+  std::vector<FaultRow> rows;
+  std::string codes;
+  QString copied;  // what Ctrl+C put on the clipboard
+  Press<FaultTableDialog>(ConfigurationPage::kFaults, [&](FaultTableDialog& dialog) {
+    QTreeWidget& list = dialog.List();
+    if (list.topLevelItemCount() < 3 || !rows.empty()) return;
+    ExpectAccessibleNames(dialog);
+    rows = dialog.Controller().Rows();
+    for (int row = 0; row < 2; ++row) codes += FromQt(list.topLevelItem(row)->text(1)) + '|';
+    // The third and the first, selected in that order, copy in list order.
+    list.setFocus();
+    list.topLevelItem(2)->setSelected(true);
+    list.topLevelItem(0)->setSelected(true);
+    QTest::keySequence(&list, QKeySequence::Copy);
+    copied = QApplication::clipboard()->text();
+    dialog.Button().click();
+  });
+  ASSERT_GE(rows.size(), 3u);
+  EXPECT_EQ(codes, "S HI SWR|T HI TEMPERATURE|");
+  EXPECT_EQ(FromQt(copied), FromQt(Line(rows[0]) + Line(rows[2])));
+}
+
+}  // namespace
+}  // namespace tola::test
