@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QFileDialog>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
@@ -196,6 +197,41 @@ TEST_F(ConfigurationPageTest, TheFaultTableListsNewestFirstAndCopiesSelectedRows
   ASSERT_GE(rows.size(), 3u);
   EXPECT_EQ(codes, "S HI SWR|T HI TEMPERATURE|");
   EXPECT_EQ(FromQt(copied), FromQt(Line(rows[0]) + Line(rows[2])));
+}
+
+// The real chooser: a Qt file dialog in the given folder, with the configuration filter; the save
+// proposes the name and asks before replacing, the open takes only an existing file.
+TEST(ConfigurationFileChooserTest, TheFileDialogStartsInTheFolderAndReturnsTheAcceptedPath) {
+  TempFolder folder;
+  WriteWholeFile(folder / "old.TOLAConfig", "");
+  struct Case {
+    ConfigurationFileMode mode;
+    const char* selected;  // typed into the dialog before accepting; null: the proposed name
+    QFileDialog::AcceptMode acceptMode;
+    QFileDialog::FileMode fileMode;
+  };
+  for (const Case& c : {Case{ConfigurationFileMode::Save, nullptr, QFileDialog::AcceptSave, QFileDialog::AnyFile},
+                        Case{ConfigurationFileMode::Open, "old.TOLAConfig", QFileDialog::AcceptOpen,
+                             QFileDialog::ExistingFile}}) {
+    SCOPED_TRACE(static_cast<int>(c.mode));
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(dialog, nullptr);
+      seen = true;
+      EXPECT_EQ(dialog->directory().absolutePath(), ToQt(folder.Path()));
+      EXPECT_EQ(dialog->nameFilters(), QStringList({"TOLA Configuration File (*.TOLAConfig)", "All files (*)"}));
+      EXPECT_EQ(dialog->defaultSuffix(), "TOLAConfig");
+      EXPECT_EQ(dialog->acceptMode(), c.acceptMode);
+      EXPECT_EQ(dialog->fileMode(), c.fileMode);
+      EXPECT_FALSE(dialog->testOption(QFileDialog::DontConfirmOverwrite));
+      if (c.selected != nullptr) dialog->selectFile(QString::fromLatin1(c.selected));
+      static_cast<QDialog*>(dialog)->accept();  // the dialog's own checks run, as for its button
+    });
+    const QString chosen = ChooseConfigurationFile(nullptr, c.mode, ToQt(folder.Path()), "new.TOLAConfig");
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(FromQt(chosen), folder / (c.selected != nullptr ? c.selected : "new.TOLAConfig"));
+  }
 }
 
 }  // namespace

@@ -47,6 +47,8 @@ ConfigurationProgressDialog::ConfigurationProgressDialog(AppState& app, const ch
   buttonRow->addStretch(1);
   buttonRow->addWidget(m_button);
   layout->addLayout(buttonRow);
+  // Narrower, the bar would say little about how far the operation has come.
+  setMinimumWidth(DialogUnits(*this, 160, 0).width());
   resize(DialogUnits(*this, 220, 62).expandedTo(sizeHint()));
 }
 

@@ -13,6 +13,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -26,11 +28,14 @@
 #include "ui/UiResources.h"
 #include "ui/UiText.h"
 #include "ui/dialogs/AboutDialog.h"
+#include "ui/dialogs/ConfigurationFileDialogs.h"
 #include "ui/dialogs/EditMacrosDialog.h"
+#include "ui/dialogs/FaultTableDialog.h"
 #include "ui/dialogs/FileServerCopyDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
 #include "ui/dialogs/SendingFirmwareDialog.h"
 #include "ui/help/HelpWindow.h"
+#include "ui/pages/ConfigurationPage.h"
 #include "ui/pages/FirmwarePage.h"
 #include "ui/pages/Page.h"
 
@@ -92,6 +97,50 @@ class BoxCatcher : public QObject {
   QTimer m_timer;
   int m_caught = 0;
 };
+
+// The Configuration page's save and restore drawn part-way, into a folder of their own, and the
+// fault table once it is filled.
+void DrawConfigurationDialogs(MainWindow& window, const QString& out) {
+  auto* page = qobject_cast<ConfigurationPage*>(window.PageAt(kPageConfiguration));
+  if (page == nullptr) return;
+  window.Sheet().setCurrentIndex(kPageConfiguration);
+  if (!page->ButtonAt(ConfigurationPage::kSave).isEnabled()) return;
+  QTemporaryDir folder;
+  window.App().configurationFolder.Change(FromQt(folder.path()));
+  const QString file = folder.filePath(QStringLiteral("screenshots.TOLAConfig"));
+  page->SetFileChooser([&file](QWidget*, ConfigurationFileMode, const QString&, const QString&) { return file; });
+  // Presses `button` (its dialog runs modally) and draws the dialog once `ready` says so; `drawn`
+  // may end it.
+  auto draw = [&](ConfigurationPage::Button button, auto find, auto ready, const QString& name, auto drawn) {
+    bool done = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* dialog = find();
+      if (done || dialog == nullptr || !dialog->isVisible() || !ready(*dialog)) return;
+      done = true;
+      Save(*dialog, out + name);
+      drawn(*dialog);
+    });
+    watch.start();
+    page->ButtonAt(button).click();
+    watch.stop();
+  };
+  auto partWay = [](ConfigurationProgressDialog& dialog) {
+    return dialog.Progress().value() >= dialog.Progress().maximum() * 2 / 5;
+  };
+  auto leaveOpen = [](auto&) {};
+  draw(ConfigurationPage::kSave, [&] { return page->findChild<SaveConfigurationDialog*>(); }, partWay,
+       QStringLiteral("/save-configuration.png"), leaveOpen);
+  Spin(300);
+  draw(ConfigurationPage::kRestore, [&] { return page->findChild<RestoreConfigurationDialog*>(); }, partWay,
+       QStringLiteral("/restore-configuration.png"), leaveOpen);
+  SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }, 15000);
+  Spin(300);
+  draw(ConfigurationPage::kFaults, [&] { return page->findChild<FaultTableDialog*>(); },
+       [](FaultTableDialog& dialog) { return dialog.List().topLevelItemCount() > 0; },
+       QStringLiteral("/fault-table.png"), [](FaultTableDialog& dialog) { dialog.Button().click(); });
+}
 
 int Run(const QString& out, bool mainOnly) {
   QtHost host;
@@ -171,6 +220,8 @@ int Run(const QString& out, bool mainOnly) {
     Save(window, out + QStringLiteral("/main-firmware-larger.png"));
     window.resize(size);
   }
+
+  DrawConfigurationDialogs(window, out);
 
   {
     AboutDialog about(&window);
