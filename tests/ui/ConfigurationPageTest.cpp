@@ -11,7 +11,9 @@
 #include <QTest>
 #include <QTreeWidget>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 
 #include "UiChecks.h"
 #include "UiHarness.h"
@@ -55,7 +57,10 @@ class ConfigurationPageTest : public ::testing::Test {
     }
     page->SetFileChooser([this](QWidget*, ConfigurationFileMode mode, const QString& folder, const QString& name) {
       offers.push_back({mode, folder, name});
-      return answer;
+      if (answers.empty()) return answer;
+      const QString next = answers.front();
+      answers.erase(answers.begin());
+      return next;
     });
   }
 
@@ -79,6 +84,8 @@ class ConfigurationPageTest : public ::testing::Test {
   std::unique_ptr<UiHarness> ui;
   ConfigurationPage* page = nullptr;
   std::vector<Offer> offers;
+  // The chooser's answers in turn, then `answer` for every further one.
+  std::vector<QString> answers;
   QString answer;
 };
 
@@ -167,6 +174,51 @@ TEST_F(ConfigurationPageTest, SaveWritesTheChosenFileAndRestoringItPutsTheMemory
   EXPECT_EQ(byte, saved);
   EXPECT_EQ(ui->window->StatusText(), "Configuration was restored");
 }
+
+// A folder that cannot be used, stored or typed, sends the save once more to the default folder.
+struct UnusableFolderCase {
+  const char* name;
+  bool storedFolderGone;
+  bool typedIntoMissingFolder;
+};
+
+class SaveUnusableFolder : public ConfigurationPageTest, public ::testing::WithParamInterface<UnusableFolderCase> {
+ protected:
+  void SetUp() override {
+    const char* data = std::getenv("XDG_DATA_HOME");
+    savedDataHome = data != nullptr ? std::optional<std::string>(data) : std::nullopt;
+    setenv("XDG_DATA_HOME", (files / "data").c_str(), 1);
+  }
+  void TearDown() override {
+    if (savedDataHome) {
+      setenv("XDG_DATA_HOME", savedDataHome->c_str(), 1);
+    } else {
+      unsetenv("XDG_DATA_HOME");
+    }
+  }
+  std::optional<std::string> savedDataHome;
+};
+
+TEST_P(SaveUnusableFolder, TheNextFileDialogStartsInTheDefaultFolder) {
+  const UnusableFolderCase& c = GetParam();
+  Open();
+  if (c.storedFolderGone) App().configurationFolder.Change(files / "gone");
+  if (c.typedIntoMissingFolder) answers = {ToQt(files / "missing/typed.TOLAConfig")};
+  const std::uint32_t before = Traffic();
+  Press<SaveConfigurationDialog>(ConfigurationPage::kSave);
+  QStringList folders;
+  for (const Offer& offer : offers) folders.push_back(offer.folder);
+  QStringList expected;
+  if (c.typedIntoMissingFolder) expected.push_back(ToQt(configFolder));
+  expected.push_back(ToQt(files / "data/Ostravel/TOLA Configuration"));
+  EXPECT_EQ(FromQt(folders.join('|')), FromQt(expected.join('|')));
+  EXPECT_EQ(Traffic(), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SaveUnusableFolder,
+                         ::testing::Values(UnusableFolderCase{"StoredFolderGone", true, false},
+                                           UnusableFolderCase{"TypedIntoMissingFolder", false, true}),
+                         [](const auto& param) { return std::string(param.param.name); });
 
 QString Line(const FaultRow& row) {
   return ToQt(row.index + '\t' + row.faultCode + '\t' + row.timestamp + '\t' + row.frequency + '\t' +
