@@ -163,12 +163,21 @@ TEST_F(ConfigurationPageTest, SaveWritesTheChosenFileAndRestoringItPutsTheMemory
   const std::uint8_t saved = byte;
   byte = static_cast<std::uint8_t>(~saved);
   checked = false;
+  bool asked = false;
   Press<RestoreConfigurationDialog>(ConfigurationPage::kRestore, [&](RestoreConfigurationDialog& dialog) {
     if (!checked) {
       checked = true;
       ExpectAccessibleNames(dialog);
     }
+    // Escape while writing asks first; "No" lets the restore go on.
+    if (!asked && dialog.Progress().value() > 0) {
+      asked = true;
+      ui->host.ExpectBox("Are you sure you wish to interrupt configuration restore?", BoxAnswer::No);
+      QTest::keyClick(&dialog, Qt::Key_Escape);
+      EXPECT_TRUE(dialog.isVisible());
+    }
   });
+  EXPECT_TRUE(asked);
   ASSERT_EQ(offers.size(), 2u);
   EXPECT_EQ(offers[1].mode, ConfigurationFileMode::Open);
   EXPECT_EQ(byte, saved);

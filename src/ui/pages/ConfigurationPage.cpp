@@ -4,6 +4,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 #include "app/AppState.h"
 #include "ui/UiText.h"
 #include "ui/dialogs/ConfigurationFileDialogs.h"
@@ -51,6 +53,10 @@ ConfigurationPage::ConfigurationPage(AppState& app, QWidget* parent) : Page(app,
     column->addWidget(button);
     m_buttons[i] = button;
   }
+  // The longest caption keeps some room on either side, as the others do.
+  int widest = 0;
+  for (QPushButton* button : m_buttons) widest = std::max(widest, button->sizeHint().width());
+  for (QPushButton* button : m_buttons) button->setMinimumWidth(widest + DialogUnits(*this, 16, 0).width());
   auto* grid = new QGridLayout(this);
   grid->addLayout(column, 0, 0);
   grid->setColumnStretch(1, 1);
