@@ -145,6 +145,16 @@ const std::map<StringId, const char*>& Table() {
       {kIdsEraseAntenna1, "Antenna 1"},
       {kIdsEraseAntenna2, "Antenna 2"},
       {kIdsWhatsThis, "What's This?"},
+      {kIdsEditConfiguration, "Edit Configuration..."},
+      {kIdsSaveConfiguration, "Save Configuration..."},
+      {kIdsRestoreConfiguration, "Restore Configuration..."},
+      {kIdsDisplayFaultTable, "Display Fault Table..."},
+      {kIdsEraseTunerMemories, "Erase Antenna Tuner Memories..."},
+      {kIdsResetConfiguration, "Reset Configuration..."},
+      {kIdsTipSaveConfiguration, "Save configuration in a computer file"},
+      {kIdsTipRestoreConfiguration, "Restore a previously saved configuration"},
+      {kIdsCopyRows, "&Copy"},
+      {kIdsFaultListName, "Fault table"},
   };
   return table;
 }

@@ -158,6 +158,17 @@ enum : StringId {
   kIdsEraseAntenna1 = 1232,            // "Antenna 1"
   kIdsEraseAntenna2 = 1233,            // "Antenna 2"
   kIdsWhatsThis = 1234,                // "What's This?"
+  // The Configuration page, its save and restore dialogs and the fault table (1200-1229).
+  kIdsEditConfiguration = 1200,
+  kIdsSaveConfiguration = 1201,
+  kIdsRestoreConfiguration = 1202,
+  kIdsDisplayFaultTable = 1203,
+  kIdsEraseTunerMemories = 1204,
+  kIdsResetConfiguration = 1205,
+  kIdsTipSaveConfiguration = 1206,
+  kIdsTipRestoreConfiguration = 1207,
+  kIdsCopyRows = 1208,                 // the fault table's context-menu command
+  kIdsFaultListName = 1209,            // the fault list's name for screen readers
 };
 
 // The text of a string number; empty when the table has no such number.

@@ -27,6 +27,7 @@
 #include "ui/dialogs/ReleaseNotesWindow.h"
 #include "ui/help/HelpWindow.h"
 #include "ui/pages/CommandTesterPage.h"
+#include "ui/pages/ConfigurationPage.h"
 #include "ui/pages/FirmwarePage.h"
 #include "ui/pages/Page.h"
 #include "ui/pages/PortPage.h"
@@ -240,8 +241,11 @@ void MainWindow::BuildSheet() {
                   },
                   Qt::QueuedConnection);
           break;
+        case kPageConfiguration:
+          page = new ConfigurationPage(app, [this]() -> HelpWindow& { return Help(); });
+          break;
         case kPageCommandTester: page = new CommandTesterPage(app); break;
-        // The Operate and Configuration pages come later; their tabs hold nothing yet.
+        // The Operate page comes later; its tab holds nothing yet.
         default: page = new Page(app); break;
       }
     }

@@ -16,6 +16,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QTimer>
 
 #include <cstdio>
@@ -30,13 +32,16 @@
 #include "ui/UiText.h"
 #include "ui/dialogs/AboutDialog.h"
 #include "ui/dialogs/ConfigurationSheet.h"
-#include "ui/dialogs/EditMacrosDialog.h"
 #include "ui/dialogs/EraseMemoriesDialog.h"
+#include "ui/dialogs/ConfigurationFileDialogs.h"
+#include "ui/dialogs/EditMacrosDialog.h"
+#include "ui/dialogs/FaultTableDialog.h"
 #include "ui/dialogs/FileServerCopyDialog.h"
 #include "ui/dialogs/ReleaseNotesWindow.h"
 #include "ui/dialogs/ResetConfigurationDialog.h"
 #include "ui/dialogs/SendingFirmwareDialog.h"
 #include "ui/help/HelpWindow.h"
+#include "ui/pages/ConfigurationPage.h"
 #include "ui/pages/FirmwarePage.h"
 #include "ui/pages/Page.h"
 
@@ -102,7 +107,7 @@ class BoxCatcher : public QObject {
 // The erase and reset dialogs, the "TOLA400 Configuration" sheet with the amplifier's string loaded,
 // the pop-up text of one of its boxes and their help topic. Shown without their own loops, and
 // nothing is clicked.
-void DrawConfigurationDialogs(MainWindow& window, const QString& out) {
+void DrawConfigurationCommandDialogs(MainWindow& window, const QString& out) {
   {
     EraseMemoriesDialog erase(window.App(), &window);
     erase.show();
@@ -132,6 +137,48 @@ void DrawConfigurationDialogs(MainWindow& window, const QString& out) {
   window.Help().ShowTopic(QStringLiteral("Configuration.htm#Edit"));
   Save(window.Help(), out + QStringLiteral("/help-configuration.png"));
   window.Help().close();
+// The Configuration page's save and restore drawn part-way, into a folder of their own, and the
+// fault table once it is filled.
+void DrawConfigurationFileDialogs(MainWindow& window, const QString& out) {
+  auto* page = qobject_cast<ConfigurationPage*>(window.PageAt(kPageConfiguration));
+  if (page == nullptr) return;
+  window.Sheet().setCurrentIndex(kPageConfiguration);
+  if (!page->ButtonAt(ConfigurationPage::kSave).isEnabled()) return;
+  QTemporaryDir folder;
+  window.App().configurationFolder.Change(FromQt(folder.path()));
+  const QString file = folder.filePath(QStringLiteral("screenshots.TOLAConfig"));
+  page->SetFileChooser([&file](QWidget*, ConfigurationFileMode, const QString&, const QString&) { return file; });
+  // Presses `button` (its dialog runs modally) and draws the dialog once `ready` says so; `drawn`
+  // may end it.
+  auto draw = [&](ConfigurationPage::Button button, auto find, auto ready, const QString& name, auto drawn) {
+    bool done = false;
+    QTimer watch;
+    watch.setInterval(20);
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+      auto* dialog = find();
+      if (done || dialog == nullptr || !dialog->isVisible() || !ready(*dialog)) return;
+      done = true;
+      Save(*dialog, out + name);
+      drawn(*dialog);
+    });
+    watch.start();
+    page->ButtonAt(button).click();
+    watch.stop();
+  };
+  auto partWay = [](ConfigurationProgressDialog& dialog) {
+    return dialog.Progress().value() >= dialog.Progress().maximum() * 2 / 5;
+  };
+  auto leaveOpen = [](auto&) {};
+  draw(ConfigurationPage::kSave, [&] { return page->findChild<SaveConfigurationDialog*>(); }, partWay,
+       QStringLiteral("/save-configuration.png"), leaveOpen);
+  Spin(300);
+  draw(ConfigurationPage::kRestore, [&] { return page->findChild<RestoreConfigurationDialog*>(); }, partWay,
+       QStringLiteral("/restore-configuration.png"), leaveOpen);
+  SpinUntil([&] { return window.App().ConnectionState() == kConnectionFirmware; }, 15000);
+  Spin(300);
+  draw(ConfigurationPage::kFaults, [&] { return page->findChild<FaultTableDialog*>(); },
+       [](FaultTableDialog& dialog) { return dialog.List().topLevelItemCount() > 0; },
+       QStringLiteral("/fault-table.png"), [](FaultTableDialog& dialog) { dialog.Button().click(); });
 }
 
 int Run(const QString& out, bool mainOnly) {
@@ -213,6 +260,8 @@ int Run(const QString& out, bool mainOnly) {
     window.resize(size);
   }
 
+  DrawConfigurationCommandDialogs(window, out);
+
   {
     AboutDialog about(&window);
     about.show();
@@ -237,7 +286,7 @@ int Run(const QString& out, bool mainOnly) {
     macros.show();
     Save(macros, out + QStringLiteral("/edit-macros.png"));
   }
-  DrawConfigurationDialogs(window, out);
+  DrawConfigurationFileDialogs(window, out);
   window.ShowReleaseNotes();
   if (QWidget* notes = window.ReleaseNotes()) Save(*notes, out + QStringLiteral("/release-notes.png"));
   window.close();
