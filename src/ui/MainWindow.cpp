@@ -28,6 +28,7 @@
 #include "ui/help/HelpWindow.h"
 #include "ui/pages/CommandTesterPage.h"
 #include "ui/pages/FirmwarePage.h"
+#include "ui/pages/OperatePage.h"
 #include "ui/pages/Page.h"
 #include "ui/pages/PortPage.h"
 
@@ -89,6 +90,8 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
   m_router->SetPageSerialHandler([this] {
     if (m_activePage != nullptr) m_activePage->OnSerialEvent();
   });
+  // The Operate page's poll timer is its own: it ticks whether or not a cycle is running.
+  m_router->SetPageTimerFilter([this](unsigned id) { return m_activePage != nullptr && m_activePage->OnOwnTimer(id); });
   m_router->SetPageTimerHandler([this](unsigned id) {
     if (m_activePage != nullptr) m_activePage->OnTimer(id);
   });
@@ -240,8 +243,9 @@ void MainWindow::BuildSheet() {
                   },
                   Qt::QueuedConnection);
           break;
+        case kPageOperate: page = new OperatePage(app); break;
         case kPageCommandTester: page = new CommandTesterPage(app); break;
-        // The Operate and Configuration pages come later; their tabs hold nothing yet.
+        // The Configuration page comes later; its tab holds nothing yet.
         default: page = new Page(app); break;
       }
     }

@@ -93,6 +93,17 @@ class BoxCatcher : public QObject {
   int m_caught = 0;
 };
 
+// The Operate page with the amplifier's live values, at the smallest window and a larger one.
+void SaveOperatePage(MainWindow& window, const QString& out, QSize size) {
+  window.Sheet().setCurrentIndex(kPageOperate);
+  Spin(1500);
+  Save(window, out + QStringLiteral("/main-operate-live.png"));
+  window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
+  Spin(500);
+  Save(window, out + QStringLiteral("/main-operate-larger.png"));
+  window.resize(size);
+}
+
 int Run(const QString& out, bool mainOnly) {
   QtHost host;
   auto port = std::make_unique<PosixSerialPort>(host);
@@ -124,6 +135,7 @@ int Run(const QString& out, bool mainOnly) {
     window.Sheet().setCurrentIndex(tab);
     Save(window, out + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(names[tab])));
   }
+  SaveOperatePage(window, out, size);
   window.Sheet().setCurrentIndex(kPagePort);
   window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
   Save(window, out + QStringLiteral("/main-port-larger.png"));
