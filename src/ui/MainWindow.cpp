@@ -29,6 +29,7 @@
 #include "ui/pages/CommandTesterPage.h"
 #include "ui/pages/ConfigurationPage.h"
 #include "ui/pages/FirmwarePage.h"
+#include "ui/pages/OperatePage.h"
 #include "ui/pages/Page.h"
 #include "ui/pages/PortPage.h"
 
@@ -90,6 +91,8 @@ MainWindow::MainWindow(Host& host, std::unique_ptr<CSerialPort> port, std::uniqu
   m_router->SetPageSerialHandler([this] {
     if (m_activePage != nullptr) m_activePage->OnSerialEvent();
   });
+  // The Operate page's poll timer is its own: it ticks whether or not a cycle is running.
+  m_router->SetPageTimerFilter([this](unsigned id) { return m_activePage != nullptr && m_activePage->OnOwnTimer(id); });
   m_router->SetPageTimerHandler([this](unsigned id) {
     if (m_activePage != nullptr) m_activePage->OnTimer(id);
   });
@@ -241,11 +244,11 @@ void MainWindow::BuildSheet() {
                   },
                   Qt::QueuedConnection);
           break;
+        case kPageOperate: page = new OperatePage(app); break;
         case kPageConfiguration:
           page = new ConfigurationPage(app, [this]() -> HelpWindow& { return Help(); });
           break;
         case kPageCommandTester: page = new CommandTesterPage(app); break;
-        // The Operate page comes later; its tab holds nothing yet.
         default: page = new Page(app); break;
       }
     }

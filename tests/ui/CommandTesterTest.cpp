@@ -163,7 +163,8 @@ TEST_F(CommandTesterTest, EverythingIsDisabledWithoutContactAlsoWhenShownAgain) 
   for (const bool away : {false, true}) {
     SCOPED_TRACE(away ? "changed on another page" : "changed while shown");
     for (const std::uint32_t state : {kConnectionNone, kConnectionFirmware}) {
-      if (away) ui.window->Sheet().setCurrentIndex(kPageOperate);
+      // A page that sends nothing of its own while it shows.
+      if (away) ui.window->Sheet().setCurrentIndex(kPageConfiguration);
       App().SetConnectionState(state);
       if (away) ui.window->Sheet().setCurrentIndex(kPageCommandTester);
       for (QWidget* control : Controls(*page)) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -25,6 +26,7 @@
 #include "ui/UiText.h"
 #include "ui/dialogs/SendingFirmwareDialog.h"
 #include "ui/pages/FirmwarePage.h"
+#include "ui/pages/OperatePage.h"
 #include "ui/widgets/ActivityLog.h"
 #include "UiChecks.h"
 #include "UiHarness.h"
@@ -153,6 +155,29 @@ TEST_F(WindowEndToEnd, TheFirmwarePageLoadsFirmwareAndTheDialogClosesOnceTheRevi
   EXPECT_TRUE(SpinUntil([&] { return page->InstalledLabel().text() == "01.24"; })) << FromQt(page->InstalledLabel().text());
   const QString log = page->Log().toPlainText();
   EXPECT_TRUE(log.contains("TOLA400 firmware load is complete")) << FromQt(log);
+  EXPECT_TRUE(boxes.empty()) << boxes.front();
+}
+
+TEST_F(WindowEndToEnd, TheOperatePageShowsTheAmplifierLiveAndAClickReachesIt) {
+  AnswerBoxes();
+  const std::string log = m_runtime.path + "/traffic.log";
+  MainWindow& window = Open({"--speed", "38400", "--log", log}, {"\"ActivePage\"=dword:00000002"});
+  auto* page = qobject_cast<OperatePage*>(window.PageAt(kPageOperate));
+  ASSERT_NE(page, nullptr);
+  auto* band = page->findChild<QLineEdit*>("band");
+  auto* tuneStatus = page->findChild<QLabel*>("tuneStatus");
+  auto* attenuator = page->findChild<QCheckBox*>("attenuator");
+  ASSERT_TRUE(band && tuneStatus && attenuator);
+  // The simulator reports band 5 and a tune status; both arrive with the first cycles.
+  ASSERT_TRUE(SpinUntil([&] { return band->text() == "20" && !tuneStatus->text().isEmpty(); }))
+      << FromQt(band->text());
+  ASSERT_TRUE(attenuator->isEnabled());
+  ASSERT_FALSE(attenuator->isChecked());
+
+  attenuator->click();
+  EXPECT_TRUE(SpinUntil([&] { return test::ReadWholeFile(log).find("^at1;") != std::string::npos; }, 5000));
+  // The amplifier's own answer ticks it from then on.
+  EXPECT_TRUE(SpinUntil([&] { return window.App().attenuator.Get() == '1' && attenuator->isChecked(); }, 5000));
   EXPECT_TRUE(boxes.empty()) << boxes.front();
 }
 

@@ -26,6 +26,8 @@ class Page : public QWidget {
   // Events no machine took while this page is selected.
   virtual void OnSerialEvent() {}
   virtual void OnTimer(unsigned /*timerId*/) {}
+  // A timer of the page's own, offered before any machine sees it; true when the page took it.
+  virtual bool OnOwnTimer(unsigned /*timerId*/) { return false; }
   // A log line routed to the selected page.
   virtual void OnPageLogLine(const std::string& /*text*/) {}
   // The help topic F1 opens on this page ("Port.htm"); empty opens the table of contents.

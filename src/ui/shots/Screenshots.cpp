@@ -104,6 +104,17 @@ class BoxCatcher : public QObject {
   int m_caught = 0;
 };
 
+// The Operate page with the amplifier's live values, at the smallest window and a larger one.
+void SaveOperatePage(MainWindow& window, const QString& out, QSize size) {
+  window.Sheet().setCurrentIndex(kPageOperate);
+  Spin(1500);
+  Save(window, out + QStringLiteral("/main-operate-live.png"));
+  window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
+  Spin(500);
+  Save(window, out + QStringLiteral("/main-operate-larger.png"));
+  window.resize(size);
+}
+
 // The erase and reset dialogs, the "TOLA400 Configuration" sheet with the amplifier's string loaded,
 // the pop-up text of one of its boxes and their help topic. Shown without their own loops, and
 // nothing is clicked.
@@ -137,6 +148,8 @@ void DrawConfigurationCommandDialogs(MainWindow& window, const QString& out) {
   window.Help().ShowTopic(QStringLiteral("Configuration.htm#Edit"));
   Save(window.Help(), out + QStringLiteral("/help-configuration.png"));
   window.Help().close();
+}
+
 // The Configuration page's save and restore drawn part-way, into a folder of their own, and the
 // fault table once it is filled.
 void DrawConfigurationFileDialogs(MainWindow& window, const QString& out) {
@@ -212,6 +225,7 @@ int Run(const QString& out, bool mainOnly) {
     window.Sheet().setCurrentIndex(tab);
     Save(window, out + QStringLiteral("/main-%1.png").arg(QString::fromLatin1(names[tab])));
   }
+  SaveOperatePage(window, out, size);
   window.Sheet().setCurrentIndex(kPagePort);
   window.resize(size.width() * 13 / 10, size.height() * 13 / 10);
   Save(window, out + QStringLiteral("/main-port-larger.png"));
