@@ -19,8 +19,12 @@ bool FaultTableController::Open() {
   m_busy = true;
   m_listed = false;
   m_rows.clear();
+  if (!built->Start()) {
+    m_started = false;
+    m_busy = false;
+  }
   Refresh();
-  return built->Start();
+  return m_started;
 }
 
 void FaultTableController::Close() {

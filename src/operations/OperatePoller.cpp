@@ -242,6 +242,12 @@ OperatePoller::OperatePoller(AppState& app) : m_app(app), m_slot(app) {
   m_slot.onFinished = [this](ResultCode result) {
     if ((result & 0x80000000u) != 0) m_app.failedCycles.Change(m_app.failedCycles.Get() + 1);
     if (onCycleFinished) onCycleFinished(result);
+    // A change made while this cycle ran, possibly after its own step, goes out now rather than a
+    // whole poll interval later.
+    if (m_startWhenCycleEnds) {
+      m_startWhenCycleEnds = false;
+      PollNow();
+    }
   };
 }
 
@@ -259,6 +265,7 @@ bool OperatePoller::Show() {
 void OperatePoller::Hide() {
   if (!m_showing) return;
   m_showing = false;
+  m_startWhenCycleEnds = false;
   m_app.GetHost().KillTimer(kPollTimerId);
   m_app.ConnectionStateValue().RemoveListener(this);
   // A cycle may be waiting: the slot kills its timer, which would otherwise fire for nobody.
@@ -300,7 +307,10 @@ bool OperatePoller::Change(const OperateChange& change, bool startNow) {
       machine->RequestTune();
       return true;
   }
-  if (startNow) PollNow();
+  if (startNow) {
+    m_startWhenCycleEnds = !machine->IsIdle();
+    PollNow();
+  }
   return true;
 }
 

@@ -90,8 +90,9 @@ class OperatePoller : public Listener {
   // Restarts the poll timer and starts a cycle if none runs ("start at once").
   void PollNow();
 
-  // An operator change as the page's controls make it: the settings start a cycle at once, "Clear"
-  // and "TUNE" wait for the next tick, relay changes start at once only from the check boxes.
+  // An operator change as the page's controls make it: the settings start a cycle at once (or, while
+  // one runs, as soon as it has ended), "Clear" and "TUNE" wait for the next tick, relay changes
+  // start at once only from the check boxes.
   bool Change(const OperateChange& change, bool startNow = true);
   // A number typed into (or spun in) the capacitance or inductance box: requested only when its
   // relays differ from those last reported; never starts a cycle.
@@ -107,6 +108,7 @@ class OperatePoller : public Listener {
   AppState& m_app;
   OperationSlot<OperateMachine> m_slot;
   bool m_showing = false;
+  bool m_startWhenCycleEnds = false;
 };
 
 }  // namespace tola

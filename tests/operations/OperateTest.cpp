@@ -316,6 +316,16 @@ TEST_F(OperatePollerTest, ChangesStartAtOnceExceptClearAndTune) {
   EXPECT_NE(sent.find("^flc;"), std::string::npos);
   EXPECT_NE(sent.find("^ft;"), std::string::npos);
   EXPECT_EQ(s.model->Settings().attenuator, '1');
+
+  // A change while a cycle runs starts the next one as soon as that one ends, not a tick later.
+  s.port->ClearSent();
+  ASSERT_TRUE(s.host.RunUntil([this] { return s.port->Sent().find("^sv;") != std::string::npos; }, 60000));
+  s.port->ClearSent();
+  ASSERT_TRUE(poller.Change({OperateControl::Attenuator, 0}));
+  ASSERT_TRUE(s.host.RunUntil([this] { return results.size() == 4; }, 10000));
+  EXPECT_NE(s.port->Sent().find("^at0;"), std::string::npos);
+  EXPECT_EQ(s.model->Settings().attenuator, '0');
+  EXPECT_LT((endTimes[3] - endTimes[2]) / 1000, 1000u) << "the next cycle began at once";
 }
 
 TEST_F(OperatePollerTest, TypedCapacitanceIsRequestedAsRelaysOnlyWhenTheyDiffer) {

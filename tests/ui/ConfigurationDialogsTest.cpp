@@ -162,6 +162,8 @@ TEST_F(ConfigDialogsTest, SheetShowsTheAmplifiersStringAppliesClicksAndOpensItsH
            ask();
            EXPECT_TRUE(ui.window->Help().isVisible());
            EXPECT_EQ(ui.window->Help().CurrentTopic(), "Configuration.htm#Edit");
+           // Lent to the open sheet, so that the modal sheet does not block it.
+           EXPECT_EQ(ui.window->Help().parentWidget(), &sheet);
          }
          ui.window->Help().close();
 
@@ -187,6 +189,7 @@ TEST_F(ConfigDialogsTest, SheetShowsTheAmplifiersStringAppliesClicksAndOpensItsH
          return true;
        }});
   EXPECT_FALSE(sheet.isVisible());
+  EXPECT_EQ(ui.window->Help().parentWidget(), ui.window.get()) << "the help went back to the main window";
   EXPECT_EQ(ui.model->AntennaEnable(), "22222222222");
   EXPECT_TRUE(helpErrors.empty());
 }

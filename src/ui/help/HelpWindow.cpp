@@ -1,5 +1,8 @@
 #include "ui/help/HelpWindow.h"
 
+#include <QApplication>
+#include <QEvent>
+
 #include <QDesktopServices>
 #include <QFile>
 #include <QHBoxLayout>
@@ -36,7 +39,7 @@ const std::map<unsigned, QString>& PopupTexts() {
 
 }  // namespace
 
-HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window) {
+HelpWindow::HelpWindow(QWidget* owner) : QWidget(owner, Qt::Window), m_owner(owner) {
   setObjectName(QStringLiteral("helpWindow"));
   setWindowTitle(StringQt(kIdsHelpWindowTitle));
 
@@ -117,6 +120,18 @@ void HelpWindow::OnLink(const QUrl& url) {
 }
 
 void HelpWindow::Present() {
+  // A modal dialog (the configuration sheet, the macro editor) takes input from every window but
+  // its own: while one is open the help belongs to it, so that it can be read and scrolled, and it
+  // comes back to its owner when the dialog closes.
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal != nullptr && modal != this && modal != m_lentTo) {
+    if (m_lentTo != nullptr) m_lentTo->removeEventFilter(this);
+    const QRect where = geometry();
+    setParent(modal, windowFlags());
+    setGeometry(where);
+    m_lentTo = modal;
+    modal->installEventFilter(this);
+  }
   if (isMinimized()) {
     showNormal();
   } else if (!isVisible()) {
@@ -125,6 +140,19 @@ void HelpWindow::Present() {
   raise();
   activateWindow();
   m_browser->setFocus();
+}
+
+bool HelpWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == m_lentTo && event->type() == QEvent::Hide) {
+    m_lentTo->removeEventFilter(this);
+    m_lentTo = nullptr;
+    const bool wasVisible = isVisible();
+    const QRect where = geometry();
+    setParent(m_owner, windowFlags());
+    setGeometry(where);
+    if (wasVisible) show();
+  }
+  return QWidget::eventFilter(watched, event);
 }
 
 void HelpWindow::ShowError(const QString& text) {

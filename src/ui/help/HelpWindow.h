@@ -48,11 +48,16 @@ class HelpWindow : public QWidget {
 
   QSize sizeHint() const override;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void OnLink(const QUrl& url);
   void ShowError(const QString& text);
   void Present();
 
+  QWidget* m_owner;
+  QWidget* m_lentTo = nullptr;  // the modal dialog the window belongs to while that is open
   QPushButton* m_back = nullptr;
   QPushButton* m_forward = nullptr;
   QPushButton* m_contents = nullptr;
