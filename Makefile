@@ -37,6 +37,7 @@ bench: build
 	$(BUILD_DIR)/bench/tola-bench
 	$(BUILD_DIR)/bench/tola-copy-bench
 	$(BUILD_DIR)/bench/tola-ui-bench
+	$(BUILD_DIR)/bench/tola-operate-bench
 
 # Every page and dialog drawn against the simulator into docs/screenshots/.
 screenshots: build

@@ -52,10 +52,8 @@ class CommandTesterTest : public ::testing::Test {
   }
 
   void SetUp() override {
-    MainWindow& window = ui.Open();
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ui.OpenShown());
+    MainWindow& window = *ui.window;
     ASSERT_TRUE(ui.RunUntilConnected());
     ASSERT_TRUE(ui.RunUntil([&] { return window.App().ConnectionMachine()->IsIdle(); }));
     page = qobject_cast<CommandTesterPage*>(window.PageAt(kPageCommandTester));

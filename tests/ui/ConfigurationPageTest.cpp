@@ -43,10 +43,8 @@ class ConfigurationPageTest : public ::testing::Test {
     setup.connected = connected;
     setup.model.revision = revision;
     ui = std::make_unique<UiHarness>(setup);
-    MainWindow& window = ui->Open();
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ui->OpenShown());
+    MainWindow& window = *ui->window;
     page = qobject_cast<ConfigurationPage*>(window.PageAt(kPageConfiguration));
     ASSERT_NE(page, nullptr);
     ASSERT_EQ(window.Sheet().currentWidget(), page);

@@ -48,10 +48,8 @@ class FirmwarePageTest : public ::testing::Test {
     }
     ui = std::make_unique<UiHarness>(setup);
     if (poweredOff) ui->model->PowerOff();
-    MainWindow& window = ui->Open();
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ui->OpenShown());
+    MainWindow& window = *ui->window;
     page = qobject_cast<FirmwarePage*>(window.PageAt(kPageFirmware));
     ASSERT_NE(page, nullptr);
     ASSERT_EQ(window.Sheet().currentWidget(), page);

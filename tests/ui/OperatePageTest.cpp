@@ -34,10 +34,8 @@ class OperatePageTest : public ::testing::Test {
     if (adjust) adjust(setup);
     ui = std::make_unique<UiHarness>(setup);
     if (adjustModel) adjustModel(*ui->model);
-    MainWindow& window = ui->Open();
-    window.show();
-    window.activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+    ASSERT_TRUE(ui->OpenShown());
+    MainWindow& window = *ui->window;
     page = qobject_cast<OperatePage*>(window.PageAt(kPageOperate));
     ASSERT_NE(page, nullptr);
     ASSERT_TRUE(ui->RunUntilConnected());

@@ -8,6 +8,7 @@
 #include <QDialog>
 #include <QTabWidget>
 #include <QTimer>
+#include <QtTest/QTest>
 
 #include <memory>
 #include <string>
@@ -72,6 +73,15 @@ class UiHarness {
     options.makePage = makePage;
     window = std::make_unique<MainWindow>(host, std::move(simPort), std::move(store), std::move(options));
     return *window;
+  }
+
+  // Builds the window and shows it as the active window, as an operator sees it; false when it
+  // never became active.
+  bool OpenShown() {
+    MainWindow& shown = Open();
+    shown.show();
+    shown.activateWindow();
+    return QTest::qWaitForWindowActive(&shown);
   }
 
   // Virtual time passes; Qt's own events are handled on the way.
