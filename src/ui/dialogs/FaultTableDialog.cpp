@@ -88,9 +88,7 @@ void FaultTableDialog::reject() {
 }
 
 void FaultTableDialog::Refresh() {
-  // A start that was refused leaves nothing running, whatever the controller says.
-  const FaultTableMachine* machine = m_controller.Machine();
-  ShowBusy(*this, *m_button, m_controller.Busy() && machine != nullptr && !machine->IsIdle());
+  ShowBusy(*this, *m_button, m_controller.Busy());
   if (m_controller.Listed() && !m_filled) Fill();
 }
 
