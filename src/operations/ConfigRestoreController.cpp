@@ -1,6 +1,5 @@
 #include "operations/ConfigRestoreController.h"
 
-#include <memory>
 
 #include "formats/ConfigurationFile.h"
 #include "platform/FileSystem.h"

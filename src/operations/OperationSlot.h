@@ -24,7 +24,6 @@ class OperationSlotBase : private Listener {
   // The machine finished (reached its final state) with this result.
   std::function<void(ResultCode)> onFinished;
 
-  bool Holding() const { return Current() != nullptr; }
   bool Running() const {
     const CStateMachine* machine = Current();
     return machine != nullptr && !machine->IsIdle();
@@ -39,10 +38,11 @@ class OperationSlotBase : private Listener {
   // False (and nothing installed) while AppState keeps a running machine.
   bool Install(std::unique_ptr<CStateMachine> machine);
 
+  AppState& m_app;
+
  private:
   void OnNotify(std::uint32_t id, std::uint32_t wParam) override;
 
-  AppState& m_app;
   CStateMachine* m_machine = nullptr;
   std::uint64_t m_generation = 0;
   std::uint32_t m_completionsSeen = 0;
@@ -52,21 +52,18 @@ class OperationSlotBase : private Listener {
 template <class Machine>
 class OperationSlot : public OperationSlotBase {
  public:
-  explicit OperationSlot(AppState& app) : OperationSlotBase(app), m_appRef(app) {}
+  explicit OperationSlot(AppState& app) : OperationSlotBase(app) {}
 
   // Builds a new machine and makes it AppState's operation machine; null when a running machine
   // keeps the slot.
   template <class... Args>
   Machine* Install(Args&&... args) {
-    auto machine = std::make_unique<Machine>(m_appRef, std::forward<Args>(args)...);
+    auto machine = std::make_unique<Machine>(m_app, std::forward<Args>(args)...);
     Machine* built = machine.get();
     return OperationSlotBase::Install(std::move(machine)) ? built : nullptr;
   }
   // The machine while it is still AppState's operation machine, else null.
   Machine* Get() const { return static_cast<Machine*>(Current()); }
-
- private:
-  AppState& m_appRef;
 };
 
 }  // namespace tola
