@@ -52,7 +52,6 @@ constexpr const char kUnparsableLine[] = "Unable to parse line \"%s\"";
 constexpr const char kUnparsableSerialLine[] =
     "Unable to parse %s line \"%s\", Serial Number verification skipped";
 
-
 constexpr std::size_t kMem2LineBytes = 0x20;
 constexpr std::size_t kMem3LineBytes = 0x40;
 
