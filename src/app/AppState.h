@@ -83,6 +83,7 @@ enum : std::uint32_t { kDeviceNone = 0, kDeviceTola400 = 9 };
 
 inline constexpr std::uint16_t kRevisionUnknown = 0;
 inline constexpr std::uint16_t kRevisionLoading = 0xFFFE;
+inline constexpr std::uint16_t kRevisionNotAvailable = 9999;
 inline constexpr std::uint16_t kSerialNumberUnknown = 0xFFFF;
 
 inline constexpr const char* kDefaultFileServer = "ftp.ostravel.com";

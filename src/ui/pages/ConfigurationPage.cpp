@@ -11,8 +11,8 @@
 #include "ui/dialogs/ConfigurationFileDialogs.h"
 #include "ui/dialogs/ConfigurationSheet.h"
 #include "ui/dialogs/EraseMemoriesDialog.h"
-#include "ui/dialogs/ResetConfigurationDialog.h"
 #include "ui/dialogs/FaultTableDialog.h"
+#include "ui/dialogs/ResetConfigurationDialog.h"
 
 namespace tola {
 
@@ -20,7 +20,7 @@ namespace {
 
 // 0 (unknown), 9999 (not available) and 0xFFFE (loading) say nothing about what the firmware can.
 bool RevisionKnown(std::uint16_t revision) {
-  return revision != kRevisionUnknown && revision != 9999 && revision != kRevisionLoading;
+  return revision != kRevisionUnknown && revision != kRevisionNotAvailable && revision != kRevisionLoading;
 }
 
 }  // namespace
