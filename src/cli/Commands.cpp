@@ -14,6 +14,7 @@
 #include "cli/ConfigCommands.h"
 #include "cli/Console.h"
 #include "cli/CopyCommands.h"
+#include "cli/DoctorCommand.h"
 #include "cli/FileCommands.h"
 #include "cli/FirmwareCommands.h"
 #include "cli/OperateCommands.h"
@@ -43,6 +44,7 @@ Commands:
   set ITEM [VALUE]      make one Operate page change (attenuator, antenna, mode, ...)
   load-firmware [FILE]  send firmware (default: the newest file of the firmware folder)
   copy-firmware         copy new firmware and release notes from the maker's file server
+  doctor                check what keeps the serial port from working here, and say what to do
 
 Global options (anywhere before a "--"; after it everything is an operand):
   --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
@@ -65,7 +67,7 @@ Output:
 Exit status:
   0    success
   1    the operation failed, was refused (a question answered No, or no terminal to ask on), or
-       its output could not be written
+       its output could not be written; for doctor, a fix is suggested
   2    wrong command line (or no port chosen)
   3    the port is missing, used by another program, not permitted, or went away while in use
   4    nothing answered in the time allowed
@@ -194,6 +196,7 @@ serial number and revisions, and how many MEM2 and MEM3 bytes a restore would wr
       {"save-config", kSaveConfigHelp, SaveConfigCommand},
       {"restore-config", kRestoreConfigHelp, RestoreConfigCommand},
       {"faults", kFaultsHelp, FaultsCommand},
+      {"doctor", kDoctorHelp, DoctorCommand},
   };
   return commands;
 }
