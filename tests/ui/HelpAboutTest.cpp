@@ -76,7 +76,7 @@ TEST_F(HelpFixture, ContentsAndTopicsOpenWithTheirAnchors) {
   // The topics the pages and the dialogs ask for.
   for (const char* topic : {"Port.htm", "Firmware.htm", "Firmware.htm#failed", "CommandTester.htm",
                             "CommandTester.htm#macroButtons", "Configuration.htm", "Configuration.htm#Edit",
-                            "Port.htm#linux"}) {
+                            "Troubleshooting.htm#modemmanager", "Port.htm#linux"}) {
     SCOPED_TRACE(topic);
     ASSERT_TRUE(help.ShowTopic(QString::fromLatin1(topic)));
     EXPECT_EQ(help.CurrentTopic(), QString::fromLatin1(topic));
