@@ -65,6 +65,15 @@ if(TOLA_HELP2MAN)
     list(APPEND man_programs tola-utility)
     set(man_name_tola-utility "the desktop program that looks after a TOLA400 amplifier")
   endif()
+  # `man tola` also holds each command's own help.
+  set(tola_commands ${PROJECT_BINARY_DIR}/packaging/tola-commands.h2m)
+  add_custom_command(
+    OUTPUT ${tola_commands}
+    COMMAND bash ${tola_packaging}/tola-commands-man.sh $<TARGET_FILE:tola> ${tola_commands}
+    DEPENDS tola ${tola_packaging}/tola-commands-man.sh
+    VERBATIM)
+  set(man_include_tola --include=${tola_commands})
+  set(man_depends_tola ${tola_commands})
   set(man_pages "")
   foreach(program IN LISTS man_programs)
     set(page ${PROJECT_BINARY_DIR}/packaging/${program}.1)
@@ -73,10 +82,10 @@ if(TOLA_HELP2MAN)
       COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
               "TOLA_SETTINGS=$XDG_CONFIG_HOME/Ostravel/TOLA Utility.reg"
               ${TOLA_HELP2MAN} --no-info --section=1 "--name=${man_name_${program}}"
-              "--source=TOLA Utility ${PROJECT_VERSION}"
+              "--source=TOLA Utility ${PROJECT_VERSION}" ${man_include_${program}}
               "--version-string=${program} ${PROJECT_VERSION}" --output=${page} $<TARGET_FILE:${program}>
       COMMAND gzip -9nf ${page}
-      DEPENDS ${program}
+      DEPENDS ${program} ${man_depends_${program}}
       COMMENT "Writing the man page of ${program}"
       VERBATIM)
     list(APPEND man_pages ${page}.gz)

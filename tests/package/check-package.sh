@@ -56,11 +56,19 @@ out=$(desktop-file-validate --no-hints "$share/applications/tola-utility.desktop
 appstreamcli validate --no-net "$share/metainfo/org.example.TolaUtility.metainfo.xml" >/dev/null ||
   fail "appstreamcli validate: $(appstreamcli validate --no-net "$share/metainfo/org.example.TolaUtility.metainfo.xml")"
 
-# Each long option a program's --help names appears on its man page.
+# Each long option a program's --help names appears on its man page; `man tola` also has each
+# command under its name, with that command's options.
 for program in tola-utility tola tola400-sim; do
   page=$(LC_ALL=C MANWIDTH=200 man --nh --nj -l "$share/man/man1/$program.1.gz" 2>&1) ||
     fail "man -l $program.1.gz: $page"
-  for option in $("$bin/$program" --help 2>/dev/null | grep -oE -- '--[a-z][a-z-]+' | sort -u); do
+  helps=$("$bin/$program" --help 2>/dev/null)
+  if [[ $program == tola ]]; then
+    for command in $(awk '/^[^ ]/ { inside = ($0 == "Commands:"); next } inside && /^  [a-z]/ { print $1 }' <<<"$helps"); do
+      grep -qx "   $command" <<<"$page" || fail "man tola has no heading for the command $command"
+      helps+=$'\n'$("$bin/tola" "$command" --help)
+    done
+  fi
+  for option in $(grep -oE -- '--[a-z][a-z-]+' <<<"$helps" | sort -u); do
     grep -q -- "$option" <<<"$page" || fail "the man page of $program does not mention $option"
   done
 done
