@@ -26,9 +26,9 @@ if(TARGET tola-utility)
     string(REGEX REPLACE "/+$" "" base "${TOLA_SCREENSHOT_BASE_URL}")
     set(shots
         "main-port|The Port page after the port test found the amplifier"
-        "main-firmware|The Firmware page with the firmware folder's newest file"
-        "sending-firmware|A firmware load in progress"
-        "main-operate-live|The Operate page watching the amplifier live"
+        "main-firmware|The Firmware page"
+        "sending-firmware|Sending firmware to the amplifier"
+        "main-operate-live|The Operate page polling the amplifier"
         "main-configuration|The Configuration page"
         "fault-table|The amplifier's fault table")
     set(type " type=\"default\"")
