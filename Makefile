@@ -1,7 +1,8 @@
 # The commands that matter: `make test` and `make demo`. Both install what is missing first.
-.PHONY: all deps build test demo bench fuzz screenshots clean
+.PHONY: all deps build test demo bench fuzz screenshots install package clean
 
 BUILD_DIR ?= build
+PREFIX ?= /usr/local
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
@@ -24,11 +25,21 @@ test: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 	ctest --test-dir $(BUILD_DIR) $(CTEST_FLAGS)
+	bash tests/package/check-package.sh $(BUILD_DIR)
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Sanitize -DTOLA_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE_DIR) $(CTEST_FLAGS)
 	bash fuzz/run-fuzz.sh build-fuzz 20
+
+# The programs, man pages, desktop entry, icon, metainfo and completion under PREFIX.
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+# The Debian package tola-utility_<version>_<arch>.deb, copied here from the build folder.
+package: build
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target package
+	cp $(BUILD_DIR)/tola-utility_*_$$(dpkg --print-architecture).deb .
 
 # Each operation over a pseudo-terminal against the simulator, against the wire-time bound; the
 # copy from the loopback file server against its one-second target; then the desktop program's

@@ -14,6 +14,7 @@ packages=(
   xvfb xauth
   python3-pyftpdlib
   fonts-liberation
+  help2man desktop-file-utils appstream dpkg-dev file bash-completion man-db
 )
 
 missing=()

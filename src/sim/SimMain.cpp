@@ -33,6 +33,11 @@ int main(int argc, char** argv) {
     std::fputs(SimUsage(program).c_str(), stdout);
     return 0;
   }
+  if (options.version) {
+    std::printf("tola400-sim %u.%u.%u.%u\n", unsigned{TOLA_VERSION_MAJOR}, unsigned{TOLA_VERSION_MINOR},
+                unsigned{TOLA_VERSION_PATCH}, unsigned{TOLA_VERSION_TWEAK});
+    return 0;
+  }
   // Bytes are paced to the microsecond; the kernel's default slack of 50 us on every timer wake-up
   // would make each answer late by that much.
   ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);

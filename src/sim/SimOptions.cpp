@@ -76,6 +76,8 @@ bool ParseSimCommandLine(const std::vector<std::string>& args, SimCommandLine& o
     Tola400Options& m = out.model;
     if (option == "--help" || option == "-h") {
       out.help = true;
+    } else if (option == "--version") {
+      out.version = true;
     } else if (option == "--speed") {
       if (!takeValue()) return false;
       if (!ParseUnsigned(value, 38400, number) ||
@@ -177,7 +179,8 @@ std::string SimUsage(const std::string& program) {
       "Other:\n"
       "  --log FILE                 write a time-stamped log of the traffic in both directions\n"
       "  --name NAME                publish the port under NAME instead of ttySIM<N>\n"
-      "  --help                     show this text\n",
+      "  --help                     show this text\n"
+      "  --version                  show the simulator's revision\n",
       program);
 }
 

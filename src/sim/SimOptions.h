@@ -13,6 +13,7 @@ struct SimCommandLine {
   std::string name;     // fixed port name; empty: the first free ttySIM<N>
   std::string logPath;  // traffic log; empty: none
   bool help = false;
+  bool version = false;
 };
 
 // Reads the arguments after the program name. Options take their value as the next argument or

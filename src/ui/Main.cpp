@@ -69,6 +69,8 @@ int main(int argc, char* argv[]) {
                                           .arg(TOLA_VERSION_PATCH)
                                           .arg(TOLA_VERSION_TWEAK));
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/tola/icons/tola-utility.svg")));
+  // Wayland compositors find the menu entry, and so the icon, by this name.
+  QGuiApplication::setDesktopFileName(QStringLiteral("tola-utility"));
 
   QCommandLineParser parser;
   parser.setApplicationDescription(
