@@ -105,9 +105,9 @@ set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME tola-utility)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "look after a TOLA400 HF amplifier over its serial line")
+# CPack puts the summary on the first line itself.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "${CPACK_PACKAGE_DESCRIPTION_SUMMARY}
-The TOLA Utility finds and tests the serial connection to a TOLA400 HF power
+    "The TOLA Utility finds and tests the serial connection to a TOLA400 HF power
 amplifier, loads new firmware through its bootstrap loader, saves and restores
 its configuration, reads its fault log, erases its tuner's memories, sends raw
 commands and watches and controls the amplifier live.

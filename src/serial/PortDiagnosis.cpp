@@ -185,7 +185,14 @@ void DiagnosePort(const std::string& name, const DiagnosisRoots& roots, const Di
     const bool listed = group && std::find(group->members.begin(), group->members.end(), user.name) !=
                                      group->members.end();
     const std::string found = name + ": " + user.name + " may not open " + device + " (group " + groupName + ")";
-    if (inProcess) {
+    const bool groupMayUse = (st.st_mode & (S_IRGRP | S_IWGRP)) == (S_IRGRP | S_IWGRP);
+    if (!groupMayUse && !inProcess) {
+      // Only the owner may use it (a pseudo-terminal, say): joining its group would not help.
+      out.push_back({"access", false, found + ", and only its owner may use it",
+                     "give it to the serial ports' group for now: sudo chgrp dialout " + device +
+                         " && sudo chmod 660 " + device + "; for good, a udev rule with GROUP=\"dialout\", "
+                         "MODE=\"0660\" for the adapter"});
+    } else if (inProcess) {
       out.push_back({"access", false, found, "the group " + groupName + " lacks read and write rights on it: sudo chmod g+rw " + device});
     } else if (listed) {
       out.push_back({"access", false, found,

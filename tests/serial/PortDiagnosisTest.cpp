@@ -92,6 +92,12 @@ TEST(PortDiagnosis, EachCauseGivesItsOwnFixAndNothingElse) {
          Write(m.roots.groupFile, "dialout:x:" + std::to_string(::getgid()) + ":bob\n");
        },
        "access", "sudo usermod -aG dialout $USER"},
+      {"only the owner may use it",
+       [](FakeMachine& m) {
+         m.user.groups.clear();
+         ::chmod(m.device.c_str(), 0600);
+       },
+       "access", "sudo chgrp dialout"},
       {"added to the group since the login", [](FakeMachine& m) { m.user.groups.clear(); }, "access",
        "log out and in again"},
       {"held by another process",
