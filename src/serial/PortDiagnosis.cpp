@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <grp.h>
-#include <linux/serial.h>
 #include <pwd.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
@@ -10,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <fstream>
@@ -19,20 +17,13 @@
 #include <system_error>
 
 #include "serial/PortDiscovery.h"
+#include "serial/PosixSerialPort.h"
 
 namespace tola {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string FirstLine(const std::string& file) {
-  std::ifstream in(file);
-  std::string line;
-  if (!in || !std::getline(in, line)) return {};
-  while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back()))) line.pop_back();
-  return line;
-}
 
 bool StartsWith(const std::string& text, const std::string& prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -92,11 +83,6 @@ std::string DevicePath(const std::string& name, const DiagnosisRoots& roots) {
   return resolved;
 }
 
-// The simulator that published a virtual port keeps its terminal open: it is no rival.
-std::string PublisherPid(const std::string& name, const DiagnosisRoots& roots) {
-  return FirstLine(roots.virtualFolder + "/." + name + ".lock");
-}
-
 struct Holders {
   std::vector<std::string> found;  // "comm (pid N)"
   unsigned unreadable = 0;
@@ -119,7 +105,7 @@ Holders FindHolders(const std::string& device, const std::string& exceptPid, con
       std::error_code linkError;
       const fs::path link = fs::read_symlink(it->path(), linkError);
       if (linkError || (link != target && link != fs::path(device))) continue;
-      holders.found.push_back(FirstLine(roots.proc + "/" + pid + "/comm") + " (pid " + pid + ")");
+      holders.found.push_back(ReadAttribute(roots.proc + "/" + pid + "/comm") + " (pid " + pid + ")");
       break;
     }
   }
@@ -145,11 +131,7 @@ OpenProbe ProbeOpen(const std::string& device, bool askLowLatency) {
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) probe.busy = errno == EWOULDBLOCK;
   else if (::ioctl(fd, TIOCGEXCL, &exclusive) == 0 && exclusive != 0) probe.busy = true;
   if (!probe.busy && askLowLatency) {
-    serial_struct info{};
-    if (::ioctl(fd, TIOCGSERIAL, &info) == 0) {
-      info.flags |= ASYNC_LOW_LATENCY;
-      probe.lowLatency = ::ioctl(fd, TIOCSSERIAL, &info) == 0;
-    }
+    probe.lowLatency = RequestLowLatency(fd);
   }
   ::close(fd);
   return probe;
@@ -208,12 +190,13 @@ void DiagnosePort(const std::string& name, const DiagnosisRoots& roots, const Di
   const std::string latencyFile = usbSerial ? LatencyFile(name, roots) : std::string();
   const auto latency = [&latencyFile] {
     unsigned value = 0;
-    std::istringstream(FirstLine(latencyFile)) >> value;
+    std::istringstream(ReadAttribute(latencyFile)) >> value;
     return value;
   };
   const bool slow = !latencyFile.empty() && latency() > 1;
 
-  const Holders holders = FindHolders(device, PublisherPid(name, roots), roots);
+  // The simulator that published a virtual port keeps its terminal open: it is no rival.
+  const Holders holders = FindHolders(device, VirtualPortPublisher(name, roots.virtualFolder), roots);
   const OpenProbe probe = mayOpen ? ProbeOpen(device, slow) : OpenProbe{};
   if (!holders.found.empty()) {
     std::string who;
@@ -253,7 +236,7 @@ void DiagnosePort(const std::string& name, const DiagnosisRoots& roots, const Di
 bool ModemManagerRuns(const DiagnosisRoots& roots) {
   const std::vector<std::string> pids = ProcessIds(roots.proc);
   return std::any_of(pids.begin(), pids.end(),
-                     [&](const std::string& pid) { return FirstLine(roots.proc + "/" + pid + "/comm") == "ModemManager"; });
+                     [&](const std::string& pid) { return ReadAttribute(roots.proc + "/" + pid + "/comm") == "ModemManager"; });
 }
 
 bool BrlttyInstalled(const DiagnosisRoots& roots) {

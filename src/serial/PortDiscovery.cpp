@@ -6,6 +6,8 @@
 #include <fstream>
 #include <system_error>
 
+#include "platform/Text.h"
+
 namespace tola {
 
 namespace fs = std::filesystem;
@@ -15,30 +17,10 @@ namespace {
 // Port names longer than this never fitted the port list.
 constexpr std::size_t kMaxPortNameLength = 15;
 
-// The first line of a sysfs attribute, without surrounding white space; empty when unreadable.
-std::string ReadAttribute(const fs::path& file) {
-  std::ifstream in(file);
-  std::string line;
-  if (!in || !std::getline(in, line)) return {};
-  const auto isSpace = [](unsigned char c) { return std::isspace(c) != 0; };
-  while (!line.empty() && isSpace(static_cast<unsigned char>(line.back()))) line.pop_back();
-  std::size_t start = 0;
-  while (start < line.size() && isSpace(static_cast<unsigned char>(line[start]))) ++start;
-  return line.substr(start);
-}
-
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) ==
-                  std::tolower(static_cast<unsigned char>(y));
-         });
-}
-
 // Names the port list has always left out: empty, too long, or the soft-modem device "winachsf0".
 bool IsListable(const std::string& name, const std::string& driver) {
   if (name.empty() || name.size() > kMaxPortNameLength) return false;
-  return !EqualsIgnoringCase(name, "winachsf0") && !EqualsIgnoringCase(driver, "winachsf0");
+  return !EqualNoCase(name, "winachsf0") && !EqualNoCase(driver, "winachsf0");
 }
 
 // "ttyS10" sorts after "ttyS2": compare the text before the trailing digits, then their value.
@@ -117,6 +99,18 @@ std::vector<PortInfo> DescribeSysfsPorts(const std::string& sysfsRoot) {
 }
 
 }  // namespace
+
+std::string ReadAttribute(const std::string& file) {
+  std::ifstream in(file);
+  std::string line;
+  if (!in || !std::getline(in, line)) return {};
+  const auto isSpace = [](unsigned char c) { return std::isspace(c) != 0; };
+  while (!line.empty() && isSpace(static_cast<unsigned char>(line.back()))) line.pop_back();
+  std::size_t start = 0;
+  while (start < line.size() && isSpace(static_cast<unsigned char>(line[start]))) ++start;
+  return line.substr(start);
+}
+
 
 std::vector<PortInfo> DescribeSerialPorts(const std::string& sysfsRoot,
                                           const std::string& virtualFolder) {

@@ -25,6 +25,10 @@ struct PortInfo {
 std::vector<std::string> ListSerialPorts(const std::string& sysfsRoot = "/sys",
                                          const std::string& virtualFolder = VirtualPortFolder());
 
+// The first line of a small file such as a sysfs attribute or /proc/PID/comm, without surrounding
+// white space; empty when unreadable.
+std::string ReadAttribute(const std::string& file);
+
 // The same ports, in the same order, with what sysfs says about each.
 std::vector<PortInfo> DescribeSerialPorts(const std::string& sysfsRoot = "/sys",
                                           const std::string& virtualFolder = VirtualPortFolder());

@@ -76,6 +76,14 @@ void CloseFd(int& fd) {
 
 }  // namespace
 
+bool RequestLowLatency(int fd) {
+  serial_struct info{};
+  if (::ioctl(fd, TIOCGSERIAL, &info) != 0) return false;
+  if ((info.flags & ASYNC_LOW_LATENCY) != 0) return true;
+  info.flags |= ASYNC_LOW_LATENCY;
+  return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
+}
+
 PosixSerialPort::PosixSerialPort(Host& host) : m_host(host), m_lineSettings(std::make_unique<termios>()) {}
 
 PosixSerialPort::~PosixSerialPort() { Close(); }
@@ -163,7 +171,7 @@ bool PosixSerialPort::Open(const std::string& name) {
     SetLastError(code);
     return false;
   }
-  RequestLowLatency();
+  RequestLowLatency(m_fd);
   {
     std::lock_guard<std::mutex> lock(m_countsMutex);
     ResultCode ignored = 0;
@@ -256,15 +264,6 @@ void PosixSerialPort::ClearModemLines() {
   // A line without modem-control lines (a pseudo-terminal) refuses; there is nothing to clear then.
   int lines = TIOCM_DTR | TIOCM_RTS;
   ::ioctl(m_fd, TIOCMBIC, &lines);
-}
-
-void PosixSerialPort::RequestLowLatency() {
-  // Drivers that buffer received bytes for a timer tick deliver them at once with this flag; a
-  // driver without the setting (a pseudo-terminal) simply keeps its latency.
-  serial_struct info{};
-  if (::ioctl(m_fd, TIOCGSERIAL, &info) != 0 || (info.flags & ASYNC_LOW_LATENCY) != 0) return;
-  info.flags |= ASYNC_LOW_LATENCY;
-  ::ioctl(m_fd, TIOCSSERIAL, &info);
 }
 
 bool PosixSerialPort::ReadCounts(LineCounts& counts, ResultCode& code) const {

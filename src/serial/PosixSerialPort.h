@@ -18,6 +18,11 @@ struct termios;
 
 namespace tola {
 
+// Asks the driver of the open terminal `fd` to hand over received bytes at once rather than on its
+// timer tick. True when the flag is set now; a driver without the setting (a pseudo-terminal)
+// refuses and keeps its latency.
+bool RequestLowLatency(int fd);
+
 class PosixSerialPort : public CSerialPort {
  public:
   // `host` provides the pauses around line-settings changes.
@@ -61,7 +66,6 @@ class PosixSerialPort : public CSerialPort {
   bool ApplyLineSettings();
   bool SetCommState(const ::termios& settings, ResultCode& code);
   void ClearModemLines();
-  void RequestLowLatency();
   bool ReadCounts(LineCounts& counts, ResultCode& code) const;
   void ReaderThread();
   void StopReader();

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <fstream>
 #include <cerrno>
 #include <cstdlib>
 #include <string_view>
@@ -99,6 +100,13 @@ std::string VirtualPortFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
   if (runtime && *runtime) return std::string(runtime) + "/tola400-sim";
   return "/tmp/tola400-sim-" + std::to_string(::getuid());
+}
+
+std::string VirtualPortPublisher(const std::string& name, const std::string& folder) {
+  std::ifstream in(LockPathOf(folder, name));
+  std::string pid;
+  if (!in || !std::getline(in, pid)) return {};
+  return pid;
 }
 
 std::vector<VirtualPort> ListVirtualPorts(const std::string& folder) {

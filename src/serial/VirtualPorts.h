@@ -31,6 +31,9 @@ std::vector<VirtualPort> ListVirtualPorts(const std::string& folder = VirtualPor
 std::string ResolvePortPath(const std::string& name,
                             const std::string& virtualFolder = VirtualPortFolder());
 
+// The pid the publisher of virtual port `name` recorded in its lock file; empty when there is none.
+std::string VirtualPortPublisher(const std::string& name, const std::string& folder = VirtualPortFolder());
+
 // A link this process publishes, with its lock held until Withdraw or the end of the process.
 class PublishedPort {
  public:
