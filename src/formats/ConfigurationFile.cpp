@@ -13,6 +13,7 @@
 #include "app/Format.h"
 #include "formats/Crc32.h"
 #include "formats/MappedFile.h"
+#include "platform/Text.h"
 #include "resources/Strings.h"
 
 namespace tola {
@@ -68,12 +69,6 @@ bool IsHexText(std::string_view text) {
                      [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; });
 }
 
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-         });
-}
-
 std::string_view Trim(std::string_view text) {
   constexpr std::string_view kSpace = " \t\n\v\f\r";
   const auto first = text.find_first_not_of(kSpace);
@@ -107,7 +102,7 @@ std::uint8_t ParseHexField(std::string_view field) {
 
 bool ParseMem2Line(std::string_view line, ConfigurationSink& sink) {
   const auto fields = SplitFields(line);
-  if (fields.size() < 5 || !EqualsIgnoringCase(fields[0], kMem2Key)) return false;
+  if (fields.size() < 5 || !EqualNoCase(fields[0], kMem2Key)) return false;
   for (std::size_t i = 1; i <= 4; ++i) {
     if (!IsHexText(fields[i])) return false;
   }
@@ -126,7 +121,7 @@ bool ParseMem2Line(std::string_view line, ConfigurationSink& sink) {
 
 bool ParseMem3Line(std::string_view line, ConfigurationSink& sink) {
   const auto fields = SplitFields(line);
-  if (fields.size() != 4 || !EqualsIgnoringCase(fields[0], kMem3Key)) return false;
+  if (fields.size() != 4 || !EqualNoCase(fields[0], kMem3Key)) return false;
   for (std::size_t i = 1; i <= 3; ++i) {
     if (!IsHexText(fields[i])) return false;
   }

@@ -1,9 +1,9 @@
 #include "formats/EepromCommands.h"
 
 #include <algorithm>
-#include <cctype>
 
 #include "platform/ResultCode.h"
+#include "platform/Text.h"
 
 namespace tola {
 
@@ -46,12 +46,6 @@ int HexDigitValue(char c) {
 
 bool ParsePairAt(std::string_view text, std::size_t pos, std::uint8_t& value) {
   return pos + 1 < text.size() && ParseHexByte(text[pos], text[pos + 1], value);
-}
-
-bool SameIgnoringCase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
 }
 
 // Bank, address and count of a command or response (characters 4 to 9).
@@ -124,7 +118,7 @@ std::string FormatWriteCommand(std::string_view prefix, std::uint8_t bank, std::
 bool CheckReadResponse(std::string_view command, std::string_view response, unsigned countRequested,
                        std::uint8_t* destination) {
   if (command.size() != kEepromCommandLength || response.size() < kEepromCommandLength) return false;
-  if (!SameIgnoringCase(response.substr(0, kHeadLength), command.substr(0, kHeadLength))) return false;
+  if (!EqualNoCase(response.substr(0, kHeadLength), command.substr(0, kHeadLength))) return false;
   std::uint8_t bank = 0, address = 0, count = 0;
   if (!ParseHead(response, bank, address, count)) return false;
   if (response.size() != kEepromCommandLength + 2U * count || count > countRequested) return false;
@@ -144,7 +138,7 @@ bool CheckReadResponse(std::string_view command, std::string_view response, unsi
 
 bool CheckWriteResponse(std::string_view response, std::string_view command) {
   if (response.size() != kEepromCommandLength || command.size() < kHeadLength) return false;
-  if (!SameIgnoringCase(response.substr(0, kHeadLength), command.substr(0, kHeadLength))) return false;
+  if (!EqualNoCase(response.substr(0, kHeadLength), command.substr(0, kHeadLength))) return false;
   std::uint8_t bank = 0, address = 0, count = 0, checksum = 0;
   if (!ParseHead(response, bank, address, count) || !ParsePairAt(response, kHeadLength, checksum)) {
     return false;

@@ -1,8 +1,9 @@
 #include "operations/ConfigCommandFlows.h"
 
 #include <algorithm>
-#include <cctype>
 #include <memory>
+
+#include "platform/Text.h"
 
 namespace tola {
 
@@ -133,15 +134,7 @@ std::string AntennaEnableSheet::PageString() const {
 }
 
 bool AntennaEnableSheet::Changed() const {
-  const std::string page = PageString();
-  const std::string& amplifier = m_app.antennaEnable.Get();
-  if (page.size() != amplifier.size()) return true;
-  for (std::size_t i = 0; i < page.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(page[i])) != std::tolower(static_cast<unsigned char>(amplifier[i]))) {
-      return true;
-    }
-  }
-  return false;
+  return !EqualNoCase(PageString(), m_app.antennaEnable.Get());
 }
 
 bool AntennaEnableSheet::StartSet() {

@@ -1,8 +1,8 @@
 #include "operations/ConfigCommandMachine.h"
 
-#include <cctype>
 
 #include "dialogue/CommandProtocol.h"
+#include "platform/Text.h"
 
 namespace tola {
 
@@ -11,14 +11,6 @@ namespace {
 constexpr std::uint32_t kUnansweredCommandMs = 10;
 constexpr const char* kAntennaEnableQuery = "^aea;";
 constexpr std::string_view kAntennaEnablePrefix = "^AEA";
-
-bool EqualIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 
 }  // namespace
 
@@ -103,7 +95,7 @@ bool ConfigCommandMachine::SetAntennaEnableState::Accept(const std::string& resp
   // from here would never let the wait end, and the tries would never be counted.
   if (!m_readingBack) return false;
   const auto readBack = ParseAntennaEnable(response);
-  if (readBack && EqualIgnoringCase(*readBack, m_owner.DesiredAntennaEnable())) {
+  if (readBack && EqualNoCase(*readBack, m_owner.DesiredAntennaEnable())) {
     m_machine.Owner().antennaEnable.Change(*readBack);
     return true;
   }
