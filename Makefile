@@ -1,9 +1,10 @@
 # The commands that matter: `make test` and `make demo`. Both install what is missing first.
-.PHONY: all deps build test demo bench fuzz screenshots install package clean
+.PHONY: all deps build test demo bench fuzz screenshots install package windows test-windows clean
 
 BUILD_DIR ?= build
 PREFIX ?= /usr/local
 SANITIZE_DIR ?= build-sanitize
+WINDOWS_DIR ?= build-windows
 JOBS ?= $(shell nproc)
 CTEST_FLAGS ?= --output-on-failure -j $(JOBS)
 
@@ -31,6 +32,7 @@ test: deps
 	ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
 	  ctest --test-dir $(SANITIZE_DIR) $(CTEST_FLAGS)
 	bash fuzz/run-fuzz.sh build-fuzz 20
+	$(MAKE) test-windows
 
 # The programs, man pages, desktop entry, icon, metainfo and completion under PREFIX.
 install: build
@@ -58,5 +60,20 @@ screenshots: build
 fuzz: deps
 	bash fuzz/run-fuzz.sh build-fuzz 60
 
+# tola.exe and the core's test programs for 64-bit Windows (MinGW-w64), statically linked, and
+# tola-<version>-windows-x64.zip with tola.exe, the README and the licence.
+windows: deps
+	cmake -S . -B $(WINDOWS_DIR) -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+	  -DCMAKE_BUILD_TYPE=Release -DTOLA_BUILD_GUI=OFF
+	cmake --build $(WINDOWS_DIR) -j $(JOBS)
+	cmake --build $(WINDOWS_DIR) -j $(JOBS) --target windows-zip
+
+# The Windows programs under wine64 in a throw-away prefix: the core's unit tests, then tola.exe
+# against tola400-sim (built for Linux) behind a COM port of that prefix.
+test-windows: windows
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target tola400-sim tola_tests_e2e
+	bash scripts/test-windows.sh $(WINDOWS_DIR) $(BUILD_DIR)
+
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-fuzz
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(WINDOWS_DIR) build-fuzz

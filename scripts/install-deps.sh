@@ -9,6 +9,7 @@ packages=(
   libfmt-dev
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   libcurl4-openssl-dev zlib1g-dev
+  g++-mingw-w64-x86-64-posix libz-mingw-w64-dev wine wine64
   qt6-base-dev qt6-base-dev-tools libgl-dev libqt6svg6
   binutils srecord
   xvfb xauth
