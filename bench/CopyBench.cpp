@@ -69,7 +69,7 @@ int main() {
     AppState app(host, std::make_unique<PosixSerialPort>(host)  /* never opened */, nullptr);
     app.fileServer.Set(server.Server());
     QuietView view;
-    FileServerCopy copy(app, view, MakeCurlFtpSession(host), local, ScanFirmwareFolder(local));
+    FileServerCopy copy(app, view, MakeFtpSession(host), local, ScanFirmwareFolder(local));
     const auto start = std::chrono::steady_clock::now();
     copy.Open();
     copy.Run();

@@ -120,7 +120,7 @@ int RunCopyFirmware(Console& console, const std::optional<std::string>& folder,
   int status = kExitOk;
   {
     TerminalCopyView view(console);
-    FileServerCopy copy(app, view, MakeCurlFtpSession(console.Host()), localFolder, ScanFirmwareFolder(localFolder));
+    FileServerCopy copy(app, view, MakeFtpSession(console.Host()), localFolder, ScanFirmwareFolder(localFolder));
     if (!copy.Open()) {
       console.Error("Nothing was copied: the folder \"" + localFolder + "\" does not exist.");
       return kExitFailed;

@@ -20,6 +20,7 @@
 #include <thread>
 
 #include "app/ErrorText.h"
+#include "firmware/CurlResult.h"
 #include "firmware/FtpProtocol.h"
 #include "firmware/FtpSession.h"
 #include "platform/Host.h"
@@ -593,7 +594,7 @@ int CurlFtpSession::OnCloseSocket(void* context, curl_socket_t fd) {
 
 }  // namespace
 
-std::unique_ptr<FtpSession> MakeCurlFtpSession(Host& host, FtpTimeouts timeouts) {
+std::unique_ptr<FtpSession> MakeFtpSession(Host& host, FtpTimeouts timeouts) {
   return std::make_unique<CurlFtpSession>(host, timeouts);
 }
 

@@ -1,7 +1,6 @@
 #pragma once
 // What the file-server copy makes of a server's words: directory listings in the forms servers
-// give them, which listed names may become local file names, and libcurl's result codes in the
-// program's one code space.
+// give them, and which listed names may become local file names.
 
 #include <string_view>
 #include <vector>
@@ -24,9 +23,5 @@ bool ParseListing(std::string_view text, ListingForm form, std::vector<FtpEntry>
 // A name that can only mean a file directly inside the local folder: not empty, at most 255
 // bytes, no '/' or '\\', not "." or "..", no control characters.
 bool IsPlainFileName(std::string_view name);
-
-// A libcurl result (CURLcode) as the program's code. `savedErrno` is the system error behind it:
-// the local write's for a write error, the socket's otherwise (0 when unknown).
-ResultCode CurlResultCode(int curlCode, int savedErrno);
 
 }  // namespace tola

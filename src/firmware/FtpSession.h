@@ -55,7 +55,8 @@ class FtpSession {
   virtual void Close(Completion done) = 0;
 };
 
-// The libcurl backend: one worker thread per session, its completions posted through `host`.
-std::unique_ptr<FtpSession> MakeCurlFtpSession(Host& host, FtpTimeouts timeouts = {});
+// The system's session: libcurl on Linux, WinINet on Windows. Its completions are posted through
+// `host`.
+std::unique_ptr<FtpSession> MakeFtpSession(Host& host, FtpTimeouts timeouts = {});
 
 }  // namespace tola

@@ -103,7 +103,7 @@ class FileServerCopyTest : public ::testing::Test {
     app.fileServer.Set(address);
     app.trace.Set(c.trace ? 1 : 0);
     RecordingView view;
-    auto copy = std::make_unique<FileServerCopy>(app, view, MakeCurlFtpSession(host, {1500, 5000, 5000}), local,
+    auto copy = std::make_unique<FileServerCopy>(app, view, MakeFtpSession(host, {1500, 5000, 5000}), local,
                                                  ScanFirmwareFolder(local));
     ASSERT_TRUE(copy->Open());
     copy->Run();

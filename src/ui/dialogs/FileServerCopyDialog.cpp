@@ -55,7 +55,7 @@ FileServerCopyDialog::FileServerCopyDialog(AppState& app, const FirmwareChoice& 
 
   connect(m_button, &QPushButton::clicked, this, [this] { m_copy->PressButton(); });
 
-  if (!session) session = MakeCurlFtpSession(app.GetHost());
+  if (!session) session = MakeFtpSession(app.GetHost());
   FileServerCopyView& view = *this;
   m_copy = std::make_unique<FileServerCopy>(app, view, std::move(session), app.firmwareFolder.Get(), localChoice);
 }

@@ -22,7 +22,7 @@ class FileServerCopyDialog : public QDialog, private FileServerCopyView {
   Q_OBJECT
 
  public:
-  // `session` null: a libcurl session on the app's host.
+  // `session` null: the system's session on the app's host.
   FileServerCopyDialog(AppState& app, const FirmwareChoice& localChoice, std::unique_ptr<FtpSession> session,
                        QWidget* parent);
   ~FileServerCopyDialog() override;
