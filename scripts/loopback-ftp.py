@@ -2,6 +2,7 @@
 """A small anonymous, read-only FTP server on 127.0.0.1 for the tests, the demo and the screenshots.
 
     loopback-ftp.py --root DIR [--port 0] [--port-file F] [misbehaviour options]
+    loopback-ftp.py --launcher [--port P] [--port-file F]
 
 Once listening it writes the port it got to F (or prints it). The misbehaviour options let the
 tests reproduce what a real file server may do to the copy:
@@ -11,12 +12,22 @@ tests reproduce what a real file server may do to the copy:
   --no-mlsd              answer MLSD with 500, as older servers do (the client falls back to LIST)
   --extra-listing NAME   also list NAME, which is no real file ("dir:NAME" lists it as a folder);
                          repeatable
+
+With --launcher it starts such servers for programs that cannot start one themselves (the Windows
+tests under Wine): a client connects, sends the server's arguments as one line, a JSON list of
+strings (--root and the options), and reads back one line, the new server's port (0 when it did
+not come up). The server runs until the client closes the connection.
 """
 
 import argparse
+import json
 import os
 import socket
+import subprocess
 import sys
+import tempfile
+import threading
+import time
 
 from pyftpdlib.authorizers import DummyAuthorizer
 from pyftpdlib.filesystems import AbstractedFS
@@ -26,7 +37,8 @@ from pyftpdlib.servers import FTPServer
 
 def parse_arguments():
     parser = argparse.ArgumentParser(description="Loopback FTP server for the TOLA Utility's tests")
-    parser.add_argument("--root", required=True)
+    parser.add_argument("--root")
+    parser.add_argument("--launcher", action="store_true")
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--port-file")
     parser.add_argument("--drop-after", type=int, default=0)
@@ -57,6 +69,57 @@ def serve_silently(port, port_file):
     while True:
         connection, _ = listener.accept()
         held.append(connection)  # kept open and never answered
+
+
+def wait_for_port(port_file, child):
+    """The port a started server announced, or 0 when it ended or took too long."""
+    deadline = time.monotonic() + 10
+    while time.monotonic() < deadline and child.poll() is None:
+        try:
+            with open(port_file) as f:
+                return int(f.read().strip() or 0)
+        except (OSError, ValueError):
+            time.sleep(0.02)
+    return 0
+
+
+def serve_one_launch(connection):
+    with connection:
+        request = b""
+        while not request.endswith(b"\n"):
+            chunk = connection.recv(4096)
+            if not chunk:
+                return
+            request += chunk
+        try:
+            arguments = [str(a) for a in json.loads(request.decode("utf8", "surrogateescape"))]
+        except ValueError:
+            connection.sendall(b"0\n")
+            return
+        with tempfile.TemporaryDirectory() as scratch:
+            port_file = os.path.join(scratch, "port")
+            child = subprocess.Popen([sys.executable, os.path.abspath(__file__), "--port", "0", "--port-file",
+                                      port_file] + arguments, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL)
+            try:
+                connection.sendall(b"%d\n" % wait_for_port(port_file, child))
+                while connection.recv(4096):
+                    pass
+            except OSError:
+                pass
+            finally:
+                child.kill()
+                child.wait()
+
+
+def serve_launcher(port, port_file):
+    listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+    listener.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+    listener.bind(("127.0.0.1", port))
+    listener.listen(8)
+    announce(listener.getsockname()[1], port_file)
+    while True:
+        connection, _ = listener.accept()
+        threading.Thread(target=serve_one_launch, args=(connection,), daemon=True).start()
 
 
 def extra_entries(names):
@@ -108,6 +171,11 @@ def make_data_handler(drop_after, rate):
 
 def main():
     args = parse_arguments()
+    if args.launcher:
+        serve_launcher(args.port, args.port_file)
+        return
+    if not args.root:
+        sys.exit("loopback-ftp.py: --root is required")
     if args.silent:
         serve_silently(args.port, args.port_file)
         return

@@ -1,20 +1,18 @@
-// The copy from the file server end to end: the real libcurl session on a real PollHost against
+// The copy from the file server end to end: the system's real session on a real PollHost against
 // scripts/loopback-ftp.py on 127.0.0.1.
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <map>
 
+#include "FtpTestServer.h"
 #include "app/AppState.h"
 #include "firmware/FileServerCopy.h"
 #include "platform/FileSystem.h"
 #include "platform/PollHost.h"
 #include "support/FakeSerialPort.h"
 #include "support/FirmwareHex.h"
-#include "support/LoopbackFtp.h"
 #include "support/TempFolder.h"
 #include "support/TestApp.h"
 
@@ -76,10 +74,7 @@ struct Case {
 
 class FileServerCopyTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    m_python = PythonWithFtpServer();
-    if (m_python.empty()) GTEST_SKIP() << "python3 with pyftpdlib is not installed";
-  }
+  void SetUp() override { FtpTestServer::Require(); }
 
   void RunCase(const Case& c) {
     TempFolder temp;
@@ -89,11 +84,11 @@ class FileServerCopyTest : public ::testing::Test {
     for (const auto& [name, bytes] : c.remote) WriteWholeFile(remote + "/" + name, bytes);
     for (const auto& [name, bytes] : c.local) WriteWholeFile(local + "/" + name, bytes);
 
-    LoopbackFtp server;
-    std::string address = "127.0.0.1:" + std::to_string(UnusedPort());
+    FtpTestServer server;
+    std::string address = FtpTestServer::NothingListening();
     if (c.serverOptions != std::vector<std::string>{"none"}) {
-      ASSERT_TRUE(server.Start(m_python, TOLA_LOOPBACK_FTP, root, c.serverOptions, temp / "port"));
-      address = server.Server();
+      ASSERT_TRUE(server.Start(root, c.serverOptions, temp.Path()));
+      address = server.Address();
     }
 
     PollHost host;
@@ -146,8 +141,6 @@ class FileServerCopyTest : public ::testing::Test {
       EXPECT_EQ(view.result, c.lastResult == kErrorSuccess ? 1 : 2);
     }
   }
-
-  std::string m_python;
 };
 
 TEST_F(FileServerCopyTest, CopiesWhatIsNeededAndNothingElse) {
