@@ -31,17 +31,13 @@ using test::ReadWholeFile;
 using test::TempFolder;
 using test::WriteWholeFile;
 
-// A write call that lets `budget` bytes through and then fails with `err`, like a disk filling up.
-AtomicFile::WriteFn FailingAfter(std::size_t budget, int err, std::size_t* written) {
-  return [budget, err, written](int fd, const void* data, std::size_t size) -> ssize_t {
-    if (*written >= budget) {
-      errno = err;
-      return -1;
-    }
-    const std::size_t n = std::min(size, budget - *written);
-    const ssize_t done = ::write(fd, data, n);
-    if (done > 0) *written += static_cast<std::size_t>(done);
-    return done;
+// Lets `budget` bytes through and then fails with `code`, like a disk filling up.
+AtomicFile::WriteFn FailingAfter(std::size_t budget, ResultCode code, std::size_t* written) {
+  return [budget, code, written](std::size_t& size) -> ResultCode {
+    if (*written >= budget) return code;
+    size = std::min(size, budget - *written);
+    *written += size;
+    return kErrorSuccess;
   };
 }
 
@@ -63,7 +59,7 @@ TEST(AtomicFile, WriteFailingHalfWayKeepsTheOldFile) {
       AtomicFile file;
       ASSERT_EQ(file.Create(target), kErrorSuccess);
       EXPECT_EQ(FolderEntries(dir.Path()).size(), 2u);  // the target and its temporary
-      file.SetWriteFn(FailingAfter(budget, ENOSPC, &written));
+      file.SetWriteFn(FailingAfter(budget, kErrorDiskFull, &written));
       EXPECT_EQ(file.Write(Content(2000)), budget >= 2000 ? kErrorSuccess : kErrorDiskFull);
       EXPECT_EQ(file.Write(Content(3000)), kErrorDiskFull);
       EXPECT_EQ(written, budget);
@@ -76,7 +72,7 @@ TEST(AtomicFile, WriteFailingHalfWayKeepsTheOldFile) {
   std::size_t written = 0;
   AtomicFile file;
   ASSERT_EQ(file.Create(target), kErrorSuccess);
-  file.SetWriteFn(FailingAfter(4, ENOSPC, &written));
+  file.SetWriteFn(FailingAfter(4, kErrorDiskFull, &written));
   EXPECT_EQ(file.Write(std::string("half of a new file")), kErrorDiskFull);
   file.SetWriteFn(nullptr);
   EXPECT_EQ(file.Write(std::string("rest")), kErrorDiskFull);
@@ -102,19 +98,18 @@ TEST(AtomicFile, AbandonAndCommit) {
   }
   EXPECT_EQ(ReadWholeFile(target), "before");
 
-  // Interrupted and short writes are carried on until everything is written.
+  // Short writes are carried on until everything is written.
   AtomicFile file;
   ASSERT_EQ(file.Create(target), kErrorSuccess);
   int calls = 0;
-  file.SetWriteFn([&calls](int fd, const void* data, std::size_t size) -> ssize_t {
-    if (++calls % 2 == 1) {
-      errno = EINTR;
-      return -1;
-    }
-    return ::write(fd, data, std::min<std::size_t>(size, 7));
+  file.SetWriteFn([&calls](std::size_t& size) -> ResultCode {
+    ++calls;
+    size = std::min<std::size_t>(size, 7);
+    return kErrorSuccess;
   });
   const std::string content = Content(100);
   ASSERT_EQ(file.Write(content), kErrorSuccess);
+  EXPECT_EQ(calls, 15);
   ASSERT_EQ(file.Commit(), kErrorSuccess);
   EXPECT_EQ(ReadWholeFile(target), content);
   EXPECT_EQ(FolderEntries(dir.Path()), std::set<std::string>{"fw.hex"});
@@ -122,7 +117,10 @@ TEST(AtomicFile, AbandonAndCommit) {
   // A write call that makes no progress counts as a full disk.
   AtomicFile stuck;
   ASSERT_EQ(stuck.Create(target), kErrorSuccess);
-  stuck.SetWriteFn([](int, const void*, std::size_t) -> ssize_t { return 0; });
+  stuck.SetWriteFn([](std::size_t& size) -> ResultCode {
+    size = 0;
+    return kErrorSuccess;
+  });
   EXPECT_EQ(stuck.Write("x"), kErrorDiskFull);
   stuck.Abandon();
   EXPECT_EQ(ReadWholeFile(target), content);
