@@ -55,6 +55,12 @@ bool IsDiskFile(const std::string& path) {
   return disk;
 }
 
+// "\\.\NUL", "\\.\COM5": the device namespace holds no files.
+bool IsDevicePath(const std::string& path) {
+  return path.size() >= 4 && IsPathSeparator(path[0]) && IsPathSeparator(path[1]) && path[2] == '.' &&
+         IsPathSeparator(path[3]);
+}
+
 bool IsAbsolute(const std::string& path) {
   if (!path.empty() && IsPathSeparator(path[0])) return true;
   return path.size() >= 3 && path[1] == ':' && IsPathSeparator(path[2]);
@@ -97,6 +103,7 @@ bool IsRegularFile(const std::string& path) {
 
 ResultCode ReplaceableTarget(const std::string& path, std::string& target) {
   if (path.empty() || IsPathSeparator(path.back())) return kErrorInvalidName;
+  if (IsDevicePath(path)) return kNotRegularFile;
   const DWORD attributes = Attributes(path);
   if (attributes == kNoAttributes) {
     const DWORD error = ::GetLastError();
