@@ -173,6 +173,10 @@ class Connection : public std::enable_shared_from_this<Connection> {
     m_givenUp = true;
     if (m_file != INVALID_HANDLE_VALUE) ::CloseHandle(m_file);
     m_file = INVALID_HANDLE_VALUE;
+    for (Job& job : m_jobs) {
+      if (job.file != INVALID_HANDLE_VALUE) ::CloseHandle(job.file);
+      job.file = INVALID_HANDLE_VALUE;
+    }
     m_wake.notify_all();
   }
 
@@ -413,7 +417,7 @@ class WinInetFtpSession final : public FtpSession {
   void Close(Completion done) override;
 
  private:
-  std::uint64_t Begin(Kind kind, Completion done, ListCompletion listDone = {}, Progress progress = {});
+  void Begin(Kind kind, Completion done, ListCompletion listDone = {}, Progress progress = {});
   void Submit(Kind kind, std::string text, HANDLE file = INVALID_HANDLE_VALUE);
   void FailSoon(ResultCode result);
   void Deliver(Outcome outcome);
@@ -456,13 +460,12 @@ WinInetFtpSession::~WinInetFtpSession() {
   if (m_connection) m_connection->GiveUp();
 }
 
-std::uint64_t WinInetFtpSession::Begin(Kind kind, Completion done, ListCompletion listDone, Progress progress) {
+void WinInetFtpSession::Begin(Kind kind, Completion done, ListCompletion listDone, Progress progress) {
   m_kind = kind;
   m_done = std::move(done);
   m_listDone = std::move(listDone);
   m_progress = std::move(progress);
   m_outstanding = ++m_lastRequest;
-  return m_outstanding;
 }
 
 void WinInetFtpSession::Submit(Kind kind, std::string text, HANDLE file) {
