@@ -13,7 +13,7 @@
 #include "app/ErrorText.h"
 #include "dialogue/Routing.h"
 #include "platform/RegistryStore.h"
-#include "serial/PosixSerialPort.h"
+#include "serial/CSerialPort.h"
 
 namespace tola::cli {
 
@@ -80,7 +80,7 @@ std::string DescribeCode(ResultCode code) {
 }
 
 Console::Console(const GlobalOptions& options) : m_options(options) {
-  auto port = std::make_unique<PosixSerialPort>(m_host);
+  auto port = MakeSystemSerialPort(m_host);
   auto store = std::make_unique<RegistryStore>(options.settingsFile ? *options.settingsFile : DefaultHivePath());
   store->SetReadOnly(true);  // the command line reads the settings and never writes them
   m_app = std::make_unique<AppState>(m_host, std::move(port), std::move(store));

@@ -16,7 +16,7 @@
 
 #include "app/VersionLines.h"
 #include "platform/RegistryStore.h"
-#include "serial/PosixSerialPort.h"
+#include "serial/CSerialPort.h"
 #include "ui/MainWindow.h"
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
@@ -94,7 +94,7 @@ int main(int argc, char* argv[]) {
   }
 
   tola::QtHost host;
-  auto port = std::make_unique<tola::PosixSerialPort>(host);
+  auto port = tola::MakeSystemSerialPort(host);
   auto store = std::make_unique<tola::RegistryStore>(tola::DefaultHivePath());
   tola::MainWindow window(host, std::move(port), std::move(store));
   if (parser.isSet(server)) window.App().fileServer.Change(tola::FromQt(parser.value(server).trimmed()));
