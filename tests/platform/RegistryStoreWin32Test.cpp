@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <vector>
@@ -129,6 +131,31 @@ TEST(SettingsStoreWin32, TheRegistryUnlessAFileIsNamed) {
     const auto store = MakeSettingsStore(c.named);
     EXPECT_EQ(store->HivePath(), c.hivePath);
     EXPECT_EQ(store->Location(), c.hivePath.empty() ? "HKEY_CURRENT_USER" : c.hivePath);
+  }
+}
+
+// The hive file, for a settings file named on Windows: read by its UTF-8 name, and only when it is a
+// file.
+TEST(HiveFileStoreWin32, ReadsOnlyAFileAndFindsItByItsUnicodeName) {
+  const test::TempFolder dir;
+  const std::string named = dir / "\xC5\xBDlu\xC5\xA5.reg";
+  {
+    const std::u8string utf8(named.begin(), named.end());
+    std::ofstream(std::filesystem::path(utf8), std::ios::binary)
+        << "Windows Registry Editor Version 5.00\r\n\r\n[HKEY_CURRENT_USER\\K]\r\n\"Port\"=\"COM4\"\r\n";
+  }
+  struct Case {
+    std::string path;
+    ResultCode load;
+    std::vector<std::string> values;
+  };
+  for (const Case& c : {Case{named, kErrorSuccess, {"Port"}}, Case{dir / "none.reg", kErrorSuccess, {}},
+                        Case{dir / "none/h.reg", kErrorSuccess, {}}, Case{dir.Path(), kErrorDirectory, {}},
+                        Case{"NUL", kErrorAccessDenied, {}}}) {
+    SCOPED_TRACE(c.path);
+    HiveFileStore store(c.path);
+    EXPECT_EQ(store.Load(), c.load);
+    EXPECT_EQ(store.EnumValueNames("K"), c.values);
   }
 }
 
