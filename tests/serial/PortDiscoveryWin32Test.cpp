@@ -43,7 +43,8 @@ void Fill(const std::vector<Value>& values) {
 
 TEST(PortDiscoveryWin32, FollowsTheSerialCommRules) {
   // Written in the order Wine keeps them in (sorted by name); Windows enumerates in the order written.
-  const std::string name255 = "\\Device\\" + std::string(247, 'n');
+  const std::string name255(255, 'n');
+  const std::string name256(256, 'n');
   const std::vector<Case> cases{
       {"skipped values, enumeration goes on",
        {{"WinAchSf0", REG_SZ, L"COM9"},
@@ -57,7 +58,7 @@ TEST(PortDiscoveryWin32, FollowsTheSerialCommRules) {
        {{"\\Device\\A", REG_SZ, L"COM1"}, {"\\Device\\B", REG_SZ, L"COM4567890123456"}, {"\\Device\\C", REG_SZ, L"COM2"}},
        {{"COM1", "\\Device\\A"}}},
       {"a value name of 256 characters ends the list",
-       {{name255, REG_SZ, L"COM3"}, {name255 + "n", REG_SZ, L"COM4"}, {"\\Device\\o", REG_SZ, L"COM5"}},
+       {{name255, REG_SZ, L"COM3"}, {name256, REG_SZ, L"COM4"}, {"o", REG_SZ, L"COM5"}},
        {{"COM3", name255}}},
       {"no key", {}, {}},
   };
