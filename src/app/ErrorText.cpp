@@ -1,6 +1,5 @@
 #include "app/ErrorText.h"
 
-#include <cstring>
 #include <mutex>
 
 #include "app/Format.h"
@@ -16,11 +15,6 @@ std::mutex g_responseMutex;
 std::uint32_t g_serverError = 0;
 std::string g_serverResponse;
 
-std::string ErrnoText(int err) {
-  const char* text = ::strerrordesc_np(err);
-  return text ? std::string(text) : std::string();
-}
-
 }  // namespace
 
 void SetLastServerResponse(std::uint32_t serverError, const std::string& text) {
@@ -33,14 +27,10 @@ std::string ErrorText(ResultCode code) {
   std::string text;
   if (IsInternetCode(code)) {
     if (const char* t = InternetMessage(code)) text = t;
-  } else if (IsProgramCode(code)) {
-    if ((code & 0xFFFFF000u) == kErrnoBase) {
-      text = ErrnoText(static_cast<int>(code & 0xFFFu));
-    } else if (const char* t = ProgramMessage(code)) {
-      text = t;
-    }
-  } else if (const char* t = SystemMessage(code)) {
-    text = t;
+  } else if (IsProgramCode(code) && (code & 0xFFFFF000u) != kErrnoBase) {
+    if (const char* t = ProgramMessage(code)) text = t;
+  } else {
+    text = SystemErrorText(code);
   }
   while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
 

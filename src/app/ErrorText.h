@@ -13,6 +13,10 @@ namespace tola {
 // server's last response is appended on a line of its own.
 std::string ErrorText(ResultCode code);
 
+// The system's text of a code outside the program's own and the file server's ranges, as the
+// system gives it (line break and all); empty when it has none. One file per system.
+std::string SystemErrorText(ResultCode code);
+
 // The file server's last response (number and text), kept for the 12003 line. Thread-safe.
 void SetLastServerResponse(std::uint32_t serverError, const std::string& text);
 

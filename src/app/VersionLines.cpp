@@ -1,10 +1,5 @@
 #include "app/VersionLines.h"
 
-#include <sys/utsname.h>
-
-#include <cstdio>
-#include <fstream>
-
 #include "app/Format.h"
 #include "resources/Strings.h"
 
@@ -45,36 +40,15 @@ constexpr WindowsName kWindowsNames[] = {
 
 }  // namespace
 
-std::string OperatingSystemLine(const OsVersion& version) {
-  std::string line = FormatText(LoadString(kIdsOsVersionLine), version.major, version.minor, version.build);
-#ifdef _WIN32
+std::string WindowsVersionName(unsigned major, unsigned minor, bool workstation) {
   for (const auto& n : kWindowsNames) {
-    if (n.major == version.major && n.minor == version.minor) return line + (version.workstation ? n.workstation : n.server);
+    if (n.major == major && n.minor == minor) return workstation ? n.workstation : n.server;
   }
-  return line;
-#else
-  (void)kWindowsNames;
-  return line + version.name;
-#endif
+  return {};
 }
 
-OsVersion CurrentOsVersion(const std::string& osReleasePath) {
-  OsVersion version;
-  utsname names{};
-  if (::uname(&names) == 0) {
-    std::sscanf(names.release, "%u.%u.%u", &version.major, &version.minor, &version.build);
-  }
-  std::ifstream release(osReleasePath);
-  std::string line;
-  while (std::getline(release, line)) {
-    if (line.rfind("PRETTY_NAME=", 0) != 0) continue;
-    std::string value = line.substr(12);
-    if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front()) {
-      value = value.substr(1, value.size() - 2);
-    }
-    version.name = value;
-  }
-  return version;
+std::string OperatingSystemLine(const OsVersion& version) {
+  return FormatText(LoadString(kIdsOsVersionLine), version.major, version.minor, version.build) + version.name;
 }
 
 }  // namespace tola

@@ -19,13 +19,16 @@ struct OsVersion {
   unsigned minor = 0;
   unsigned build = 0;
   bool workstation = true;
-  std::string name;  // the system's own name, where it has one (Linux: PRETTY_NAME of os-release)
+  // Linux: PRETTY_NAME of os-release; Windows: the name of the version where the table knows it.
+  std::string name;
 };
 
-// "OS Version %u.%u Build %u " followed by the system's name: the Windows name of the version where
-// it is one the table knows, else the name the system gives, else nothing after the blank.
+// "OS Version %u.%u Build %u " followed by the system's name, or nothing after the blank.
 std::string OperatingSystemLine(const OsVersion& version);
-// This machine's version: the kernel release from uname() and the name from /etc/os-release.
+// The Windows versions the line names ("Windows 7", "Windows Server 2008 R2", ...); empty for others.
+std::string WindowsVersionName(unsigned major, unsigned minor, bool workstation);
+// This machine's version. Linux: the kernel release from uname() and the name from
+// `osReleasePath`. Windows: what the system's own record says (the path is not used).
 OsVersion CurrentOsVersion(const std::string& osReleasePath = "/etc/os-release");
 
 }  // namespace tola

@@ -14,17 +14,17 @@
 #include "cli/ConfigCommands.h"
 #include "cli/Console.h"
 #include "cli/CopyCommands.h"
-#include "cli/DoctorCommand.h"
 #include "cli/FileCommands.h"
 #include "cli/FirmwareCommands.h"
 #include "cli/OperateCommands.h"
+#include "cli/PlatformCommands.h"
 #include "cli/PortCommands.h"
 
 namespace tola::cli {
 
 namespace {
 
-constexpr const char* kGeneralHelp = R"(Usage: tola [GLOBAL OPTIONS] COMMAND [ARGUMENTS]
+constexpr const char* kHelpUpToCommands = R"(Usage: tola [GLOBAL OPTIONS] COMMAND [ARGUMENTS]
 
 Looks after a TOLA400 amplifier on a serial port from the command line.
 
@@ -44,8 +44,9 @@ Commands:
   set ITEM [VALUE]      make one Operate page change (attenuator, antenna, mode, ...)
   load-firmware [FILE]  send firmware (default: the newest file of the firmware folder)
   copy-firmware         copy new firmware and release notes from the maker's file server
-  doctor                check what keeps the serial port from working here, and say what to do
+)";
 
+constexpr const char* kHelpUpToExitStatus = R"(
 Global options (anywhere before a "--"; after it everything is an operand):
   --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
                         setting of the TOLA Utility
@@ -67,7 +68,9 @@ Output:
 Exit status:
   0    success
   1    the operation failed, was refused (a question answered No, or no terminal to ask on), or
-       its output could not be written; for doctor, a fix is suggested
+       its output could not be written)";
+
+constexpr const char* kHelpRest = R"(
   2    wrong command line (or no port chosen)
   3    the port is missing, used by another program, not permitted, or went away while in use
   4    nothing answered in the time allowed
@@ -78,14 +81,13 @@ Exit status:
   130  cancelled with Ctrl+C
 )";
 
-struct Command {
-  const char* name;
-  const char* help;
-  std::function<int(const GlobalOptions&, std::vector<std::string>&)> run;
-};
-
-
-
+std::string GeneralHelp() {
+  std::string text = kHelpUpToCommands;
+  for (const PlatformCommand& command : PlatformCommands()) text += command.listLine;
+  text += kHelpUpToExitStatus;
+  for (const PlatformCommand& command : PlatformCommands()) text += command.exitNote;
+  return text + kHelpRest;
+}
 
 const std::vector<Command>& Commands() {
   static const std::vector<Command> commands{
@@ -196,9 +198,18 @@ serial number and revisions, and how many MEM2 and MEM3 bytes a restore would wr
       {"save-config", kSaveConfigHelp, SaveConfigCommand},
       {"restore-config", kRestoreConfigHelp, RestoreConfigCommand},
       {"faults", kFaultsHelp, FaultsCommand},
-      {"doctor", kDoctorHelp, DoctorCommand},
   };
   return commands;
+}
+
+const Command* FindCommand(const std::string& name) {
+  for (const Command& command : Commands()) {
+    if (command.name == name) return &command;
+  }
+  for (const PlatformCommand& platform : PlatformCommands()) {
+    if (platform.command.name == name) return &platform.command;
+  }
+  return nullptr;
 }
 
 bool WantsHelp(const std::vector<std::string>& args) {
@@ -223,20 +234,18 @@ int RunCommand(std::vector<std::string> args) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     if (args.size() >= 2 && args[0] == "help") args.erase(args.begin());
     else {
-      std::cout << kGeneralHelp;
+      std::cout << GeneralHelp();
       return args.empty() && !help ? kExitUsage : kExitOk;
     }
   }
-  for (const Command& command : Commands()) {
-    if (args[0] != command.name) continue;
-    if (help) {
-      std::cout << command.help;
-      return kExitOk;
-    }
-    std::vector<std::string> rest(args.begin() + 1, args.end());
-    return command.run(options, rest);
+  const Command* command = FindCommand(args[0]);
+  if (command == nullptr) return Usage("unknown command \"" + args[0] + "\"");
+  if (help) {
+    std::cout << command->help;
+    return kExitOk;
   }
-  return Usage("unknown command \"" + args[0] + "\"");
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  return command->run(options, rest);
 }
 
 }  // namespace

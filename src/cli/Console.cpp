@@ -1,10 +1,5 @@
 #include "cli/Console.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +8,7 @@
 #include "app/ErrorText.h"
 #include "dialogue/Routing.h"
 #include "platform/RegistryStore.h"
+#include "platform/Terminal.h"
 #include "serial/PosixSerialPort.h"
 
 namespace tola::cli {
@@ -100,26 +96,15 @@ Console::Console(const GlobalOptions& options) : m_options(options) {
   });
   m_router = std::make_unique<EventRouter>(*m_app);
 
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  if (::sigprocmask(SIG_BLOCK, &signals, nullptr) == 0) {
-    m_signalFd = ::signalfd(-1, &signals, SFD_NONBLOCK | SFD_CLOEXEC);
-    if (m_signalFd >= 0) m_host.WatchFd(m_signalFd, POLLIN, [this](short) { OnSignal(); });
-  }
+  m_host.CatchInterrupts([this] { OnSignal(); });
 }
 
 Console::~Console() {
   m_router.reset();
   m_app.reset();  // closes the port before the host goes
-  if (m_signalFd >= 0) ::close(m_signalFd);
 }
 
 void Console::OnSignal() {
-  signalfd_siginfo info{};
-  while (::read(m_signalFd, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) {
-  }
   if (m_interrupted) {
     Error("Interrupted.");
     m_app.reset();
@@ -168,7 +153,7 @@ BoxAnswer Console::Answer(const std::string& text, const std::string& caption, B
   const BoxAnswer refusal = yesNo ? BoxAnswer::No : BoxAnswer::Cancel;
   // Without a terminal the box's default answers, as Enter would; a box without one is refused.
   const BoxAnswer unattended = defaultButton != BoxAnswer::None ? defaultButton : refusal;
-  if (!::isatty(STDIN_FILENO)) {
+  if (!InputIsTerminal()) {
     std::cerr << (unattended == refusal ? "No terminal to answer on; refused (use --yes to agree)."
                                         : "No terminal to answer on; the default answer is taken.")
               << std::endl;

@@ -84,7 +84,6 @@ class Console : public LogSink {
   PollHost m_host;
   std::unique_ptr<AppState> m_app;
   std::unique_ptr<EventRouter> m_router;  // goes before the AppState it is installed in
-  int m_signalFd = -1;
   bool m_interrupted = false;
   std::function<void()> m_onInterrupt;
   std::string m_lastLogLine;

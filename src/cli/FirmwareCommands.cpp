@@ -1,12 +1,10 @@
 #include "cli/FirmwareCommands.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cstdlib>
 #include <iostream>
+#include <string_view>
 
 #include "cli/PortCommands.h"
 #include "cli/PortLoss.h"
@@ -16,6 +14,7 @@
 #include "formats/FirmwareImage.h"
 #include "operations/SendFirmware.h"
 #include "platform/FileSystem.h"
+#include "platform/Terminal.h"
 
 namespace tola::cli {
 
@@ -164,7 +163,7 @@ class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {
   void OnInterrupt(SendingFirmwareController& dialog) {
     if (!dialog.IsRunning() || m_asking) return;
     ClearBar();
-    if (m_console.Options().yes || !::isatty(STDIN_FILENO)) {
+    if (m_console.Options().yes || !InputIsTerminal()) {
       // Answered at once: Yes with --yes, refused without a terminal.
       if (dialog.RequestClose()) {
         m_cancelled = true;
@@ -181,20 +180,18 @@ class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {
               << "[y/n] " << std::flush;
     m_asking = true;
     m_answer.clear();
-    m_console.Host().WatchFd(STDIN_FILENO, POLLIN, [this, &dialog](short) { OnAnswerInput(dialog); });
+    m_console.Host().WatchInput([this, &dialog](std::string_view bytes) { OnAnswerInput(dialog, bytes); });
   }
 
-  void OnAnswerInput(SendingFirmwareController& dialog) {
-    char buffer[256];
-    const ssize_t got = ::read(STDIN_FILENO, buffer, sizeof buffer);
-    if (got <= 0) {
+  void OnAnswerInput(SendingFirmwareController& dialog, std::string_view bytes) {
+    if (bytes.empty()) {
       // No more input: nobody can say Yes.
       StopAsking();
       m_console.ClearInterrupted();
       ShowBar();
       return;
     }
-    m_answer.append(buffer, static_cast<std::size_t>(got));
+    m_answer.append(bytes);
     for (std::size_t end = m_answer.find('\n'); end != std::string::npos; end = m_answer.find('\n')) {
       const std::string line = WithoutLineEnd(m_answer.substr(0, end));
       m_answer.erase(0, end + 1);
@@ -218,7 +215,7 @@ class TerminalFirmwareUi : public SendFirmwareUi, public LogSink {
   void StopAsking() {
     if (!m_asking) return;
     m_asking = false;
-    m_console.Host().UnwatchFd(STDIN_FILENO);
+    m_console.Host().UnwatchInput();
   }
 
   Console& m_console;

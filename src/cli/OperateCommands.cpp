@@ -1,7 +1,5 @@
 #include "cli/OperateCommands.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -14,6 +12,7 @@
 #include "dialogue/Routing.h"
 #include "operations/ConfigCommandFlows.h"
 #include "operations/OperatePoller.h"
+#include "platform/Terminal.h"
 
 namespace tola::cli {
 
@@ -294,7 +293,7 @@ int ResetConfigCommand(const GlobalOptions& options, std::vector<std::string>& a
   std::string error;
   if (!TakePositive(args, "--timeout", timeout, error)) return Usage(error);
   if (int status = 0; RejectUnknown(args, 0, status)) return status;
-  if (!options.yes && !::isatty(STDIN_FILENO)) {
+  if (!options.yes && !InputIsTerminal()) {
     return Usage("reset-config erases the whole configuration: confirm with --yes (no terminal to ask on)");
   }
 

@@ -1,14 +1,14 @@
 #include "cli/Progress.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
+
+#include "platform/Terminal.h"
 
 namespace tola::cli {
 
 ProgressBar::ProgressBar(AppState& app, std::string label, bool enabled)
-    : m_app(app), m_label(std::move(label)), m_enabled(enabled && ::isatty(STDERR_FILENO)) {
+    : m_app(app), m_label(std::move(label)), m_enabled(enabled && ErrorIsTerminal()) {
   if (!m_enabled) return;
   m_app.progressPosition.AddListenerQuiet(this);
   m_app.progressRange.AddListenerQuiet(this);

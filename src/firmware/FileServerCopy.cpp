@@ -1,9 +1,5 @@
 #include "firmware/FileServerCopy.h"
 
-#include <unistd.h>
-
-#include <cerrno>
-
 #include "app/AppState.h"
 #include "app/ErrorText.h"
 #include "firmware/FtpProtocol.h"
@@ -269,6 +265,8 @@ void FileServerCopy::CopyStep() {
     m_transfer.reset();
     return Finish(created, "FtpGetFile", true);
   }
+  // The session writes the temporary by its name (on Windows an open handle of ours would lock it).
+  m_transfer->HandOver();
   m_session->Get(
       name, m_transfer->TemporaryPath(),
       [this, name](std::uint64_t received, std::uint64_t total) { m_view.SetTransferProgress(name, received, total); },
@@ -295,10 +293,9 @@ bool FileServerCopy::Validate(const std::string& path, const std::string& shownP
   if (code == kErrorSuccess) code = kErrorGenFailure;
   Report(FormatText(kVerifyFailedLine, shownPath));
   Report(FirmwareFileFault(image.LineNumber(), code));
-  if (::unlink(path.c_str()) == 0) {
+  if (const ResultCode failed = RemoveFile(path); failed == kErrorSuccess) {
     Trace(FormatText(kDeletedTrace, path));
   } else {
-    const ResultCode failed = ResultFromErrno(errno);
     Report(FormatText(LoadString(kIdsCallFailed), "DeleteFile", path, failed, ErrorText(failed)));
     m_errorReported = true;
   }

@@ -1,11 +1,6 @@
 #include "firmware/FirmwareFolder.h"
 
-#include <dirent.h>
-#include <unistd.h>
-
 #include <cctype>
-#include <cstdlib>
-#include <memory>
 
 #include "app/AppState.h"
 #include "app/Format.h"
@@ -26,13 +21,6 @@ bool StartsWithNoCase(std::string_view text, std::string_view start) {
 }
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// The folder as the listing names it: relative paths are taken from the current directory.
-std::string AbsoluteFolder(const std::string& folder) {
-  if (folder.empty() || folder.front() == '/') return folder;
-  std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-  return cwd ? JoinPath(cwd.get(), folder) : folder;
-}
 
 }  // namespace
 
@@ -94,12 +82,10 @@ FirmwareChoice ChooseFirmware(const std::string& folder, const std::vector<std::
 
 FirmwareChoice ScanFirmwareFolder(const std::string& folder) {
   if (folder.empty()) return {};
-  const std::string absolute = AbsoluteFolder(folder);
-  DIR* dir = ::opendir(absolute.c_str());
-  if (dir == nullptr) return {};
+  // The listing names its files by full path: a relative folder is taken from the current one.
+  const std::string absolute = AbsolutePath(folder);
   std::vector<std::string> names;
-  while (const dirent* entry = ::readdir(dir)) names.emplace_back(entry->d_name);
-  ::closedir(dir);
+  if (!ListFolder(absolute, names)) return {};
   return ChooseFirmware(absolute, names);
 }
 

@@ -2,6 +2,7 @@
 // A whole file mapped read-only for one forward pass. Only ordinary files are accepted: a folder or
 // a device would either fail to map or never end.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -26,7 +27,9 @@ class MappedFile {
   const char* FailedCall() const { return m_failedCall; }
 
  private:
-  int m_fd = -1;
+  // A file descriptor on Linux, a handle on Windows (whose invalid handle is -1 as well).
+  static constexpr std::intptr_t kNoFile = -1;
+  std::intptr_t m_file = kNoFile;
   const char* m_data = nullptr;
   std::size_t m_size = 0;
   void* m_view = nullptr;  // the mapping, when there is one

@@ -4,11 +4,10 @@
 // and then renamed over the target; the folder is synced so the rename itself survives a crash.
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <string_view>
-
-#include <sys/types.h>
 
 #include "platform/ResultCode.h"
 
@@ -16,8 +15,10 @@ namespace tola {
 
 class AtomicFile {
  public:
-  // The write call, replaceable so tests can make a write fail part-way.
-  using WriteFn = std::function<ssize_t(int fd, const void* data, std::size_t size)>;
+  // Asked before each system write of `size` bytes, so tests can make a write fail part-way: it
+  // may lower `size` (a short write; 0 writes nothing, which counts as a full disk) or return a
+  // failure code the write then ends with.
+  using WriteFn = std::function<ResultCode(std::size_t& size)>;
 
   AtomicFile() = default;
   ~AtomicFile();  // abandons an uncommitted file
@@ -35,14 +36,24 @@ class AtomicFile {
   ResultCode Commit();
   // Removes the temporary file; the target keeps what it had.
   void Abandon();
+  // Closes this object's hold on the temporary file so that another writer (a download) can fill
+  // it by its name; Commit then syncs and renames it as usual, Abandon removes it.
+  void HandOver();
 
-  bool IsOpen() const { return m_fd >= 0; }
+  bool IsOpen() const { return m_file != kNoFile; }
   const std::string& TemporaryPath() const { return m_tempPath; }
 
   void SetWriteFn(WriteFn fn) { m_write = std::move(fn); }
 
  private:
-  int m_fd = -1;
+  // The system's own write: some of the bytes, how many in `written`.
+  ResultCode WriteSome(const char* data, std::size_t size, std::size_t& written);
+  // Where the temporary for `target` goes: its folder, ".<name>.tmp-" and six characters to fill.
+  static std::string TemporaryPattern(const std::string& target);
+
+  // A file descriptor on Linux, a handle on Windows (whose invalid handle is -1 as well).
+  static constexpr std::intptr_t kNoFile = -1;
+  std::intptr_t m_file = kNoFile;
   std::string m_path;
   std::string m_tempPath;
   WriteFn m_write;

@@ -1,16 +1,16 @@
 #pragma once
 // A real-time Host for the command line, the simulator and end-to-end tests: one thread running a
-// poll() loop, an eventfd that wakes it for posted work, a heap of timers, and file descriptors to
-// watch. Questions go to an answerer the program provides; without one a box takes its default.
+// loop that sleeps in the system's wait until posted work, a timer or input is due. Questions go to
+// an answerer the program provides; without one a box takes its default.
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/Host.h"
 #include "platform/PostedWork.h"
@@ -40,7 +40,18 @@ class PollHost : public Host {
 
   void SetAnswerer(Answerer answerer) { m_answerer = std::move(answerer); }
 
-  // Calls `onReady(revents)` on the loop thread whenever poll() reports `events` on `fd`.
+  // Ctrl+C, or the system asking the program to end, calls `onInterrupt` on the loop thread from
+  // now until the host goes.
+  void CatchInterrupts(std::function<void()> onInterrupt);
+
+  // Bytes arriving on standard input go to `onBytes` on the loop thread while watched; an empty
+  // piece says the input has ended (and ends the watch). Input is not read while nobody watches,
+  // apart from at most one read already under way.
+  void WatchInput(std::function<void(std::string_view bytes)> onBytes);
+  void UnwatchInput();
+
+  // POSIX only (the simulator, the Linux tests): calls `onReady(revents)` on the loop thread
+  // whenever poll() reports `events` on `fd`.
   void WatchFd(int fd, short events, std::function<void(short revents)> onReady);
   void UnwatchFd(int fd);
 
@@ -57,17 +68,21 @@ class PollHost : public Host {
     std::uint32_t periodMs;
     Clock::time_point due;
   };
+  // The system's side: the wait and its wake-up, interrupts, standard input (one file per system).
+  struct Platform;
 
   bool Loop(const std::function<bool()>& done, std::uint32_t limitMs);
-  void RunPosted();
   void RunDueTimers();
   int NextTimeoutMs(Clock::time_point limit, bool hasLimit) const;
+  // Defined per system: wakes a wait in progress (any thread); waits up to `timeoutMs` (-1: no
+  // limit) and handles what became ready; false when waiting failed.
+  void Wake();
+  bool Wait(int timeoutMs);
 
-  int m_wakeFd = -1;
+  std::unique_ptr<Platform> m_platform;
   std::atomic<bool> m_quit{false};
   Clock::time_point m_start;
   std::map<unsigned, Timer> m_timers;
-  std::map<int, std::pair<short, std::function<void(short)>>> m_fds;
   PostedWork m_posted;
   Answerer m_answerer;
 };

@@ -120,7 +120,8 @@ constexpr bool IsInternetCode(ResultCode code) {
 void SetLastError(ResultCode code);
 ResultCode GetLastError();
 
-// errno (and the call that failed) mapped into the one code space at the edge of the platform.
+// Linux only: errno (and the call that failed) mapped into the one code space at the edge of the
+// platform. Windows codes are Win32 numbers already.
 ResultCode ResultFromErrno(int err);
 
 }  // namespace tola

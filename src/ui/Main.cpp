@@ -3,18 +3,15 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
-#include <QSocketNotifier>
 #include <QTimer>
-
-#include <signal.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 
 #include "app/VersionLines.h"
+#include "platform/EndRequests.h"
+#include "platform/ProcessTime.h"
 #include "platform/RegistryStore.h"
 #include "serial/PosixSerialPort.h"
 #include "ui/MainWindow.h"
@@ -24,37 +21,21 @@
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
-
-void OnTerminate(int) {
-  const char one = 1;
-  [[maybe_unused]] const ssize_t written = ::write(g_signalPipe[1], &one, 1);
-}
-
 // A logout or `kill` closes the window as the operator would, so the settings are saved and the
 // port is released.
-void CloseOnTerminate(QWidget& window) {
-  if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0) return;
-  auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &window);
-  QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window, notifier] {
-    char drained = 0;
-    [[maybe_unused]] const ssize_t read = ::read(g_signalPipe[0], &drained, 1);
-    notifier->setEnabled(false);
-    // quit() also ends a box's loop that is open at the time. A firmware load asks first; when the
-    // operator keeps it running, the next signal asks again.
-    if (window.close()) {
-      QCoreApplication::quit();
-    } else {
-      notifier->setEnabled(true);
-    }
+void CloseOnEndRequest(tola::Host& host, QWidget& window) {
+  tola::CatchEndRequests([&host, &window] {
+    host.Post([&window] {
+      // A request that comes while the window is asking about the last one adds nothing.
+      static bool closing = false;
+      if (closing) return;
+      closing = true;
+      // quit() also ends a box's loop that is open at the time. A firmware load asks first; when
+      // the operator keeps it running, the next request asks again.
+      if (window.close()) QCoreApplication::quit();
+      closing = false;
+    });
   });
-  struct sigaction action {};
-  action.sa_handler = OnTerminate;
-  sigemptyset(&action.sa_mask);
-  action.sa_flags = SA_RESTART;
-  ::sigaction(SIGTERM, &action, nullptr);
-  ::sigaction(SIGINT, &action, nullptr);
-  ::sigaction(SIGHUP, &action, nullptr);
 }
 
 }  // namespace
@@ -98,7 +79,7 @@ int main(int argc, char* argv[]) {
   auto store = tola::MakeSettingsStore();
   tola::MainWindow window(host, std::move(port), std::move(store));
   if (parser.isSet(server)) window.App().fileServer.Change(tola::FromQt(parser.value(server).trimmed()));
-  CloseOnTerminate(window);
+  CloseOnEndRequest(host, window);
   window.show();
 
   // The start-up figure of the benchmark: time from the process's start to the first shown window.
@@ -109,5 +90,7 @@ int main(int argc, char* argv[]) {
       window.close();
     });
   }
-  return application.exec();
+  const int status = application.exec();
+  tola::CatchEndRequests(nullptr);  // the window goes now
+  return status;
 }

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include "app/VersionLines.h"
-#include "support/TempFolder.h"
 
 namespace tola {
 namespace {
@@ -12,13 +11,22 @@ TEST(VersionLinesTest, OperatingSystemLineEndsWithTheBlankAndTheSystemsName) {
             "OS Version 6.1 Build 76 Debian GNU/Linux 12 (bookworm)");
 }
 
-TEST(VersionLinesTest, NameComesFromOsRelease) {
-  test::TempFolder folder;
-  test::WriteWholeFile(folder / "os-release", "NAME=\"Debian\"\nPRETTY_NAME=\"Debian GNU/Linux 12 (bookworm)\"\nID=debian\n");
-  const OsVersion v = CurrentOsVersion(folder / "os-release");
-  EXPECT_EQ(v.name, "Debian GNU/Linux 12 (bookworm)");
-  EXPECT_GT(v.major, 0u) << "the kernel release gives the version";
-  EXPECT_EQ(CurrentOsVersion(folder / "missing").name, "");
+TEST(VersionLinesTest, WindowsVersionsByNumberAndProductType) {
+  struct Case {
+    unsigned major, minor;
+    bool workstation;
+    const char* name;
+  };
+  const Case cases[] = {
+      {5, 0, true, "Windows 2000"},      {5, 0, false, "Windows 2000"},
+      {5, 2, true, "Windows XP 64-Bit Edition"}, {5, 2, false, "Windows Server 2003"},
+      {6, 1, true, "Windows 7"},         {6, 1, false, "Windows Server 2008 R2"},
+      {6, 2, false, "Windows Server 2012"}, {6, 3, true, ""}, {10, 0, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.major) + "." + std::to_string(c.minor) + (c.workstation ? " workstation" : ""));
+    EXPECT_EQ(WindowsVersionName(c.major, c.minor, c.workstation), c.name);
+  }
 }
 
 }  // namespace

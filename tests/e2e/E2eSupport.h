@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -82,8 +83,15 @@ class EndToEnd : public ::testing::Test {
     return m_simulators.back()->ReadLine(name) && m_simulators.back()->ReadLine(slave) ? name : "";
   }
 
+  // TOLA_E2E_PROGRAM runs the same tests through another `tola`, such as the Windows build under
+  // Wine (scripts/wine-tola.sh).
+  static std::string TolaProgram() {
+    const char* other = std::getenv("TOLA_E2E_PROGRAM");
+    return other != nullptr && other[0] != '\0' ? other : TOLA_PATH;
+  }
+
   std::vector<std::string> TolaArgv(const std::vector<std::string>& args) const {
-    std::vector<std::string> argv{TOLA_PATH, "--settings", m_runtime.path + "/settings.reg"};
+    std::vector<std::string> argv{TolaProgram(), "--settings", m_runtime.path + "/settings.reg"};
     argv.insert(argv.end(), args.begin(), args.end());
     return argv;
   }

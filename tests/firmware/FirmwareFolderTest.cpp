@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "firmware/FirmwareFolder.h"
+#include "platform/FileSystem.h"
 #include "support/TempFolder.h"
 #include "support/TestApp.h"
 
@@ -45,22 +44,23 @@ TEST(FirmwareFileNameTest, PartsOfANameAndWhatTheyMake) {
 }
 
 TEST(FirmwareChoiceTest, HighestRevisionWinsAndTheFirstOfEqualsStays) {
+  const auto fw = [](const char* name) { return JoinPath("/fw", name); };
   const FirmwareChoice choice =
       ChooseFirmware("/fw", {"tola400fw0099.hex", "readme.txt", "tola400fw0123.hex", "tola400fw0110.hex"});
-  EXPECT_EQ(choice.firmwareFile, "/fw/tola400fw0123.hex");
+  EXPECT_EQ(choice.firmwareFile, fw("tola400fw0123.hex"));
   EXPECT_EQ(choice.firmwareRevision, 123);
   EXPECT_EQ(AvailableRevisionText(choice), "01.23");
   EXPECT_TRUE(CanSendFirmware(choice));
 
-  EXPECT_EQ(ChooseFirmware("/fw", {"tola400fw0123.hex", "TOLA400FW123.HEX"}).firmwareFile, "/fw/tola400fw0123.hex");
-  EXPECT_EQ(ChooseFirmware("/fw", {"TOLA400FW123.HEX", "tola400fw0123.hex"}).firmwareFile, "/fw/TOLA400FW123.HEX");
+  EXPECT_EQ(ChooseFirmware("/fw", {"tola400fw0123.hex", "TOLA400FW123.HEX"}).firmwareFile, fw("tola400fw0123.hex"));
+  EXPECT_EQ(ChooseFirmware("/fw", {"TOLA400FW123.HEX", "tola400fw0123.hex"}).firmwareFile, fw("TOLA400FW123.HEX"));
   // Revision 0 still counts as a file when it is the only one.
-  EXPECT_EQ(ChooseFirmware("/fw", {"tola400fw0000.hex"}).firmwareFile, "/fw/tola400fw0000.hex");
+  EXPECT_EQ(ChooseFirmware("/fw", {"tola400fw0000.hex"}).firmwareFile, fw("tola400fw0000.hex"));
 
   const FirmwareChoice notes = ChooseFirmware("/fw/", {"tola400fwnotes.rtf", "tola400fw0007.hex"});
-  EXPECT_EQ(notes.notesFile, "/fw/tola400fwnotes.rtf") << "a trailing separator joins to exactly one";
+  EXPECT_EQ(notes.notesFile, fw("tola400fwnotes.rtf")) << "a trailing separator joins to exactly one";
   EXPECT_EQ(notes.notesRevision, 400);
-  EXPECT_EQ(notes.firmwareFile, "/fw/tola400fw0007.hex");
+  EXPECT_EQ(notes.firmwareFile, fw("tola400fw0007.hex"));
 
   EXPECT_EQ(FileRevisionText(12345), "123.45");
   EXPECT_EQ(FileRevisionText(0), "00.00");
@@ -77,10 +77,10 @@ TEST(FirmwareFolderTest, ScanReadsTheFolder) {
   const FirmwareChoice choice = ScanFirmwareFolder(folder.Path());
   EXPECT_EQ(choice.firmwareFile, folder / "tola400fw0123.hex");
   EXPECT_EQ(choice.notesFile, folder / "tola400fwnotes.rtf");
-  EXPECT_EQ(ScanFirmwareFolder(folder.Path() + "/").firmwareFile, folder / "tola400fw0123.hex");
+  EXPECT_EQ(ScanFirmwareFolder(folder.Path() + kPathSeparator).firmwareFile, folder / "tola400fw0123.hex");
 
   // Entries are not told apart by kind: a folder with a firmware name counts as well.
-  ASSERT_EQ(::mkdir((folder / "tola400fw0200.hex").c_str(), 0700), 0);
+  ASSERT_EQ(CreateFolder(folder / "tola400fw0200.hex"), kErrorSuccess);
   EXPECT_EQ(ScanFirmwareFolder(folder.Path()).firmwareRevision, 200);
 
   EXPECT_FALSE(ScanFirmwareFolder(folder / "absent").HasFirmware());

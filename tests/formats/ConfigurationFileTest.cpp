@@ -317,12 +317,8 @@ TEST_F(ConfigurationFileTest, InterruptedSaveLeavesThePreviousFileAsItWas) {
   test::WriteWholeFile(path, previous);
 
   int calls = 0;
-  const AtomicFile::WriteFn failHalfway = [&](int fd, const void* data, std::size_t size) -> ssize_t {
-    if (++calls > 147) {
-      errno = ENOSPC;
-      return -1;
-    }
-    return ::write(fd, data, size);
+  const AtomicFile::WriteFn failHalfway = [&](std::size_t&) -> ResultCode {
+    return ++calls > 147 ? kErrorDiskFull : kErrorSuccess;
   };
   report = WriteConfigurationFile(path, kSaveTime, mem2, mem3, identity, failHalfway);
   EXPECT_EQ(report.code, kErrorDiskFull);

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <numeric>
@@ -218,13 +216,6 @@ TEST_F(FirmwareFileTest, LoadReadsAFileOrFailsWithASystemCodeAndLineZero) {
   EXPECT_FALSE(image.Load(folder.Path()));
   EXPECT_EQ(GetLastError(), kErrorDirectory);
   EXPECT_EQ(image.LineNumber(), 0);
-
-  const std::string fifo = folder / "pipe.hex";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_FALSE(image.Load(fifo)) << "a named pipe must neither block nor load";
-  EXPECT_EQ(GetLastError(), kErrorInvalidFunction);
-  EXPECT_FALSE(image.Scan(fifo));
-  EXPECT_EQ(GetLastError(), kErrorInvalidFunction);
 
   test::WriteWholeFile(folder / "empty.hex", "");
   EXPECT_FALSE(image.Load(folder / "empty.hex"));

@@ -6,8 +6,6 @@
 #include <string>
 #include <vector>
 
-#include <sys/stat.h>
-
 #include "app/Format.h"
 #include "formats/Crc32.h"
 #include "operations/ConfigRestoreController.h"
@@ -76,7 +74,7 @@ TEST_F(ConfigSaveTest, WritesAFileHoldingBothMemoriesAsTheAmplifierHasThem) {
 
 TEST_F(ConfigSaveTest, ASaveIntoAnotherFolderMakesItTheConfigurationFolder) {
   const std::string other = s.folder / "elsewhere";
-  ASSERT_EQ(::mkdir(other.c_str(), 0700), 0);
+  ASSERT_EQ(CreateFolder(other), kErrorSuccess);
   ConfigSaveController save(s.App());
   ASSERT_TRUE(save.Open());
   ASSERT_TRUE(save.FileChosen(JoinPath(other, "mine.TOLAConfig")));
@@ -154,7 +152,7 @@ TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsReportedTwiceAndTheDialogStaysO
   ASSERT_TRUE(save.Open());
   const std::string folder = s.folder / "removed";
   ASSERT_EQ(CreateFolder(folder), kErrorSuccess);
-  const std::string path = folder + "/x.TOLAConfig";
+  const std::string path = JoinPath(folder, "x.TOLAConfig");
   s.Host().ExpectBox("failed on \"" + path + "\"", BoxAnswer::Ok);
   s.Host().ExpectBox("", BoxAnswer::Ok);
   ASSERT_TRUE(save.FileChosen(path));
@@ -163,7 +161,8 @@ TEST_F(ConfigSaveTest, AFileThatCannotBeCreatedIsReportedTwiceAndTheDialogStaysO
   ASSERT_TRUE(s.Host().RunUntil([&] { return !save.Busy(); }, 120000));
 
   EXPECT_FALSE(save.Closed());
-  EXPECT_EQ(save.Outcome(), kErrorFileNotFound);
+  // Linux names the missing file, Windows the missing path.
+  EXPECT_TRUE(save.Outcome() == kErrorFileNotFound || save.Outcome() == kErrorPathNotFound) << save.Outcome();
   const auto& boxes = s.Host().Boxes();
   ASSERT_EQ(boxes.size(), 2u);
   EXPECT_EQ(boxes[0].caption, "Configuration file write error");
@@ -186,7 +185,8 @@ TEST(ConfigSaveFolderTest, AnEmptyOrUnusableFolderFallsBackToTheDefaultOnceWitho
   SimApp sim;
   ASSERT_TRUE(sim.RunTest());
   const std::size_t commands = sim.model->Commands().size();
-  const std::string expected = data.Path() + "/Ostravel/TOLA Configuration";
+  // Linux takes the application-data folder from XDG_DATA_HOME, Windows from the shell.
+  const std::string expected = JoinPath(JoinPath(AppDataFolder(), "Ostravel"), "TOLA Configuration");
 
   {
     ConfigSaveController save(*sim.app);

@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include "operations/ConfigSaveController.h"
 #include "operations/ConfigTestSupport.h"
 #include "operations/FirmwareLoadRig.h"
+#include "platform/FileSystem.h"
 
 namespace tola::test {
 namespace {
@@ -37,7 +36,7 @@ TEST(FileCheckFirst, AFirmwareFileThatDoesNotReadWholeChangesNothing) {
     text[text.find("\n:") + 1] = ';';
     const std::string path = rig.WriteText("tola400fw0207.hex", text);
     if (!r.damaged) {
-      ASSERT_EQ(::unlink(path.c_str()), 0);
+      ASSERT_EQ(RemoveFile(path), kErrorSuccess);
     }
     FirmwareChoice choice;
     choice.firmwareFile = path;
@@ -66,14 +65,14 @@ TEST(FileCheckFirst, AFirmwareFileThatDoesNotReadWholeChangesNothing) {
 
 TEST(FileCheckFirst, ASaveToAPlaceThatCannotBeWrittenDoesNotStartTheReading) {
   ConnectedSim s;
-  const std::string fifo = s.folder.Path() + "/pipe.TOLAConfig";
-  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string folder = s.folder / "folder.TOLAConfig";
+  ASSERT_EQ(CreateFolder(folder), kErrorSuccess);
   const struct {
     std::string path;
     ResultCode code;
   } rows[] = {
-      {fifo, kNotRegularFile},
-      {s.folder.Path() + "/gone/x.TOLAConfig", kErrorPathNotFound},
+      {folder, kErrorDirectory},
+      {s.folder / "gone/x.TOLAConfig", kErrorPathNotFound},
   };
   for (const auto& r : rows) {
     SCOPED_TRACE(r.path);
@@ -91,9 +90,7 @@ TEST(FileCheckFirst, ASaveToAPlaceThatCannotBeWrittenDoesNotStartTheReading) {
     EXPECT_EQ(s.Host().Boxes().back().caption, "Save Configuration Error");
     EXPECT_NE(s.Host().Boxes().back().text.find(r.path), std::string::npos);
   }
-  struct stat st {};
-  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
-  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_TRUE(IsDirectory(folder));
 }
 
 }  // namespace

@@ -3,42 +3,56 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
+#include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
+#include <random>
 #include <set>
 #include <sstream>
 #include <string>
+
+#include "platform/FileSystem.h"
 
 namespace tola::test {
 
 class TempFolder {
  public:
   TempFolder() {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && tmp[0] != '\0' ? tmp : "/tmp") + "/tola-test-XXXXXX";
-    if (::mkdtemp(pattern.data()) != nullptr) m_path = pattern;
-    EXPECT_FALSE(m_path.empty()) << "mkdtemp failed";
+    static std::atomic<unsigned> counter{0};
+    std::error_code ec;
+    const std::filesystem::path base = std::filesystem::temp_directory_path(ec);
+    std::random_device random;
+    const auto clock = static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count());
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+      const std::string name = "tola-test-" + std::to_string(random() ^ clock) + "-" + std::to_string(counter++);
+      const std::filesystem::path candidate = base / name;
+      if (std::filesystem::create_directory(candidate, ec)) m_path = candidate.string();
+    }
+    EXPECT_FALSE(m_path.empty()) << "no temporary folder in " << base.string();
   }
   ~TempFolder() {
     if (m_path.empty()) return;
     std::error_code ec;
     // Tests may leave folders read-only; give them back their rights so everything goes.
+    const auto writable = std::filesystem::perms::owner_all;
     for (auto it = std::filesystem::recursive_directory_iterator(m_path, ec);
          !ec && it != std::filesystem::recursive_directory_iterator(); it.increment(ec)) {
-      if (it->is_directory(ec)) ::chmod(it->path().c_str(), 0700);
+      std::error_code ignored;
+      if (it->is_directory(ignored)) {
+        std::filesystem::permissions(it->path(), writable, std::filesystem::perm_options::add, ignored);
+      }
     }
-    ::chmod(m_path.c_str(), 0700);
+    std::filesystem::permissions(m_path, writable, std::filesystem::perm_options::add, ec);
     std::filesystem::remove_all(m_path, ec);
   }
   TempFolder(const TempFolder&) = delete;
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& Path() const { return m_path; }
-  std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+  std::string operator/(const std::string& name) const { return JoinPath(m_path, name); }
 
  private:
   std::string m_path;
@@ -79,9 +93,8 @@ class ScopedEnv {
   ScopedEnv& operator=(const ScopedEnv&) = delete;
 
  private:
-  static void Apply(const char* name, const std::optional<std::string>& value) {
-    value ? ::setenv(name, value->c_str(), 1) : ::unsetenv(name);
-  }
+  // One file per platform (setenv / _putenv_s).
+  static void Apply(const char* name, const std::optional<std::string>& value);
   std::string m_name;
   std::optional<std::string> m_old;
 };

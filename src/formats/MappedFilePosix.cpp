@@ -14,13 +14,14 @@ namespace tola {
 ResultCode MappedFile::Open(const std::string& path) {
   Close();
   // O_NONBLOCK so that a named pipe given by mistake does not hang the open.
-  m_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (m_fd < 0) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) {
     m_failedCall = "CreateFile";
     return ResultFromErrno(errno);
   }
+  m_file = fd;
   struct stat st {};
-  if (::fstat(m_fd, &st) != 0) {
+  if (::fstat(fd, &st) != 0) {
     const int err = errno;
     Close();
     m_failedCall = "GetFileSize";
@@ -38,7 +39,7 @@ ResultCode MappedFile::Open(const std::string& path) {
     return kErrorFileTooLarge;
   }
   const auto size = static_cast<std::size_t>(st.st_size);
-  void* view = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, m_fd, 0);
+  void* view = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd, 0);
   if (view == MAP_FAILED) {
     const int err = errno;
     Close();
@@ -59,9 +60,9 @@ void MappedFile::Close() {
   }
   m_data = nullptr;
   m_size = 0;
-  if (m_fd >= 0) {
-    ::close(m_fd);
-    m_fd = -1;
+  if (m_file != kNoFile) {
+    ::close(static_cast<int>(m_file));
+    m_file = kNoFile;
   }
 }
 
