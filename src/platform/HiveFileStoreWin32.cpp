@@ -1,10 +1,30 @@
 // Reading the hive file on Windows.
 
+#include <utility>
+
+#include "platform/FileSystem.h"
 #include "platform/HiveFileStore.h"
 #include "platform/Win32.h"
 #include "platform/Win32Text.h"
 
 namespace tola {
+
+namespace {
+
+// Windows says "path not found" both for a folder not made yet (a first run) and for a file
+// standing where a folder of the path should be, which no save could get past.
+bool BlockedByAFile(const std::string& path) {
+  for (std::string folder = FolderOf(path); !folder.empty();) {
+    const DWORD attributes = ::GetFileAttributesW(Wide(folder).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    std::string up = FolderOf(folder);
+    if (up == folder) break;
+    folder = std::move(up);
+  }
+  return false;
+}
+
+}  // namespace
 
 ResultCode HiveFileStore::ReadWholeFile(const std::string& path, std::string& raw, bool& missing) {
   raw.clear();
@@ -17,7 +37,7 @@ ResultCode HiveFileStore::ReadWholeFile(const std::string& path, std::string& ra
                                     nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
-    missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    missing = error == ERROR_FILE_NOT_FOUND || (error == ERROR_PATH_NOT_FOUND && !BlockedByAFile(path));
     return missing ? kErrorSuccess : error;
   }
   ResultCode result = kErrorSuccess;
