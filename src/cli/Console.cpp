@@ -77,7 +77,7 @@ std::string DescribeCode(ResultCode code) {
 
 Console::Console(const GlobalOptions& options) : m_options(options) {
   auto port = MakeSystemSerialPort(m_host);
-  auto store = std::make_unique<RegistryStore>(options.settingsFile ? *options.settingsFile : DefaultHivePath());
+  auto store = MakeSettingsStore(options.settingsFile);
   store->SetReadOnly(true);  // the command line reads the settings and never writes them
   m_app = std::make_unique<AppState>(m_host, std::move(port), std::move(store));
   m_app->SetLogSink(this);

@@ -56,8 +56,8 @@ int main(int argc, char* argv[]) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("%1: looks after a TOLA400 amplifier over its serial line.\n"
-                     "The settings file is TOLA_SETTINGS when set, else %2.")
-          .arg(tola::StringQt(tola::kIdsProgramDescription), tola::ToQt(tola::DefaultHivePath())));
+                     "The settings are kept in the file TOLA_SETTINGS names when set, else in %2.")
+          .arg(tola::StringQt(tola::kIdsProgramDescription), tola::ToQt(tola::DefaultSettingsLocation())));
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption server(
@@ -76,7 +76,7 @@ int main(int argc, char* argv[]) {
 
   tola::QtHost host;
   auto port = tola::MakeSystemSerialPort(host);
-  auto store = std::make_unique<tola::RegistryStore>(tola::DefaultHivePath());
+  auto store = tola::MakeSettingsStore();
   tola::MainWindow window(host, std::move(port), std::move(store));
   if (parser.isSet(server)) window.App().fileServer.Change(tola::FromQt(parser.value(server).trimmed()));
   CloseOnEndRequest(host, window);

@@ -1,4 +1,4 @@
-#include "serial/PortDiscovery.h"
+#include "serial/PortDiscoveryPosix.h"
 
 #include <unistd.h>
 

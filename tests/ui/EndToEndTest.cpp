@@ -16,7 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "serial/CSerialPort.h"
 #include "support/ChildProcess.h"
 #include "support/FirmwareHex.h"
@@ -50,7 +50,7 @@ class WindowEndToEnd : public ::testing::Test {
     lines.push_back("\"Port\"=\"" + name + "\"");
     test::WriteWholeFile(m_hive, test::HiveText(lines));
     m_window = std::make_unique<MainWindow>(m_host, MakeSystemSerialPort(m_host),
-                                            std::make_unique<RegistryStore>(m_hive));
+                                            std::make_unique<HiveFileStore>(m_hive));
     m_window->show();
     return *m_window;
   }

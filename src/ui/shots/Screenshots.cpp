@@ -197,7 +197,7 @@ void DrawConfigurationFileDialogs(MainWindow& window, const QString& out) {
 int Run(const QString& out, bool mainOnly) {
   QtHost host;
   auto port = MakeSystemSerialPort(host);
-  auto store = std::make_unique<RegistryStore>(DefaultHivePath());
+  auto store = MakeSettingsStore();
   MainWindow window(host, std::move(port), std::move(store));
   BoxCatcher boxes(mainOnly ? QString() : out);
   window.show();
