@@ -17,7 +17,7 @@
 #include "firmware/FileServerCopy.h"
 #include "platform/FileSystem.h"
 #include "platform/PollHost.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "serial/PosixSerialPort.h"
 #include "tests/support/FirmwareHex.h"
 #include "tests/support/LoopbackFtp.h"

@@ -10,7 +10,7 @@
 #include "dialogue/ConnectionMachine.h"
 #include "dialogue/Routing.h"
 #include "platform/PollHost.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "serial/PosixSerialPort.h"
 
 namespace tola::bench {

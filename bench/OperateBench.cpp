@@ -23,7 +23,7 @@
 
 #include "bench/Meter.h"
 #include "bench/Simulator.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "serial/PosixSerialPort.h"
 #include "ui/MainWindow.h"
 #include "ui/QtHost.h"
@@ -110,7 +110,7 @@ int main(int argc, char** argv) {
   tola::bench::MeteredHost host(qtHost, meter);
   auto owned = std::make_unique<WatchedPort>(std::make_unique<tola::PosixSerialPort>(host), meter);
   WatchedPort& port = *owned;
-  tola::MainWindow window(host, std::move(owned), std::make_unique<tola::RegistryStore>(settings));
+  tola::MainWindow window(host, std::move(owned), std::make_unique<tola::HiveFileStore>(settings));
   window.show();
   tola::AppState& app = window.App();
   Spin([&] { return app.ConnectionState() == tola::kConnectionFirmware; }, 15000);

@@ -27,7 +27,7 @@
 #include "bench/Meter.h"
 #include "bench/Simulator.h"
 #include "platform/Host.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "serial/PosixSerialPort.h"
 #include "tests/support/FirmwareHex.h"
 #include "ui/MainWindow.h"
@@ -141,7 +141,7 @@ LoadFigures LoadThroughDialog(const std::string& folder, const std::string& port
   tola::bench::Meter meter;
   PauseTimingHost host(qtHost, meter);
   auto metered = std::make_unique<tola::bench::MeteredPort>(std::make_unique<tola::PosixSerialPort>(host), meter);
-  tola::MainWindow window(host, std::move(metered), std::make_unique<tola::RegistryStore>(settings));
+  tola::MainWindow window(host, std::move(metered), std::make_unique<tola::HiveFileStore>(settings));
   window.show();
   const auto connecting = Clock::now();
   while (window.App().ConnectionState() != tola::kConnectionFirmware && MsSince(connecting) < 15000) {

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "app/Settings.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 
 namespace {
 
@@ -19,11 +19,11 @@ void Require(bool condition) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-  tola::RegistryStore store("");
+  tola::HiveFileStore store("");
   store.Parse(bytes);
 
   const std::string written = store.Serialize();
-  tola::RegistryStore reread("");
+  tola::HiveFileStore reread("");
   reread.Parse(written);
   Require(reread.UnreadLines() == 0);
   Require(reread.Serialize() == written);

@@ -45,6 +45,8 @@ start_simulator() {
 }
 
 echo "test-windows: the core's test programs"
+# The serial port's tests start the Linux simulator themselves behind a COM port of the prefix.
+export TOLA400_SIM_PATH="$linux/src/sim/tola400-sim"
 ctest --test-dir "$win" --output-on-failure
 echo "test-windows: unit tests done after $((SECONDS - started)) s"
 

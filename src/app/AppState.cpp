@@ -2,7 +2,7 @@
 
 #include "app/ErrorText.h"
 #include "platform/FileSystem.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 
 namespace tola {
 
@@ -73,10 +73,10 @@ std::string AppState::DefaultFolder(const std::string& subFolder) {
 
 std::string AppState::SettingsFileProblem(bool namedByUser) const {
   if (!m_store || m_store->HivePath().empty()) return {};
-  const std::string& path = m_store->HivePath();
+  const std::string path = m_store->HivePath();
   if (m_storeLoadResult == kErrorFileTooLarge) {
     return FormatText("Settings file \"%s\" was not read (larger than %u MiB); the defaults are used", path,
-                      static_cast<unsigned>(RegistryStore::kMaxHiveBytes >> 20));
+                      static_cast<unsigned>(HiveFileStore::kMaxHiveBytes >> 20));
   }
   if (m_storeLoadResult != kErrorSuccess) {
     return FormatText("Settings file \"%s\" was not read (%s); the defaults are used", path,

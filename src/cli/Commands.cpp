@@ -46,12 +46,11 @@ Commands:
   copy-firmware         copy new firmware and release notes from the maker's file server
 )";
 
-constexpr const char* kHelpUpToExitStatus = R"(
+constexpr const char* kHelpUpToOptions = R"(
 Global options (anywhere before a "--"; after it everything is an operand):
-  --port NAME           the serial port ("ttyUSB0", "ttySIM0", or a path); default: the "Port"
-                        setting of the TOLA Utility
-  --settings FILE       read the settings from FILE instead of the usual hive (never written)
-  --verbose, -v         also print verbose lines
+)";
+
+constexpr const char* kHelpUpToExitStatus = R"(  --verbose, -v         also print verbose lines
   --trace               also print the trace lines of the dialogue (what is sent and received)
   --quiet, -q           print no log lines and no progress bar (outcomes and errors still appear)
   --yes, -y             answer Yes to every question (otherwise asked on the terminal, or refused
@@ -84,6 +83,8 @@ constexpr const char* kHelpRest = R"(
 std::string GeneralHelp() {
   std::string text = kHelpUpToCommands;
   for (const PlatformCommand& command : PlatformCommands()) text += command.listLine;
+  text += kHelpUpToOptions;
+  text += kPlatformOptionLines;
   text += kHelpUpToExitStatus;
   for (const PlatformCommand& command : PlatformCommands()) text += command.exitNote;
   return text + kHelpRest;

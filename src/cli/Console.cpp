@@ -9,7 +9,7 @@
 #include "dialogue/Routing.h"
 #include "platform/RegistryStore.h"
 #include "platform/Terminal.h"
-#include "serial/PosixSerialPort.h"
+#include "serial/CSerialPort.h"
 
 namespace tola::cli {
 
@@ -76,8 +76,8 @@ std::string DescribeCode(ResultCode code) {
 }
 
 Console::Console(const GlobalOptions& options) : m_options(options) {
-  auto port = std::make_unique<PosixSerialPort>(m_host);
-  auto store = std::make_unique<RegistryStore>(options.settingsFile ? *options.settingsFile : DefaultHivePath());
+  auto port = MakeSystemSerialPort(m_host);
+  auto store = MakeSettingsStore(options.settingsFile);
   store->SetReadOnly(true);  // the command line reads the settings and never writes them
   m_app = std::make_unique<AppState>(m_host, std::move(port), std::move(store));
   m_app->SetLogSink(this);

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "cli/Commands.h"
+#include "platform/CommandLine.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> args(argv + 1, argv + argc);
-  return tola::cli::Dispatch(args);
+  return tola::cli::Dispatch(tola::ProgramArguments(argc, argv));
 }

@@ -1,5 +1,6 @@
 #pragma once
-// The commands of `tola` that only one system has, kept in that system's own file.
+// The commands of `tola` that only one system has, and the help lines that differ by system, kept
+// in that system's own file.
 
 #include <functional>
 #include <string>
@@ -22,5 +23,8 @@ struct PlatformCommand {
 };
 
 const std::vector<PlatformCommand>& PlatformCommands();
+
+// The lines of `tola --help` for --port and --settings, whose names and store differ by system.
+extern const char* const kPlatformOptionLines;
 
 }  // namespace tola::cli

@@ -12,4 +12,9 @@ const std::vector<PlatformCommand>& PlatformCommands() {
   return commands;
 }
 
+const char* const kPlatformOptionLines =
+    "  --port NAME           the serial port (\"ttyUSB0\", \"ttySIM0\", or a path); default: the \"Port\"\n"
+    "                        setting of the TOLA Utility\n"
+    "  --settings FILE       read the settings from FILE instead of the usual hive (never written)\n";
+
 }  // namespace tola::cli

@@ -8,4 +8,10 @@ const std::vector<PlatformCommand>& PlatformCommands() {
   return none;
 }
 
+const char* const kPlatformOptionLines =
+    "  --port NAME           the serial port (\"COM3\"); default: the \"Port\" setting of the TOLA\n"
+    "                        Utility\n"
+    "  --settings FILE       read the settings from FILE (a registry export) instead of the\n"
+    "                        registry (never written)\n";
+
 }  // namespace tola::cli

@@ -112,7 +112,7 @@ int RunPorts(const GlobalOptions& /*options*/) {
     const std::string usb = p.usbVendor.empty() ? "-" : p.usbVendor + ":" + p.usbProduct;
     std::string device = p.manufacturer;
     if (!p.product.empty()) device += (device.empty() ? "" : " ") + p.product;
-    if (device.empty()) device = p.devicePath;
+    if (device.empty()) device = p.devicePath.empty() ? "-" : p.devicePath;
     std::printf("%-12s %-14s %-9s %s\n", p.name.c_str(), p.driver.empty() ? "-" : p.driver.c_str(), usb.c_str(),
                 device.c_str());
   }

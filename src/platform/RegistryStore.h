@@ -1,13 +1,18 @@
 #pragma once
-// The current user's settings hive: a tree of keys holding typed values, kept in a text file in the
-// format of registry exports ("Windows Registry Editor Version 5.00") and rewritten atomically on
-// every change. Key and value names compare without regard to case; key paths are relative to
-// HKEY_CURRENT_USER and use "\" between levels. Texts are held as UTF-16LE bytes with their
-// terminating zero, as the registry itself holds them, so readers see exactly what a registry
-// would give them (odd lengths, missing terminators and wrong types included).
+// The current user's settings: a tree of keys holding typed values, as the registry keeps them. Key
+// and value names compare without regard to case; key paths are relative to the store's root
+// (HKEY_CURRENT_USER for the program's settings) and use "\" between levels. Values are read and
+// written as (type, bytes) exactly as the store holds them: texts are UTF-16LE with their
+// terminating zero when the writer gave one, so readers see odd lengths, missing terminators and
+// wrong types just as they were stored.
+//
+// Two stores implement it: HiveFileStore (a text file in the format of registry exports, the only
+// one on Linux, and on Windows when a settings file is named) and Win32RegistryStore (the real
+// registry).
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -36,87 +41,47 @@ struct RegValue {
 
 class RegistryStore {
  public:
-  // Files larger than this are not read.
-  static constexpr std::size_t kMaxHiveBytes = 16u << 20;
+  virtual ~RegistryStore() = default;
 
-  // Nothing is read until Load.
-  explicit RegistryStore(std::string hivePath);
+  // Makes the store usable; changes before it are refused with kErrorInvalidHandle. An error leaves
+  // the store empty and refuses every later change with that error.
+  virtual ResultCode Load() = 0;
 
-  // Reads the hive file. A missing file is an empty hive; lines that cannot be understood are
-  // skipped and counted (UnreadLines), and the first write after such a load first keeps the file
-  // as it was in DamagedCopyPath (a write whose copy fails is refused). A file that exists but
-  // cannot be read (or is too large) leaves the hive empty, returns the error, and every later
-  // change is refused with that error, so a file the store could not read is never overwritten. For the same reason changes before Load are refused with
-  // kErrorInvalidHandle.
-  ResultCode Load();
-
-  // Creates every missing level of the key (written through to the file when something was new).
-  // Paths deeper than 512 levels are refused with kErrorInvalidParameter, as by the registry.
-  ResultCode CreateKey(const std::string& keyPath);
-  bool KeyExists(const std::string& keyPath) const;
+  // Creates every missing level of the key.
+  virtual ResultCode CreateKey(const std::string& keyPath) = 0;
+  virtual bool KeyExists(const std::string& keyPath) const = 0;
 
   // kErrorFileNotFound when the key or the value does not exist. The empty name is the default
   // value.
-  ResultCode QueryValue(const std::string& keyPath, const std::string& name, RegValue& out) const;
+  virtual ResultCode QueryValue(const std::string& keyPath, const std::string& name, RegValue& out) const = 0;
 
-  // Changes are written through: memory, then the whole file atomically. When the file cannot be
-  // written the change is undone in memory and the error returned. The key must exist
-  // (kErrorFileNotFound otherwise). Names holding line breaks, zero characters or bytes that are
-  // not UTF-8 cannot be kept in the file and are refused with kErrorInvalidParameter.
-  ResultCode SetValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
-                      const std::vector<std::uint8_t>& data);
-  ResultCode DeleteValue(const std::string& keyPath, const std::string& name);
+  // The key must exist (kErrorFileNotFound otherwise).
+  virtual ResultCode SetValue(const std::string& keyPath, const std::string& name, std::uint32_t type,
+                              const std::vector<std::uint8_t>& data) = 0;
+  virtual ResultCode DeleteValue(const std::string& keyPath, const std::string& name) = 0;
 
-  // In the order the values were first set or read from the file; empty for a missing key.
-  std::vector<std::string> EnumValueNames(const std::string& keyPath) const;
-  std::vector<std::string> EnumSubKeys(const std::string& keyPath) const;
+  // Empty for a missing key.
+  virtual std::vector<std::string> EnumValueNames(const std::string& keyPath) const = 0;
+  virtual std::vector<std::string> EnumSubKeys(const std::string& keyPath) const = 0;
 
-  const std::string& HivePath() const { return m_hivePath; }
-  // Lines of the last Load or Parse that held something but were not understood.
-  std::size_t UnreadLines() const { return m_unreadLines; }
-  // "<hive>.damaged".
-  std::string DamagedCopyPath() const;
+  // A read-only store refuses every change with kErrorAccessDenied and changes nothing.
+  virtual void SetReadOnly(bool readOnly) = 0;
 
-  // A read-only store refuses every change (kErrorAccessDenied) and never touches the file.
-  void SetReadOnly(bool readOnly) { m_readOnly = readOnly; }
-
-  // The whole hive in its file form.
-  std::string Serialize() const;
-  // Replaces the hive in memory with what `text` holds (the file's bytes, any supported encoding).
-  // Nothing is written.
-  void Parse(std::string_view text);
-
- private:
-  struct Value {
-    std::string name;  // empty for the default value
-    RegValue value;
-  };
-  struct Key {
-    std::string name;
-    std::vector<Value> values;
-    std::vector<Key> subKeys;
-  };
-
-  // A mutation may go ahead only on a store whose file was read.
-  ResultCode CheckWritable() const;
-  // Writes the hive; on failure puts `before` back in place of the changed tree.
-  ResultCode CommitOrUndo(Key&& before);
-  Key* FindKey(const std::string& keyPath);
-  const Key* FindKey(const std::string& keyPath) const;
-  static Key* FindOrCreate(Key& root, const std::vector<std::string>& levels, bool* created);
-  static void SetIn(Key& key, const std::string& name, RegValue value);
-  static void WriteKey(std::string& out, const Key& key, const std::string& path, bool isRoot);
-  struct ParseNode;  // the tree while a file is read
-  static void Adopt(Key& key, ParseNode& node);
-
-  std::string m_hivePath;
-  Key m_root;
-  bool m_loaded = false;
-  bool m_readOnly = false;
-  ResultCode m_loadError = kErrorSuccess;
-  std::size_t m_unreadLines = 0;
-  std::optional<std::string> m_damagedBytes;  // the file as read, until its copy is written
+  // The file behind the store; empty when there is none (the real registry).
+  virtual std::string HivePath() const { return {}; }
+  // Where the settings are, for the operator: the file, or the registry key.
+  virtual std::string Location() const = 0;
+  // Lines of the file that held something but were not understood at the last Load.
+  virtual std::size_t UnreadLines() const { return 0; }
 };
+
+// The store of the program's settings: the file `namedFile` when one is named (--settings), else
+// the file TOLA_SETTINGS names, else this system's own place for them (the hive file under the
+// configuration folder on Linux, the registry under HKEY_CURRENT_USER on Windows). Nothing is read
+// until Load.
+std::unique_ptr<RegistryStore> MakeSettingsStore(const std::optional<std::string>& namedFile = std::nullopt);
+// Where MakeSettingsStore() keeps the settings when no file is named, for help texts.
+std::string DefaultSettingsLocation();
 
 // TOLA_SETTINGS when set and not empty, else "<config folder>/Ostravel/TOLA Utility.reg"; empty
 // when there is no configuration folder.

@@ -5,11 +5,14 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "platform/ResultCode.h"
 
 namespace tola {
+
+class Host;
 
 // Where a port delivers its serial events and failure reports (AppState).
 class SerialPortSink {
@@ -86,5 +89,9 @@ class CSerialPort {
   std::string m_portName;
   SerialPortSink* m_sink = nullptr;
 };
+
+// The serial port of the system the program runs on; `host` provides the pauses around line-settings
+// changes.
+std::unique_ptr<CSerialPort> MakeSystemSerialPort(Host& host);
 
 }  // namespace tola

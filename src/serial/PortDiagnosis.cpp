@@ -16,7 +16,7 @@
 #include <sstream>
 #include <system_error>
 
-#include "serial/PortDiscovery.h"
+#include "serial/PortDiscoveryPosix.h"
 #include "serial/PosixSerialPort.h"
 
 namespace tola {

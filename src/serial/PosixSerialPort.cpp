@@ -84,6 +84,8 @@ bool RequestLowLatency(int fd) {
   return ::ioctl(fd, TIOCSSERIAL, &info) == 0;
 }
 
+std::unique_ptr<CSerialPort> MakeSystemSerialPort(Host& host) { return std::make_unique<PosixSerialPort>(host); }
+
 PosixSerialPort::PosixSerialPort(Host& host) : m_host(host), m_lineSettings(std::make_unique<termios>()) {}
 
 PosixSerialPort::~PosixSerialPort() { Close(); }

@@ -13,7 +13,7 @@
 #include "platform/EndRequests.h"
 #include "platform/ProcessTime.h"
 #include "platform/RegistryStore.h"
-#include "serial/PosixSerialPort.h"
+#include "serial/CSerialPort.h"
 #include "ui/MainWindow.h"
 #include "ui/QtHost.h"
 #include "ui/UiText.h"
@@ -56,8 +56,8 @@ int main(int argc, char* argv[]) {
   QCommandLineParser parser;
   parser.setApplicationDescription(
       QStringLiteral("%1: looks after a TOLA400 amplifier over its serial line.\n"
-                     "The settings file is TOLA_SETTINGS when set, else %2.")
-          .arg(tola::StringQt(tola::kIdsProgramDescription), tola::ToQt(tola::DefaultHivePath())));
+                     "The settings are kept in the file TOLA_SETTINGS names when set, else in %2.")
+          .arg(tola::StringQt(tola::kIdsProgramDescription), tola::ToQt(tola::DefaultSettingsLocation())));
   parser.addHelpOption();
   parser.addVersionOption();
   const QCommandLineOption server(
@@ -75,8 +75,8 @@ int main(int argc, char* argv[]) {
   }
 
   tola::QtHost host;
-  auto port = std::make_unique<tola::PosixSerialPort>(host);
-  auto store = std::make_unique<tola::RegistryStore>(tola::DefaultHivePath());
+  auto port = tola::MakeSystemSerialPort(host);
+  auto store = tola::MakeSettingsStore();
   tola::MainWindow window(host, std::move(port), std::move(store));
   if (parser.isSet(server)) window.App().fileServer.Change(tola::FromQt(parser.value(server).trimmed()));
   CloseOnEndRequest(host, window);

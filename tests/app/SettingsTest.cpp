@@ -1,62 +1,24 @@
+#include "app/SettingsTest.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "platform/FileSystem.h"
-#include "support/TempFolder.h"
-#include "support/TestApp.h"
 
 namespace tola::test {
 namespace {
 
-// Each test gets its own hive and its own data folder.
-class SettingsTest : public ::testing::Test {
- protected:
-  SettingsTest() : m_data("XDG_DATA_HOME", m_folder / "data"), m_docs("XDG_DOCUMENTS_DIR", std::nullopt) {}
-
-  std::string HivePath() const { return m_folder / "TOLA Utility.reg"; }
-
-  std::unique_ptr<TestApp> StartApp() {
-    auto t = std::make_unique<TestApp>(std::make_unique<RegistryStore>(HivePath()));
-    t->app->LoadSettings();
-    return t;
-  }
-
-  // What the hive file holds, read by a fresh store.
-  RegistryStore ReadHive() const {
-    RegistryStore store(HivePath());
-    EXPECT_EQ(store.Load(), kErrorSuccess);
-    return store;
-  }
-
-  // A value of the settings key as the hive file holds it.
-  RegValue Stored(const std::string& name) const {
-    RegValue value;
-    EXPECT_EQ(ReadHive().QueryValue(kSettingsKey, name, value), kErrorSuccess) << name;
-    return value;
-  }
-
-  void Put(const std::string& name, std::uint32_t type, const std::vector<std::uint8_t>& data) {
-    RegistryStore store(HivePath());
-    ASSERT_EQ(store.Load(), kErrorSuccess);
-    ASSERT_EQ(store.CreateKey(kSettingsKey), kErrorSuccess);
-    ASSERT_EQ(store.SetValue(kSettingsKey, name, type, data), kErrorSuccess);
-  }
-
-  TempFolder m_folder;
-  ScopedEnv m_data;
-  ScopedEnv m_docs;
-};
-
-TEST_F(SettingsTest, FirstRunWritesCaptionsFoldersAndPlacementOnly) {
+TEST_P(SettingsRulesTest, FirstRunWritesCaptionsFoldersAndPlacementOnly) {
   {
     auto t = StartApp();
     AppState& app = *t->app;
     EXPECT_EQ(app.commandCaptions.At(0), "Macro 1");
     EXPECT_EQ(app.commandCaptions.At(15), "Macro 16");
     EXPECT_EQ(app.commandTexts.At(3), "");
-    EXPECT_EQ(app.firmwareFolder.Get(), m_folder / "data/Ostravel/TOLA Firmware");
-    EXPECT_EQ(app.configurationFolder.Get(), m_folder / "data/Ostravel/TOLA Configuration");
+    const std::string ostravel = JoinPath(AppDataFolder(), "Ostravel");
+    EXPECT_EQ(app.firmwareFolder.Get(), JoinPath(ostravel, "TOLA Firmware"));
+    EXPECT_EQ(app.configurationFolder.Get(), JoinPath(ostravel, "TOLA Configuration"));
     EXPECT_TRUE(IsDirectory(app.firmwareFolder.Get()));
     EXPECT_TRUE(IsDirectory(app.configurationFolder.Get()));
     EXPECT_EQ(app.operatePollInterval.Get(), 300u);
@@ -69,14 +31,14 @@ TEST_F(SettingsTest, FirstRunWritesCaptionsFoldersAndPlacementOnly) {
     placement.right = 800;
     ASSERT_TRUE(app.SavePlacement(placement));
   }
-  RegistryStore hive = ReadHive();
-  std::vector<std::string> names = hive.EnumValueNames(kSettingsKey);
+  const auto hive = ReadBack();
+  std::vector<std::string> names = hive->EnumValueNames(kSettingsKey);
   std::sort(names.begin(), names.end());
   std::vector<std::string> expected{"ConfigurationFolder", "FirmwareFolder"};
   for (int i = 1; i <= 16; ++i) expected.push_back("CommandCaption" + std::to_string(i));
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(names, expected);
-  EXPECT_EQ(hive.EnumValueNames(kPlacementKey).size(), 10u);
+  EXPECT_EQ(hive->EnumValueNames(kPlacementKey).size(), 10u);
 
   // The next start reads them back; a page other than the first is then remembered.
   auto t = StartApp();
@@ -90,7 +52,7 @@ TEST_F(SettingsTest, FirstRunWritesCaptionsFoldersAndPlacementOnly) {
   EXPECT_EQ(Stored("ActivePage"), (RegValue{kRegDword, DwordBytes(3)}));
 }
 
-TEST_F(SettingsTest, ClampedNumbersLoadLimitedAndAreWrittenBack) {
+TEST_P(SettingsRulesTest, ClampedNumbersLoadLimitedAndAreWrittenBack) {
   struct Case {
     const char* name;
     std::uint32_t stored;
@@ -110,7 +72,7 @@ TEST_F(SettingsTest, ClampedNumbersLoadLimitedAndAreWrittenBack) {
   }
 }
 
-TEST_F(SettingsTest, TextRulesForPort) {
+TEST_P(SettingsRulesTest, TextRulesForPort) {
   // Expandable text is accepted as it stands (nothing is expanded).
   Put("Port", kRegExpandSz, Utf16FromUtf8("%HOME%ttyUSB1"));
   EXPECT_EQ(StartApp()->app->port.Get(), "%HOME%ttyUSB1");
@@ -134,7 +96,7 @@ TEST_F(SettingsTest, TextRulesForPort) {
   EXPECT_EQ(StartApp()->app->port.Get(), "ttyACM0");
 }
 
-TEST_F(SettingsTest, NumbersTooLargeFallBackToTheDefault) {
+TEST_P(SettingsRulesTest, NumbersTooLargeFallBackToTheDefault) {
   Put("VerboseLogging", kRegQword, {1, 0, 0, 0, 0, 0, 0, 0});
   Put("Trace", kRegBinary, {1, 0});
   auto t = StartApp();
@@ -142,7 +104,7 @@ TEST_F(SettingsTest, NumbersTooLargeFallBackToTheDefault) {
   EXPECT_EQ(t->app->trace.Get(), 1u) << "up to four bytes are read whatever their type";
 }
 
-TEST_F(SettingsTest, EmptyCaptionComesBackAsItsDefault) {
+TEST_P(SettingsRulesTest, EmptyCaptionComesBackAsItsDefault) {
   Put("CommandCaption5", kRegSz, Utf16FromUtf8(""));
   Put("CommandCaption6", kRegSz, Utf16FromUtf8("Band up"));
   auto t = StartApp();
@@ -152,11 +114,10 @@ TEST_F(SettingsTest, EmptyCaptionComesBackAsItsDefault) {
   EXPECT_EQ(Utf8FromUtf16(Stored("CommandCaption5").data), "Macro 5");
 }
 
-TEST_F(SettingsTest, PlacementNeedsAllTenValues) {
+TEST_P(SettingsRulesTest, PlacementNeedsAllTenValues) {
   ASSERT_TRUE(StartApp()->app->SavePlacement(WindowPlacement{}));
-  RegistryStore store(HivePath());
-  ASSERT_EQ(store.Load(), kErrorSuccess);
-  ASSERT_EQ(store.DeleteValue(kPlacementKey, "top"), kErrorSuccess);
+  const auto store = ReadBack();
+  ASSERT_EQ(store->DeleteValue(kPlacementKey, "top"), kErrorSuccess);
   auto t = StartApp();
   WindowPlacement placement;
   placement.left = 1234;
@@ -164,7 +125,7 @@ TEST_F(SettingsTest, PlacementNeedsAllTenValues) {
   EXPECT_EQ(placement.left, 1234) << "nothing applied";
 
   // A value of the wrong type counts as missing too.
-  ASSERT_EQ(store.SetValue(kPlacementKey, "top", kRegSz, Utf16FromUtf8("40")), kErrorSuccess);
+  ASSERT_EQ(store->SetValue(kPlacementKey, "top", kRegSz, Utf16FromUtf8("40")), kErrorSuccess);
   EXPECT_FALSE(StartApp()->app->RestorePlacement(placement));
 }
 
@@ -206,7 +167,7 @@ TEST_F(SettingsTest, HandWrittenExportReadsAsTheProgramsOwnHive) {
 TEST_F(SettingsTest, UnreadableHiveMeansDefaultsAndNothingSaved) {
   // The hive's folder is a file: the key cannot be opened.
   WriteWholeFile(m_folder / "blocker", "x");
-  auto t = std::make_unique<TestApp>(std::make_unique<RegistryStore>(m_folder / "blocker/hive.reg"));
+  auto t = std::make_unique<TestApp>(std::make_unique<HiveFileStore>(m_folder / "blocker/hive.reg"));
   t->app->LoadSettings();
   EXPECT_EQ(t->app->operatePollInterval.Get(), 300u);
   t->app->port.Change("ttyS3");
@@ -235,6 +196,12 @@ TEST_F(SettingsTest, EnsureFolderExistsAsksBeforeCreating) {
   EXPECT_TRUE(t->host.AllBoxesShown());
   EXPECT_EQ(t->host.Boxes().size(), 5u);
 }
+
+INSTANTIATE_TEST_SUITE_P(HiveFile, SettingsRulesTest,
+                         ::testing::Values(SettingsBackend{
+                             "HiveFile", [](const std::string& hivePath) { return std::make_unique<HiveFileStore>(hivePath); },
+                             nullptr}),
+                         BackendName);
 
 }  // namespace
 }  // namespace tola::test

@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "platform/FileSystem.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "support/TempFolder.h"
 
 namespace tola {
@@ -215,7 +215,7 @@ TEST(DamagedHive, AHiveNotReadWholeIsCopiedBeforeItIsFirstRewritten) {
     std::string text = kGoodHive;
     text.append(r.added);
     WriteWholeFile(hive, text);
-    RegistryStore store(hive);
+    HiveFileStore store(hive);
     ASSERT_EQ(store.Load(), kErrorSuccess);
     EXPECT_EQ(store.UnreadLines(), r.unread);
     ASSERT_EQ(store.SetValue(key, "Port", kRegSz, Utf16FromUtf8("ttyS1")), kErrorSuccess);
@@ -238,7 +238,7 @@ TEST(DamagedHive, NoCopyNoRewrite) {
   std::string text = kGoodHive;
   text.append("garbage\n");
   WriteWholeFile(hive, text);
-  RegistryStore store(hive);
+  HiveFileStore store(hive);
   ASSERT_EQ(store.Load(), kErrorSuccess);
   ASSERT_EQ(CreateFolder(store.DamagedCopyPath()), kErrorSuccess);  // the copy cannot be written
   EXPECT_NE(store.SetValue("Software\\Ostravel\\TOLA Utility", "Port", kRegSz, Utf16FromUtf8("x")),

@@ -1,10 +1,6 @@
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 
 #include <gtest/gtest.h>
-
-#include <iconv.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <random>
@@ -16,9 +12,7 @@
 namespace tola {
 namespace {
 
-using test::FolderEntries;
 using test::ReadWholeFile;
-using test::ScopedEnv;
 using test::TempFolder;
 using test::WriteWholeFile;
 using Bytes = std::vector<std::uint8_t>;
@@ -79,21 +73,12 @@ Bytes Wide(std::u16string_view text) {
 }
 
 // The file regedit itself writes: byte order mark, UTF-16LE, CRLF (`crlf` has its line ends already).
-std::string AsRegeditFile(std::string crlf) {
-  iconv_t cd = ::iconv_open("UTF-16LE", "UTF-8");
-  EXPECT_NE(cd, reinterpret_cast<iconv_t>(-1));
-  std::string out(crlf.size() * 4, '\0');
-  char* in = crlf.data();
-  std::size_t inLeft = crlf.size();
-  char* outPtr = out.data();
-  std::size_t outLeft = out.size();
-  EXPECT_NE(::iconv(cd, &in, &inLeft, &outPtr, &outLeft), static_cast<std::size_t>(-1));
-  ::iconv_close(cd);
-  out.resize(out.size() - outLeft);
-  return "\xFF\xFE" + out;
+std::string AsRegeditFile(const std::string& crlf) {
+  const Bytes wide = Utf16FromUtf8(crlf);
+  return "\xFF\xFE" + std::string(wide.begin(), wide.end() - 2);  // no terminator in a file
 }
 
-void ExpectSameHive(const RegistryStore& a, const RegistryStore& b, const std::string& path = "") {
+void ExpectSameHive(const HiveFileStore& a, const HiveFileStore& b, const std::string& path = "") {
   SCOPED_TRACE("key \"" + path + "\"");
   const auto names = a.EnumValueNames(path);
   EXPECT_EQ(names, b.EnumValueNames(path));
@@ -112,14 +97,14 @@ void ExpectSameHive(const RegistryStore& a, const RegistryStore& b, const std::s
   }
 }
 
-RegValue Query(const RegistryStore& store, const std::string& key, const std::string& name) {
+RegValue Query(const HiveFileStore& store, const std::string& key, const std::string& name) {
   RegValue v;
   EXPECT_EQ(store.QueryValue(key, name, v), kErrorSuccess) << key << " / " << name;
   return v;
 }
 
-RegistryStore Parsed(const std::string& text) {
-  RegistryStore store("");
+HiveFileStore Parsed(const std::string& text) {
+  HiveFileStore store("");
   store.Parse(text);
   return store;
 }
@@ -129,7 +114,7 @@ class RegistryHive : public ::testing::Test {
   void SetUp() override { ASSERT_EQ(store.Load(), kErrorSuccess); }
   TempFolder dir;
   const std::string hive = dir / "h.reg";
-  RegistryStore store{hive};
+  HiveFileStore store{hive};
 };
 
 TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
@@ -153,7 +138,7 @@ TEST(RegistryText, ConvertsBetweenUtf8AndUtf16) {
 }
 
 TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
-  const RegistryStore store = Parsed(kExport);
+  const HiveFileStore store = Parsed(kExport);
   EXPECT_EQ(store.Serialize(), kExport);
   EXPECT_EQ(Query(store, kKey, ""), (RegValue{kRegSz, Wide(u"default")}));
   EXPECT_EQ(Query(store, kKey, "CommandCaption1").data, Wide(u"Žluťoučký kůň"));
@@ -180,7 +165,7 @@ TEST(RegistryStoreFormat, ProgramWritesAndReadsWhatRegeditWrites) {
   TempFolder dir;
   for (const std::string& file : {regedit, "\xEF\xBB\xBF" + kExport, utf8Crlf}) {
     WriteWholeFile(dir / "export.reg", file);
-    RegistryStore read(dir / "export.reg");
+    HiveFileStore read(dir / "export.reg");
     ASSERT_EQ(read.Load(), kErrorSuccess);
     ExpectSameHive(store, read);
     EXPECT_EQ(read.Serialize(), kExport);
@@ -207,7 +192,7 @@ TEST_F(RegistryHive, EveryTypeAndSizeRoundTrips) {
   ASSERT_EQ(store.SetValue("A", "lone surrogate", kRegSz, {0x00, 0xD8, 0, 0}), kErrorSuccess);
   ASSERT_EQ(store.SetValue("A", "", kRegDword, DwordBytes(0xDEADBEEF)), kErrorSuccess);
 
-  RegistryStore again(hive);
+  HiveFileStore again(hive);
   ASSERT_EQ(again.Load(), kErrorSuccess);
   ExpectSameHive(store, again);
   EXPECT_EQ(again.Serialize(), store.Serialize());
@@ -215,7 +200,7 @@ TEST_F(RegistryHive, EveryTypeAndSizeRoundTrips) {
 }
 
 TEST(RegistryStoreFormat, EscapesSpacesWrappedHexAndRegedit4) {
-  const RegistryStore store = Parsed(
+  const HiveFileStore store = Parsed(
       "Windows Registry Editor Version 5.00\r\n\r\n"
       "[HKEY_CURRENT_USER\\K]\r\n"
       "\"a\\\"b\\\\c\"=\"x\\\\\\\"y\"\r\n"
@@ -235,7 +220,7 @@ TEST(RegistryStoreFormat, EscapesSpacesWrappedHexAndRegedit4) {
   ExpectSameHive(store, Parsed(store.Serialize()));
 
   // Regedit 4 texts are single-byte.
-  const RegistryStore old = Parsed(
+  const HiveFileStore old = Parsed(
       "REGEDIT4\r\n\r\n"
       "[HKEY_CURRENT_USER\\Old]\r\n"
       "\"Path\"=hex(2):43,3a,5c,00\r\n"
@@ -289,7 +274,7 @@ TEST(RegistryStoreFormat, DamagedLinesAreSkipped) {
   text += "\"Good4\"=dword:00000004\n";
   text += "\"Last\"=hex:01,0";  // the file ends in the middle of a byte
 
-  const RegistryStore store = Parsed(text);
+  const HiveFileStore store = Parsed(text);
   EXPECT_EQ(store.EnumValueNames("Software\\T"),
             (std::vector<std::string>{"Good1", "Good2", "Good4"}));
   EXPECT_EQ(store.EnumValueNames("Software\\T2"), (std::vector<std::string>{"Good3"}));
@@ -301,7 +286,7 @@ TEST(RegistryStoreFormat, DamagedLinesAreSkipped) {
 }
 
 TEST(RegistryStoreFormat, DeletionLinesRemoveValuesAndKeys) {
-  const RegistryStore store = Parsed(
+  const HiveFileStore store = Parsed(
       "Windows Registry Editor Version 5.00\n\n"
       "[HKEY_CURRENT_USER\\A]\n\"keep\"=dword:00000001\n\"drop\"=dword:00000002\n\n"
       "[HKEY_CURRENT_USER\\A\\B]\n\"x\"=dword:00000003\n\n"
@@ -352,30 +337,16 @@ TEST_F(RegistryHive, KeysAndValuesAreFoundWhateverTheirCaseMissingOnesAreFileNot
   EXPECT_EQ(store.EnumValueNames(kKey), (std::vector<std::string>{"b", "a", "c"}));
 }
 
-TEST(RegistryStore, FirstWriteMakesAPrivateFolderHoldingOnlyTheHive) {
+TEST(HiveFileStore, FailedSaveUndoesTheChangeInMemory) {
   TempFolder dir;
-  const std::string hive = dir / "config/Ostravel/TOLA Utility.reg";
-  RegistryStore store(hive);
-  ASSERT_EQ(store.Load(), kErrorSuccess);  // no file yet: an empty hive
-  EXPECT_FALSE(test::FolderEntries(dir.Path()).count("config"));
-  ASSERT_EQ(store.CreateKey(kKey), kErrorSuccess);
-  ASSERT_EQ(store.SetValue(kKey, "Trace", kRegDword, DwordBytes(1)), kErrorSuccess);
-  ASSERT_EQ(store.DeleteValue(kKey, "Trace"), kErrorSuccess);
-  EXPECT_EQ(std::filesystem::status(dir / "config/Ostravel").permissions() & std::filesystem::perms::all,
-            std::filesystem::perms::owner_all);
-  EXPECT_EQ(FolderEntries(dir / "config/Ostravel"), (std::set<std::string>{"TOLA Utility.reg"}));
-}
-
-TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
-  TempFolder dir;
-  RegistryStore store(dir / "sub/hive.reg");
+  HiveFileStore store(dir / "sub/hive.reg");
   ASSERT_EQ(store.Load(), kErrorSuccess);  // neither folder nor file yet
   ASSERT_EQ(store.CreateKey("K"), kErrorSuccess);
   ASSERT_EQ(store.SetValue("K", "v", kRegDword, DwordBytes(1)), kErrorSuccess);
   const std::string saved = store.Serialize();
 
   // The hive's folder moves away and a plain file takes its place: no save can succeed.
-  ASSERT_EQ(::rename((dir / "sub").c_str(), (dir / "moved").c_str()), 0);
+  std::filesystem::rename(dir / "sub", dir / "moved");
   WriteWholeFile(dir / "sub", "not a folder");
   EXPECT_EQ(store.SetValue("K", "v", kRegDword, DwordBytes(2)), kErrorPathNotFound);
   EXPECT_EQ(store.SetValue("K", "w", kRegDword, DwordBytes(3)), kErrorPathNotFound);
@@ -387,41 +358,37 @@ TEST(RegistryStore, FailedSaveUndoesTheChangeInMemory) {
   EXPECT_EQ(ReadWholeFile(dir / "sub"), "not a folder");
 
   // Read afresh, such a hive is an error rather than an empty hive, and nothing is written.
-  RegistryStore blocked(dir / "sub/hive.reg");
+  HiveFileStore blocked(dir / "sub/hive.reg");
   EXPECT_EQ(blocked.Load(), kErrorPathNotFound);
   EXPECT_EQ(blocked.CreateKey("K"), kErrorPathNotFound);
 }
 
-TEST(RegistryStore, AHiveNotLoadedOrUnreadableIsNeverOverwritten) {
+TEST(HiveFileStore, AHiveNotLoadedOrUnreadableIsNeverOverwritten) {
   TempFolder dir;
   // Not loaded: changes are refused.
   WriteWholeFile(dir / "h.reg", kExport);
-  RegistryStore unloaded(dir / "h.reg");
+  HiveFileStore unloaded(dir / "h.reg");
   EXPECT_EQ(unloaded.CreateKey("X"), kErrorInvalidHandle);
   EXPECT_EQ(unloaded.SetValue("", "x", kRegDword, DwordBytes(1)), kErrorInvalidHandle);
   EXPECT_EQ(unloaded.DeleteValue("", "x"), kErrorInvalidHandle);
   EXPECT_EQ(ReadWholeFile(dir / "h.reg"), kExport);
-  EXPECT_EQ(RegistryStore("").Load(), kErrorPathNotFound);
+  EXPECT_EQ(HiveFileStore("").Load(), kErrorPathNotFound);
 
   // Too large: refused without being read.
   const std::string big = dir / "big.reg";
   WriteWholeFile(big, "");
-  std::filesystem::resize_file(big, RegistryStore::kMaxHiveBytes + 1);
-  RegistryStore store(big);
+  std::filesystem::resize_file(big, HiveFileStore::kMaxHiveBytes + 1);
+  HiveFileStore store(big);
   EXPECT_EQ(store.Load(), kErrorFileTooLarge);
   EXPECT_TRUE(store.EnumSubKeys("").empty());
   EXPECT_EQ(store.CreateKey("K"), kErrorFileTooLarge);
   EXPECT_EQ(store.SetValue("", "v", kRegDword, DwordBytes(1)), kErrorFileTooLarge);
-  EXPECT_EQ(std::filesystem::file_size(big), RegistryStore::kMaxHiveBytes + 1);
+  EXPECT_EQ(std::filesystem::file_size(big), HiveFileStore::kMaxHiveBytes + 1);
 
-  // A folder or a pipe in the hive's place.
-  RegistryStore folder(dir.Path());
+  // A folder in the hive's place.
+  HiveFileStore folder(dir.Path());
   EXPECT_EQ(folder.Load(), kErrorDirectory);
   EXPECT_NE(folder.CreateKey("K"), kErrorSuccess);
-  ASSERT_EQ(::mkfifo((dir / "pipe").c_str(), 0600), 0);
-  RegistryStore pipe(dir / "pipe");
-  EXPECT_EQ(pipe.Load(), kErrorAccessDenied);
-  EXPECT_EQ(pipe.CreateKey("K"), kErrorAccessDenied);
 }
 
 TEST_F(RegistryHive, NamesTheFileCannotHoldAreRefused) {
@@ -433,16 +400,6 @@ TEST_F(RegistryHive, NamesTheFileCannotHoldAreRefused) {
   EXPECT_EQ(store.CreateKey("K\\line\rbreak"), kErrorInvalidParameter);
   EXPECT_TRUE(store.EnumValueNames("K").empty());
   EXPECT_TRUE(store.EnumSubKeys("K").empty());
-}
-
-TEST(RegistryStore, DefaultHivePathFollowsTheEnvironment) {
-  {
-    ScopedEnv settings("TOLA_SETTINGS", "/srv/station/tola.reg");
-    EXPECT_EQ(DefaultHivePath(), "/srv/station/tola.reg");
-  }
-  ScopedEnv emptySettings("TOLA_SETTINGS", "");
-  ScopedEnv config("XDG_CONFIG_HOME", "/cfg/");
-  EXPECT_EQ(DefaultHivePath(), "/cfg/Ostravel/TOLA Utility.reg");
 }
 
 }  // namespace

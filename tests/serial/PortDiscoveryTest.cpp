@@ -1,4 +1,4 @@
-#include "serial/PortDiscovery.h"
+#include "serial/PortDiscoveryPosix.h"
 
 #include <unistd.h>
 
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialTestSupport.h"
+#include "PosixPty.h"
 #include "serial/VirtualPorts.h"
 
 namespace tola {

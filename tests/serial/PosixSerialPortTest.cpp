@@ -16,7 +16,7 @@
 #include <utility>
 #include <vector>
 
-#include "SerialTestSupport.h"
+#include "PosixPty.h"
 #include "platform/VirtualHost.h"
 #include "serial/VirtualPorts.h"
 #include "support/FakeSerialPort.h"

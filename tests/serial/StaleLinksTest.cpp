@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "SerialTestSupport.h"
+#include "PosixPty.h"
 #include "support/TempFolder.h"
 #include "serial/VirtualPorts.h"
 

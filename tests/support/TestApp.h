@@ -11,7 +11,7 @@
 
 #include "app/AppState.h"
 #include "dialogue/Routing.h"
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "platform/VirtualHost.h"
 #include "support/FakeSerialPort.h"
 

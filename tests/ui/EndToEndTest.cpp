@@ -16,8 +16,8 @@
 #include <QTabWidget>
 #include <QTimer>
 
-#include "platform/RegistryStore.h"
-#include "serial/PosixSerialPort.h"
+#include "platform/HiveFileStore.h"
+#include "serial/CSerialPort.h"
 #include "support/ChildProcess.h"
 #include "support/FirmwareHex.h"
 #include "support/TempFolder.h"
@@ -49,8 +49,8 @@ class WindowEndToEnd : public ::testing::Test {
     m_port = name;
     lines.push_back("\"Port\"=\"" + name + "\"");
     test::WriteWholeFile(m_hive, test::HiveText(lines));
-    m_window = std::make_unique<MainWindow>(m_host, std::make_unique<PosixSerialPort>(m_host),
-                                            std::make_unique<RegistryStore>(m_hive));
+    m_window = std::make_unique<MainWindow>(m_host, MakeSystemSerialPort(m_host),
+                                            std::make_unique<HiveFileStore>(m_hive));
     m_window->show();
     return *m_window;
   }

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/RegistryStore.h"
+#include "platform/HiveFileStore.h"
 #include "platform/VirtualHost.h"
 #include "sim/SimClock.h"
 #include "sim/SimulatedSerialPort.h"
@@ -63,7 +63,7 @@ class UiHarness {
   MainWindow& Open() {
     auto simPort = std::make_unique<SimulatedSerialPort>(host, connected ? model.get() : nullptr);
     port = simPort.get();
-    auto store = std::make_unique<RegistryStore>(hivePath);
+    auto store = std::make_unique<HiveFileStore>(hivePath);
     MainWindow::Options options;
     options.listPorts = [this] {
       std::vector<PortInfo> infos;

@@ -25,7 +25,7 @@
 #include <memory>
 
 #include "platform/RegistryStore.h"
-#include "serial/PosixSerialPort.h"
+#include "serial/CSerialPort.h"
 #include "ui/MainWindow.h"
 #include "ui/QtHost.h"
 #include "ui/UiResources.h"
@@ -196,8 +196,8 @@ void DrawConfigurationFileDialogs(MainWindow& window, const QString& out) {
 
 int Run(const QString& out, bool mainOnly) {
   QtHost host;
-  auto port = std::make_unique<PosixSerialPort>(host);
-  auto store = std::make_unique<RegistryStore>(DefaultHivePath());
+  auto port = MakeSystemSerialPort(host);
+  auto store = MakeSettingsStore();
   MainWindow window(host, std::move(port), std::move(store));
   BoxCatcher boxes(mainOnly ? QString() : out);
   window.show();

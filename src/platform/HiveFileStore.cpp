@@ -1,11 +1,6 @@
-#include "platform/RegistryStore.h"
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include "platform/HiveFileStore.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -351,7 +346,12 @@ void AppendHexValue(std::string& out, std::string_view prefix,
 }
 
 void AppendValueLine(std::string& out, const std::string& name, const RegValue& value) {
-  std::string head = name.empty() ? std::string("@") : "\"" + Escaped(name) + "\"";
+  std::string head = "@";
+  if (!name.empty()) {
+    head.assign(1, '"');
+    head += Escaped(name);
+    head += '"';
+  }
   head += '=';
   std::string text;
   if (value.type == kRegSz && CleanText(value.data, text)) {
@@ -383,55 +383,21 @@ void AppendValueLine(std::string& out, const std::string& name, const RegValue& 
 
 }  // namespace
 
-// ---- RegistryStore ----------------------------------------------------------------------------
+// ---- HiveFileStore ----------------------------------------------------------------------------
 
-RegistryStore::RegistryStore(std::string hivePath) : m_hivePath(std::move(hivePath)) {}
+HiveFileStore::HiveFileStore(std::string hivePath) : m_hivePath(std::move(hivePath)) {}
 
-ResultCode RegistryStore::Load() {
+ResultCode HiveFileStore::Load() {
   m_root = Key{};
   m_unreadLines = 0;
   m_damagedBytes.reset();
   m_loaded = true;
   m_loadError = kErrorSuccess;
   if (m_hivePath.empty()) return m_loadError = kErrorPathNotFound;
-  // Non-blocking so that a hive path naming a pipe cannot hang the program.
-  const int fd = ::open(m_hivePath.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) {
-    if (errno == ENOENT) return kErrorSuccess;  // first run: nothing saved yet
-    return m_loadError = ResultFromErrno(errno);
-  }
   std::string raw;
-  ResultCode result = kErrorSuccess;
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) {
-    result = ResultFromErrno(errno);
-  } else if (S_ISDIR(st.st_mode)) {
-    result = kErrorDirectory;
-  } else if (!S_ISREG(st.st_mode)) {
-    // A device or pipe is neither read nor ever replaced by a saved hive.
-    result = kErrorAccessDenied;
-  } else if (static_cast<std::uint64_t>(st.st_size) > kMaxHiveBytes) {
-    result = kErrorFileTooLarge;
-  } else {
-    char buffer[65536];
-    while (true) {
-      const ssize_t n = ::read(fd, buffer, sizeof buffer);
-      if (n < 0) {
-        if (errno == EINTR) continue;
-        result = ResultFromErrno(errno);
-        break;
-      }
-      if (n == 0) break;
-      raw.append(buffer, static_cast<std::size_t>(n));
-      // The size can grow while we read; the limit holds for what is read.
-      if (raw.size() > kMaxHiveBytes) {
-        result = kErrorFileTooLarge;
-        break;
-      }
-    }
-  }
-  ::close(fd);
-  if (result != kErrorSuccess) return m_loadError = result;
+  bool missing = false;
+  if (const ResultCode r = ReadWholeFile(m_hivePath, raw, missing); r != kErrorSuccess) return m_loadError = r;
+  if (missing) return kErrorSuccess;  // first run: nothing saved yet
   Parse(raw);
   // What could not be read would be lost by the next write: the file as it was is kept for it.
   if (m_unreadLines != 0) m_damagedBytes = std::move(raw);
@@ -441,7 +407,7 @@ ResultCode RegistryStore::Load() {
 // While a file is read, keys and values are found through an index of their folded names, so that
 // a file with very many values or keys is read in time proportional to its size. Sequence numbers
 // keep the order of first appearance; a value deleted and set again goes to the end.
-struct RegistryStore::ParseNode {
+struct HiveFileStore::ParseNode {
   std::string name;
   std::map<std::uint64_t, Value> values;
   std::unordered_map<std::string, std::uint64_t> valueIndex;
@@ -485,7 +451,7 @@ struct RegistryStore::ParseNode {
   }
 };
 
-void RegistryStore::Adopt(Key& key, ParseNode& node) {
+void HiveFileStore::Adopt(Key& key, ParseNode& node) {
   key.name = std::move(node.name);
   key.values.reserve(node.values.size());
   for (auto& [sequence, value] : node.values) key.values.push_back(std::move(value));
@@ -496,7 +462,7 @@ void RegistryStore::Adopt(Key& key, ParseNode& node) {
   }
 }
 
-void RegistryStore::Parse(std::string_view bytes) {
+void HiveFileStore::Parse(std::string_view bytes) {
   m_root = Key{};
   m_unreadLines = 0;
   ParseNode root;
@@ -647,14 +613,14 @@ void RegistryStore::Parse(std::string_view bytes) {
   Adopt(m_root, root);
 }
 
-std::string RegistryStore::Serialize() const {
+std::string HiveFileStore::Serialize() const {
   std::string out(kHeader5);
   out += "\n\n";
   WriteKey(out, m_root, std::string(kRootName), true);
   return out;
 }
 
-void RegistryStore::WriteKey(std::string& out, const Key& key, const std::string& path,
+void HiveFileStore::WriteKey(std::string& out, const Key& key, const std::string& path,
                              bool isRoot) {
   // Every key has its section, so empty keys survive; the root only when it holds values.
   if (!isRoot || !key.values.empty()) {
@@ -665,7 +631,7 @@ void RegistryStore::WriteKey(std::string& out, const Key& key, const std::string
   for (const Key& sub : key.subKeys) WriteKey(out, sub, path + "\\" + sub.name, false);
 }
 
-RegistryStore::Key* RegistryStore::FindOrCreate(Key& root, const std::vector<std::string>& levels,
+HiveFileStore::Key* HiveFileStore::FindOrCreate(Key& root, const std::vector<std::string>& levels,
                                                 bool* created) {
   Key* key = &root;
   for (const std::string& level : levels) {
@@ -682,7 +648,7 @@ RegistryStore::Key* RegistryStore::FindOrCreate(Key& root, const std::vector<std
   return key;
 }
 
-void RegistryStore::SetIn(Key& key, const std::string& name, RegValue value) {
+void HiveFileStore::SetIn(Key& key, const std::string& name, RegValue value) {
   auto it = std::find_if(key.values.begin(), key.values.end(),
                          [&](const Value& v) { return SameName(v.name, name); });
   if (it == key.values.end()) {
@@ -692,7 +658,7 @@ void RegistryStore::SetIn(Key& key, const std::string& name, RegValue value) {
   }
 }
 
-const RegistryStore::Key* RegistryStore::FindKey(const std::string& keyPath) const {
+const HiveFileStore::Key* HiveFileStore::FindKey(const std::string& keyPath) const {
   const Key* key = &m_root;
   std::vector<std::string> levels;
   if (!SplitKeyPath(keyPath, levels)) return nullptr;
@@ -705,17 +671,17 @@ const RegistryStore::Key* RegistryStore::FindKey(const std::string& keyPath) con
   return key;
 }
 
-RegistryStore::Key* RegistryStore::FindKey(const std::string& keyPath) {
+HiveFileStore::Key* HiveFileStore::FindKey(const std::string& keyPath) {
   return const_cast<Key*>(std::as_const(*this).FindKey(keyPath));
 }
 
-ResultCode RegistryStore::CheckWritable() const {
+ResultCode HiveFileStore::CheckWritable() const {
   if (m_readOnly) return kErrorAccessDenied;
   if (!m_loaded) return kErrorInvalidHandle;
   return m_loadError;
 }
 
-ResultCode RegistryStore::CommitOrUndo(Key&& before) {
+ResultCode HiveFileStore::CommitOrUndo(Key&& before) {
   ResultCode result = kErrorSuccess;
   const std::string folder = FolderOf(m_hivePath);
   if (!folder.empty() && !IsDirectory(folder)) result = CreateFolderPath(folder, 0700);
@@ -729,7 +695,7 @@ ResultCode RegistryStore::CommitOrUndo(Key&& before) {
   return result;
 }
 
-ResultCode RegistryStore::CreateKey(const std::string& keyPath) {
+ResultCode HiveFileStore::CreateKey(const std::string& keyPath) {
   if (const ResultCode r = CheckWritable(); r != kErrorSuccess) return r;
   std::vector<std::string> levels;
   if (!StorableName(keyPath) || !SplitKeyPath(keyPath, levels)) return kErrorInvalidParameter;
@@ -740,13 +706,13 @@ ResultCode RegistryStore::CreateKey(const std::string& keyPath) {
   return CommitOrUndo(std::move(before));
 }
 
-std::string RegistryStore::DamagedCopyPath() const { return m_hivePath + ".damaged"; }
+std::string HiveFileStore::DamagedCopyPath() const { return m_hivePath + ".damaged"; }
 
-bool RegistryStore::KeyExists(const std::string& keyPath) const {
+bool HiveFileStore::KeyExists(const std::string& keyPath) const {
   return FindKey(keyPath) != nullptr;
 }
 
-ResultCode RegistryStore::QueryValue(const std::string& keyPath, const std::string& name,
+ResultCode HiveFileStore::QueryValue(const std::string& keyPath, const std::string& name,
                                      RegValue& out) const {
   const Key* key = FindKey(keyPath);
   if (key == nullptr) return kErrorFileNotFound;
@@ -759,7 +725,7 @@ ResultCode RegistryStore::QueryValue(const std::string& keyPath, const std::stri
   return kErrorFileNotFound;
 }
 
-ResultCode RegistryStore::SetValue(const std::string& keyPath, const std::string& name,
+ResultCode HiveFileStore::SetValue(const std::string& keyPath, const std::string& name,
                                    std::uint32_t type, const std::vector<std::uint8_t>& data) {
   if (const ResultCode r = CheckWritable(); r != kErrorSuccess) return r;
   if (!StorableName(name)) return kErrorInvalidParameter;
@@ -770,7 +736,7 @@ ResultCode RegistryStore::SetValue(const std::string& keyPath, const std::string
   return CommitOrUndo(std::move(before));
 }
 
-ResultCode RegistryStore::DeleteValue(const std::string& keyPath, const std::string& name) {
+ResultCode HiveFileStore::DeleteValue(const std::string& keyPath, const std::string& name) {
   if (const ResultCode r = CheckWritable(); r != kErrorSuccess) return r;
   Key* key = FindKey(keyPath);
   if (key == nullptr) return kErrorFileNotFound;
@@ -783,7 +749,7 @@ ResultCode RegistryStore::DeleteValue(const std::string& keyPath, const std::str
   return CommitOrUndo(std::move(before));
 }
 
-std::vector<std::string> RegistryStore::EnumValueNames(const std::string& keyPath) const {
+std::vector<std::string> HiveFileStore::EnumValueNames(const std::string& keyPath) const {
   std::vector<std::string> names;
   if (const Key* key = FindKey(keyPath)) {
     for (const Value& v : key->values) names.push_back(v.name);
@@ -791,7 +757,7 @@ std::vector<std::string> RegistryStore::EnumValueNames(const std::string& keyPat
   return names;
 }
 
-std::vector<std::string> RegistryStore::EnumSubKeys(const std::string& keyPath) const {
+std::vector<std::string> HiveFileStore::EnumSubKeys(const std::string& keyPath) const {
   std::vector<std::string> names;
   if (const Key* key = FindKey(keyPath)) {
     for (const Key& k : key->subKeys) names.push_back(k.name);

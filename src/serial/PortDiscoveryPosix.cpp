@@ -1,4 +1,4 @@
-#include "serial/PortDiscovery.h"
+#include "serial/PortDiscoveryPosix.h"
 
 #include <algorithm>
 #include <cctype>
@@ -138,5 +138,9 @@ std::vector<std::string> ListSerialPorts(const std::string& sysfsRoot, const std
   for (PortInfo& info : DescribeSerialPorts(sysfsRoot, virtualFolder)) names.push_back(std::move(info.name));
   return names;
 }
+
+std::vector<std::string> ListSerialPorts() { return ListSerialPorts("/sys", VirtualPortFolder()); }
+
+std::vector<PortInfo> DescribeSerialPorts() { return DescribeSerialPorts("/sys", VirtualPortFolder()); }
 
 }  // namespace tola
