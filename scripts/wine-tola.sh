@@ -2,7 +2,8 @@
 # Runs the Windows tola.exe under Wine the way the Linux end-to-end tests run tola: a port given as
 # a simulator's virtual name or as a device path is first made a COM port of the Wine prefix
 # (dosdevices/comN, a link to the pseudo-terminal; /dev/pts/K becomes COM(K+10)), and tola.exe is
-# given that COM name. Output is passed on without the carriage returns of Windows line ends.
+# given that COM name. Output is passed on line by line without the carriage returns of Windows
+# line ends.
 #   TOLA_WINDOWS_EXE  the tola.exe to run; WINEPREFIX  the prefix
 set -uo pipefail
 exe=${TOLA_WINDOWS_EXE:?TOLA_WINDOWS_EXE names tola.exe}
@@ -33,7 +34,7 @@ while [ $# -gt 0 ]; do
   esac
 done
 
-wine "$exe" "${args[@]}" 2> >(tr -d '\r' >&2) | tr -d '\r'
+wine "$exe" "${args[@]}" 2> >(stdbuf -oL tr -d '\r' >&2) | stdbuf -oL tr -d '\r'
 status=${PIPESTATUS[0]}
 wait
 exit "$status"

@@ -14,13 +14,14 @@ TEST_F(EndToEnd, SaveConfigRestoreItListTheFaultsThenRestoreAnotherAmplifiersFil
   // Without FILE: the proposed name in the default configuration folder.
   const RunResult saved = Tola({"--port", port, "save-config"}, 90000);
   ASSERT_EQ(saved.status, 0) << saved.out << saved.err;
-  const std::string folder = Folder() + "/data/Ostravel/TOLA Configuration";
+  const std::string folder = DataFolder() + "/Ostravel/TOLA Configuration";
   const auto files = FolderEntries(folder);
   ASSERT_EQ(files.size(), 1u);
   EXPECT_EQ(files.begin()->rfind("SN04711.", 0), 0u) << *files.begin();
   const std::string file = folder + "/" + *files.begin();
   EXPECT_NE(saved.err.find("Configuration was saved\n"), std::string::npos) << saved.err;
-  EXPECT_NE(saved.out.find("Configuration saved to " + file + "\n"), std::string::npos) << saved.out;
+  const std::string shown = ShownPath(ShownDataFolder(), "Ostravel", "TOLA Configuration", *files.begin());
+  EXPECT_NE(saved.out.find("Configuration saved to " + shown + "\n"), std::string::npos) << saved.out;
   const std::string text = ReadWholeFile(file);
   EXPECT_EQ(text.rfind("*TOLA Configuration saved on ", 0), 0u);
   EXPECT_NE(text.find("\r\nTOLA Serial Number = 04711\r\n"), std::string::npos);
@@ -46,7 +47,7 @@ TEST_F(EndToEnd, SaveConfigRestoreItListTheFaultsThenRestoreAnotherAmplifiersFil
   // The data alone on standard output, the messages on standard error.
   const RunResult csv = Tola({"--port", port, "faults", "--csv"});
   ASSERT_EQ(csv.status, 0) << csv.err;
-  EXPECT_TRUE(Has(csv.err, "Serial Port " + port + " is open")) << csv.err;
+  EXPECT_TRUE(Has(csv.err, "Serial Port " + ShownPort(port) + " is open")) << csv.err;
   const auto csvRows = Lines(csv.out);
   ASSERT_EQ(csvRows.size(), 11u) << csv.out;
   EXPECT_EQ(csvRows[0], "Index,Fault Code,Timestamp,Frequency,Variable Data");

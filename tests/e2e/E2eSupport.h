@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <iostream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -80,7 +81,39 @@ class EndToEnd : public ::testing::Test {
     argv.insert(argv.end(), args.begin(), args.end());
     m_simulators.push_back(std::make_unique<ChildProcess>(argv, Environment()));
     std::string name, slave;
-    return m_simulators.back()->ReadLine(name) && m_simulators.back()->ReadLine(slave) ? name : "";
+    if (!m_simulators.back()->ReadLine(name) || !m_simulators.back()->ReadLine(slave)) return "";
+    m_terminals[name] = slave;
+    return name;
+  }
+
+  // The Windows build (TOLA_E2E_WINDOWS=1, run through scripts/wine-tola.sh) knows a simulator's
+  // port as the COM port the wrapper made of it, joins paths with "\", and keeps its data under
+  // the Wine prefix's application-data folder. These say what the program under test prints.
+  static bool ProgramIsWindows() {
+    const char* windows = std::getenv("TOLA_E2E_WINDOWS");
+    return windows != nullptr && std::string(windows) == "1";
+  }
+  std::string ShownPort(const std::string& port) const {
+    const auto found = m_terminals.find(port);
+    const std::string pts = "/dev/pts/";
+    if (!ProgramIsWindows() || found == m_terminals.end() || found->second.rfind(pts, 0) != 0) return port;
+    return "COM" + std::to_string(std::stoi(found->second.substr(pts.size())) + 10);
+  }
+  template <typename... Names>
+  static std::string ShownPath(std::string path, const Names&... names) {
+    ((path += (ProgramIsWindows() ? "\\" : "/") + std::string(names)), ...);
+    return path;
+  }
+  // Where the program keeps its default folders, as this test reads them and as the program names
+  // them.
+  std::string DataFolder() const { return ProgramIsWindows() ? WindowsSetting("TOLA_E2E_APPDATA") : Folder() + "/data"; }
+  std::string ShownDataFolder() const {
+    return ProgramIsWindows() ? WindowsSetting("TOLA_E2E_APPDATA_SHOWN") : Folder() + "/data";
+  }
+  static std::string WindowsSetting(const char* name) {
+    const char* value = std::getenv(name);
+    EXPECT_NE(value, nullptr) << name << " is not set for the Windows run";
+    return value != nullptr ? value : "";
   }
 
   // TOLA_E2E_PROGRAM runs the same tests through another `tola`, such as the Windows build under
@@ -119,6 +152,7 @@ class EndToEnd : public ::testing::Test {
 
   TempRuntimeDir m_runtime;
   std::vector<std::unique_ptr<ChildProcess>> m_simulators;
+  std::map<std::string, std::string> m_terminals;  // port name -> its pseudo-terminal
 };
 
 }  // namespace tola::test

@@ -30,7 +30,8 @@ class FirmwareEndToEnd : public EndToEnd {
 TEST_F(FirmwareEndToEnd, NewestFileOfTheFolderIsLoadedAndVerified) {
   const std::string folder = Folder() + "/firmware";
   WriteFirmware(folder, "tola400fw0110.hex", 0x800, 1);
-  const std::string newest = WriteFirmware(folder, "tola400fw0205.hex", 0x1000, 2);
+  WriteFirmware(folder, "tola400fw0205.hex", 0x1000, 2);
+  const std::string newest = ShownPath(folder, "tola400fw0205.hex");
   WriteFirmware(folder, "tola400fw0999.hex.txt", 0x800, 3);
   const std::string port = StartSimulator({"--speed", "19200", "--revision-after-load", "02.05"});
   ASSERT_FALSE(port.empty());
@@ -59,7 +60,7 @@ TEST_F(FirmwareEndToEnd, BadFileFailsBeforeAnythingIsSentAndNothingAnsweringGive
   ASSERT_FALSE(port.empty());
   const RunResult r = Tola({"--port", port, "load-firmware", file, "--timeout", "2"});
   EXPECT_EQ(r.status, 4) << r.out << r.err;
-  EXPECT_TRUE(Has(r.err, "Prepare TOLA to Receive Firmware:\nConnect your TOLA400 to serial port " + port +
+  EXPECT_TRUE(Has(r.err, "Prepare TOLA to Receive Firmware:\nConnect your TOLA400 to serial port " + ShownPort(port) +
                              "\nTurn your TOLA400 off for at least 10 seconds\nTurn your TOLA400 on again\n"))
       << r.err;
   EXPECT_TRUE(Has(r.err, "The TOLA400 bootstrap loader did not answer within 2 s.")) << r.err;

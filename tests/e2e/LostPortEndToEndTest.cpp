@@ -93,7 +93,7 @@ TEST_P(LostPortEndToEnd, KilledSimulatorEndsTheCommandWithOneLineAndStatus3) {
   const int status = tola->Finish(10000);
   const std::string all = tola->Stdout() + tola->Stderr();
   EXPECT_EQ(status, 3) << all;
-  EXPECT_EQ(Count(all, "The port " + port + " went away."), 1u) << all;
+  EXPECT_EQ(Count(all, "The port " + ShownPort(port) + " went away."), 1u) << all;
   EXPECT_EQ(Count(all, "failed on \""), 0u) << "no failed system calls: " << all;
   EXPECT_NE(all.find(c.consequence), std::string::npos) << all;
 }

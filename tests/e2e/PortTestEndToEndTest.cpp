@@ -10,9 +10,9 @@ TEST_F(EndToEnd, PortTestFindsTheAmplifierOrTheLoaderAndSendPrintsTheAnswer) {
   ASSERT_FALSE(port.empty());
   const RunResult r = Tola({"--port", port, "test", "--timeout", "20"});
   EXPECT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_NE(r.err.find("Serial Port " + port + " is open"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("Serial Port " + ShownPort(port) + " is open"), std::string::npos) << r.err;
   for (const char* speed : {"38400", "19200", "9600"}) {
-    EXPECT_TRUE(Has(r.err, "Attempting to contact TOLA on port " + port + " at " + speed + " bit/s")) << r.err;
+    EXPECT_TRUE(Has(r.err, "Attempting to contact TOLA on port " + ShownPort(port) + " at " + speed + " bit/s")) << r.err;
   }
   EXPECT_EQ(r.err.find("at 4800 bit/s"), std::string::npos) << "found before 4,800 was tried";
   EXPECT_NE(r.out.find("Speed:             9600 bit/s"), std::string::npos) << r.out;
