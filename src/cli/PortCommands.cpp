@@ -1,7 +1,10 @@
 #include "cli/PortCommands.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "dialogue/CommandProtocol.h"
 #include "dialogue/ConnectionMachine.h"
@@ -107,14 +110,28 @@ int RunPorts(const GlobalOptions& /*options*/) {
     std::cout << "No serial ports found." << std::endl;
     return kExitOk;
   }
-  std::printf("%-12s %-14s %-9s %s\n", "PORT", "DRIVER", "USB ID", "DEVICE");
+  struct Row {
+    std::string name, driver, usb, device;
+  };
+  std::vector<Row> rows{{"PORT", "DRIVER", "USB ID", "DEVICE"}};
   for (const PortInfo& p : ports) {
-    const std::string usb = p.usbVendor.empty() ? "-" : p.usbVendor + ":" + p.usbProduct;
     std::string device = p.manufacturer;
     if (!p.product.empty()) device += (device.empty() ? "" : " ") + p.product;
     if (device.empty()) device = p.devicePath.empty() ? "-" : p.devicePath;
-    std::printf("%-12s %-14s %-9s %s\n", p.name.c_str(), p.driver.empty() ? "-" : p.driver.c_str(), usb.c_str(),
-                device.c_str());
+    rows.push_back({p.name, p.driver.empty() ? "-" : p.driver,
+                    p.usbVendor.empty() ? "-" : p.usbVendor + ":" + p.usbProduct, device});
+  }
+  // Columns as wide as their longest entry: Windows' driver names ("\Device\Serial0") are longer
+  // than Linux's.
+  std::size_t name = 12, driver = 14, usb = 9;
+  for (const Row& r : rows) {
+    name = std::max(name, r.name.size());
+    driver = std::max(driver, r.driver.size());
+    usb = std::max(usb, r.usb.size());
+  }
+  for (const Row& r : rows) {
+    std::printf("%-*s %-*s %-*s %s\n", static_cast<int>(name), r.name.c_str(), static_cast<int>(driver),
+                r.driver.c_str(), static_cast<int>(usb), r.usb.c_str(), r.device.c_str());
   }
   return kExitOk;
 }
