@@ -79,6 +79,22 @@ class CSerialPort {
   }
 
  protected:
+  // Where every operation on the port starts: a closed port fails with ERROR_INVALID_HANDLE, one
+  // whose device went away (told once through the sink) with ERROR_DEVICE_NOT_CONNECTED; neither
+  // is reported.
+  bool Usable() const {
+    if (!IsOpen()) {
+      SetLastError(kErrorInvalidHandle);
+      return false;
+    }
+    return !DeviceGone() || Gone();
+  }
+  // The loss is one state, told once through the sink; every call after it would only repeat it.
+  static bool Gone() {
+    SetLastError(kErrorDeviceNotConnected);
+    return false;
+  }
+
   void PostSerialEvent(std::uint32_t wParam) {
     if (m_sink) m_sink->PostSerialEvent(wParam);
   }

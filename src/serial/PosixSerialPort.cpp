@@ -109,12 +109,6 @@ void PosixSerialPort::MarkGone() {
   if (!m_hungUp.exchange(true)) TellGone();
 }
 
-bool PosixSerialPort::Gone() {
-  // The loss is one state, told once through the sink; every call after it would only repeat it.
-  SetLastError(kErrorDeviceNotConnected);
-  return false;
-}
-
 bool PosixSerialPort::Open(const std::string& name) {
   if (IsOpen()) return true;
   m_portName = name;
@@ -375,12 +369,8 @@ bool PosixSerialPort::Close() {
 
 bool PosixSerialPort::Read(char* buffer, std::uint32_t count, std::uint32_t& bytesRead) {
   bytesRead = 0;
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
+  if (!Usable()) return false;
   if (count == 0) return true;
-  if (m_hungUp.load()) return Gone();
   ssize_t n = 0;
   do {
     n = ::read(m_fd, buffer, count);
@@ -398,11 +388,7 @@ bool PosixSerialPort::Read(char* buffer, std::uint32_t count, std::uint32_t& byt
 }
 
 bool PosixSerialPort::Write(const char* bytes, std::uint32_t count) {
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
-  if (m_hungUp.load()) return Gone();
+  if (!Usable()) return false;
   // A real line drains at wire speed; a peer that stops reading (a stalled pseudo-terminal) must not
   // hold the user-interface thread for ever.
   using Clock = std::chrono::steady_clock;
@@ -438,11 +424,7 @@ bool PosixSerialPort::Write(const char* bytes, std::uint32_t count) {
 }
 
 bool PosixSerialPort::Purge() {
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
-  if (m_hungUp.load()) return Gone();
+  if (!Usable()) return false;
   if (::tcflush(m_fd, TCIFLUSH) != 0) return FailWith("PurgeComm", errno);
   return true;
 }
@@ -450,14 +432,7 @@ bool PosixSerialPort::Purge() {
 ResultCode PosixSerialPort::SetLineSpeed(std::uint32_t speed) {
   if (!IsSupportedSpeed(speed)) return kEInvalidArg;
   if (speed == m_speed) return 1;
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return 0;
-  }
-  if (m_hungUp.load()) {
-    Gone();
-    return 0;
-  }
+  if (!Usable()) return 0;
   m_host.Sleep(kSpeedChangePauseMs);
   termios settings = *m_lineSettings;
   ::cfsetispeed(&settings, SpeedConstant(speed));

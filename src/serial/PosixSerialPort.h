@@ -62,7 +62,6 @@ class PosixSerialPort : public CSerialPort {
   bool FailWith(const std::string& call, int err);
   // Marks the device gone; the sink hears of it once.
   void MarkGone();
-  bool Gone();
   bool ApplyLineSettings();
   bool SetCommState(const ::termios& settings, ResultCode& code);
   void ClearModemLines();

@@ -71,12 +71,6 @@ void Win32SerialPort::MarkGone() {
   if (!m_gone.exchange(true)) TellGone();
 }
 
-bool Win32SerialPort::Gone() {
-  // The loss is one state, told once through the sink; every call after it would only repeat it.
-  SetLastError(kErrorDeviceNotConnected);
-  return false;
-}
-
 bool Win32SerialPort::HoldName(const std::string& name) {
   // Windows' serial drivers refuse a second open of a port with ERROR_ACCESS_DENIED; Wine's ports
   // open any number of times. A name held by every open port makes both refuse alike.
@@ -300,11 +294,7 @@ bool Win32SerialPort::Complete(const char* call, BOOL started, OVERLAPPED& overl
 
 bool Win32SerialPort::Read(char* buffer, std::uint32_t count, std::uint32_t& bytesRead) {
   bytesRead = 0;
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
-  if (m_gone.load()) return Gone();
+  if (!Usable()) return false;
   if (count == 0) return true;
   OVERLAPPED overlapped{};
   overlapped.hEvent = m_ioEvent;
@@ -325,11 +315,7 @@ bool Win32SerialPort::Read(char* buffer, std::uint32_t count, std::uint32_t& byt
 }
 
 bool Win32SerialPort::Write(const char* bytes, std::uint32_t count) {
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
-  if (m_gone.load()) return Gone();
+  if (!Usable()) return false;
   OVERLAPPED overlapped{};
   overlapped.hEvent = m_ioEvent;
   DWORD done = 0;
@@ -344,22 +330,14 @@ bool Win32SerialPort::Write(const char* bytes, std::uint32_t count) {
 }
 
 bool Win32SerialPort::Purge() {
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
-  if (m_gone.load()) return Gone();
+  if (!Usable()) return false;
   if (!::PurgeComm(m_port, PURGE_RXCLEAR)) return FailCall("PurgeComm", ::GetLastError());
   return true;
 }
 
 bool Win32SerialPort::ClearCommError(std::uint32_t& errors) {
   errors = 0;
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return false;
-  }
-  if (m_gone.load()) return Gone();
+  if (!Usable()) return false;
   DWORD flags = 0;
   COMSTAT status{};
   if (!::ClearCommError(m_port, &flags, &status)) {
@@ -373,14 +351,7 @@ bool Win32SerialPort::ClearCommError(std::uint32_t& errors) {
 ResultCode Win32SerialPort::SetLineSpeed(std::uint32_t speed) {
   if (!IsSupportedSpeed(speed)) return kEInvalidArg;
   if (speed == m_lineSettings.BaudRate) return 1;
-  if (!IsOpen()) {
-    SetLastError(kErrorInvalidHandle);
-    return 0;
-  }
-  if (m_gone.load()) {
-    Gone();
-    return 0;
-  }
+  if (!Usable()) return 0;
   m_host.Sleep(kSpeedChangePauseMs);
   const DWORD oldSpeed = m_lineSettings.BaudRate;
   m_lineSettings.BaudRate = speed;

@@ -44,7 +44,6 @@ class Win32SerialPort : public CSerialPort {
   // is reported as `call`.
   bool FailCall(const char* call, ResultCode code);
   void MarkGone();
-  bool Gone();
   bool HoldName(const std::string& name);
   bool ApplyLineSettings();
   bool ApplyTimeouts();
